@@ -1,0 +1,58 @@
+#include "QtDesktop.h"
+
+#include "env/Program.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+
+Desktop::Answer QtDesktop::ask(const QString &text, Buttons buttons)
+{
+    QMessageBox box(QMessageBox::NoIcon, Program().title(), text, QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    switch (buttons) {
+    case Buttons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case Buttons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case Buttons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    // The wait cursor of a long command must not hide the question.
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const int result = box.exec();
+    QApplication::restoreOverrideCursor();
+    switch (result) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    case QMessageBox::Cancel: return Answer::Cancel;
+    default: return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+    }
+}
+
+QString QtDesktop::chooseFile(const FileRequest &request)
+{
+    QFileDialog dialog(QApplication::activeWindow(), request.title, request.folder, request.filter);
+    dialog.setAcceptMode(request.mode == FileMode::Open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The dialog neither adds an extension nor asks before replacing: the
+    // caller decides both.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!request.startName.isEmpty())
+        dialog.selectFile(request.startName);
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    QApplication::restoreOverrideCursor();
+    if (!accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+bool QtDesktop::openUrl(const QUrl &url)
+{
+    return QDesktopServices::openUrl(url);
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "env/Desktop.h"
+
+// The real seam: Qt message boxes and file dialogs, QDesktopServices.
+class QtDesktop final : public Desktop
+{
+public:
+    Answer ask(const QString &text, Buttons buttons) override;
+    QString chooseFile(const FileRequest &request) override;
+    bool openUrl(const QUrl &url) override;
+};

@@ -1,0 +1,38 @@
+#include "app/QtDesktop.h"
+#include "app/fmMain.h"
+#include "env/Program.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+#include <unistd.h>
+
+int main(int argc, char *argv[])
+{
+    // Chromium refuses to start its sandbox for root; the browser pane then
+    // runs without it.
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("QuorvaleTools"));
+    QApplication::setApplicationName(QStringLiteral("kotoven"));
+
+    // Standard buttons and dialogs in Japanese.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
+
+    QtDesktop desktop;
+    Program().desktop = &desktop;
+
+    fmMainServices services;
+    services.desktop = &desktop;
+    auto *window = new fmMain(std::move(services));
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    return QApplication::exec();
+}

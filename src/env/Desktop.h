@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+// The one seam for everything that blocks on a person or leaves the program:
+// message boxes, file dialogs and handing an address to the desktop.
+// The program installs a Qt implementation; tests install a scripted one that
+// records every message and answers from a queue.
+class Desktop
+{
+public:
+    enum class Buttons { Ok, YesNo, YesNoCancel };
+    enum class Answer { Ok, Yes, No, Cancel };
+    enum class FileMode { Open, Save };
+
+    struct FileRequest
+    {
+        FileMode mode = FileMode::Open;
+        QString title;
+        QString folder;    // initial folder
+        QString startName; // name offered at first (the last one chosen)
+        QString filter;    // Qt form, e.g. "CSV files (*.csv)"
+    };
+
+    virtual ~Desktop() = default;
+
+    // A message box with the program's title and no icon.
+    virtual Answer ask(const QString &text, Buttons buttons) = 0;
+    void message(const QString &text) { ask(text, Buttons::Ok); }
+
+    // A file dialog; an empty result means the person cancelled.
+    virtual QString chooseFile(const FileRequest &request) = 0;
+
+    // Hands an address (web page, file, folder) to the desktop.
+    virtual bool openUrl(const QUrl &url) = 0;
+};

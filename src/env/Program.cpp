@@ -1,0 +1,17 @@
+#include "Program.h"
+
+#include <QFileInfo>
+
+ProgramState &Program()
+{
+    static ProgramState state;
+    return state;
+}
+
+QString programNameFromPath(const QString &executablePath)
+{
+    QString name = QFileInfo(executablePath).completeBaseName();
+    if (name.right(3).toLower() == u"_dv")
+        name.chop(3);
+    return name;
+}

@@ -1,0 +1,178 @@
+#include "AddressTableModel.h"
+
+#include <algorithm>
+
+QStringView AddressTableModel::Row::cell(int column) const
+{
+    const quint32 begin = column == 0 ? 0 : ends[size_t(column - 1)];
+    const quint32 end = column == ColumnCount - 1 ? quint32(text.size()) : ends[size_t(column)];
+    return QStringView(text).mid(begin, end - begin);
+}
+
+void AddressTableModel::Row::setCell(int column, QStringView value)
+{
+    std::array<QStringView, ColumnCount> cells;
+    for (int c = 0; c < ColumnCount; ++c)
+        cells[size_t(c)] = c == column ? value : cell(c);
+    *this = fromCells(cells[0], cells[1], cells[2], cells[3], cells[4]);
+}
+
+AddressTableModel::Row AddressTableModel::Row::fromCells(QStringView zip, QStringView add, QStringView cmp,
+                                                         QStringView tel, QStringView url)
+{
+    Row row;
+    row.text.reserve(zip.size() + add.size() + cmp.size() + tel.size() + url.size());
+    const std::array<QStringView, ColumnCount> cells{zip, add, cmp, tel, url};
+    for (int c = 0; c < ColumnCount; ++c) {
+        row.text.append(cells[size_t(c)]);
+        if (c < ColumnCount - 1)
+            row.ends[size_t(c)] = quint32(row.text.size());
+    }
+    if (row.text.isEmpty())
+        row.text = QString(); // blank rows hold no buffer
+    else
+        row.text.squeeze();
+    return row;
+}
+
+AddressTableModel::AddressTableModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+int AddressTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int AddressTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant AddressTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return cell(index.row(), index.column()).toString();
+    return {};
+}
+
+bool AddressTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
+        return false;
+    const QString text = value.toString();
+    if (cell(index.row(), index.column()) == text)
+        return false;
+    setCell(index.row(), index.column(), text);
+    Q_EMIT cellEdited(index.row(), index.column());
+    return true;
+}
+
+QVariant AddressTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Horizontal)
+        return caption(section);
+    return section + 1;
+}
+
+Qt::ItemFlags AddressTableModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
+}
+
+QString AddressTableModel::caption(int column)
+{
+    switch (column) {
+    case Zip: return QStringLiteral("郵便番号");
+    case Add: return QStringLiteral("住所");
+    case Cmp: return QStringLiteral("勤務先等");
+    case Tel: return QStringLiteral("電話番号");
+    case Url: return QStringLiteral("Map URL");
+    default: return {};
+    }
+}
+
+void AddressTableModel::setCell(int row, int column, const QString &text)
+{
+    if (row < 0 || row >= rowCount() || column < 0 || column >= ColumnCount)
+        return;
+    m_rows[size_t(row)].setCell(column, text);
+    const QModelIndex i = index(row, column);
+    Q_EMIT dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole});
+}
+
+void AddressTableModel::setRowCountTo(int count)
+{
+    count = std::max(count, 0);
+    const int now = rowCount();
+    if (count > now) {
+        beginInsertRows({}, now, count - 1);
+        m_rows.resize(size_t(count));
+        endInsertRows();
+    } else if (count < now) {
+        beginRemoveRows({}, count, now - 1);
+        m_rows.resize(size_t(count));
+        endRemoveRows();
+    }
+}
+
+void AddressTableModel::clearCells(int firstRow, int firstColumn, int lastRow, int lastColumn)
+{
+    firstRow = std::max(firstRow, 0);
+    firstColumn = std::max(firstColumn, 0);
+    lastRow = std::min(lastRow, rowCount() - 1);
+    lastColumn = std::min(lastColumn, ColumnCount - 1);
+    if (firstRow > lastRow || firstColumn > lastColumn)
+        return;
+    const bool wholeRows = firstColumn == 0 && lastColumn == ColumnCount - 1;
+    for (int r = firstRow; r <= lastRow; ++r) {
+        Row &row = m_rows[size_t(r)];
+        if (row.isEmpty())
+            continue;
+        if (wholeRows) {
+            row = Row();
+        } else {
+            for (int c = firstColumn; c <= lastColumn; ++c)
+                row.setCell(c, {});
+        }
+    }
+    Q_EMIT dataChanged(index(firstRow, firstColumn), index(lastRow, lastColumn), {Qt::DisplayRole, Qt::EditRole});
+}
+
+void AddressTableModel::clearAll()
+{
+    clearCells(0, 0, rowCount() - 1, ColumnCount - 1);
+}
+
+void AddressTableModel::insertBlankRows(int row, int count)
+{
+    row = std::clamp(row, 0, rowCount());
+    if (count <= 0)
+        return;
+    beginInsertRows({}, row, row + count - 1);
+    m_rows.insert(m_rows.begin() + row, size_t(count), Row());
+    endInsertRows();
+}
+
+void AddressTableModel::removeRowsAt(int row, int count)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    count = std::min(count, rowCount() - row);
+    if (count <= 0)
+        return;
+    beginRemoveRows({}, row, row + count - 1);
+    m_rows.erase(m_rows.begin() + row, m_rows.begin() + row + count);
+    endRemoveRows();
+}
+
+void AddressTableModel::replaceRows(std::vector<Row> rows)
+{
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+}

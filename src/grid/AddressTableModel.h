@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <QStringView>
+
+#include <array>
+#include <vector>
+
+// The address table: rows of five text cells. Each row keeps its five cells in
+// one string with four split points, so a table of a million rows costs little
+// more than the text it holds, and inserting or deleting rows moves one small
+// record per row.
+class AddressTableModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum Column { Zip, Add, Cmp, Tel, Url, ColumnCount };
+
+    struct Row
+    {
+        QString text;                // the five cells one after another
+        std::array<quint32, 4> ends{}; // end of cells 0..3 inside text
+
+        QStringView cell(int column) const;
+        void setCell(int column, QStringView value);
+        bool isEmpty() const { return text.isEmpty(); }
+        static Row fromCells(QStringView zip, QStringView add, QStringView cmp, QStringView tel,
+                             QStringView url);
+    };
+
+    explicit AddressTableModel(QObject *parent = nullptr);
+
+    // QAbstractItemModel
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+    // The program's own access; rows and columns from 0 here.
+    QStringView cell(int row, int column) const { return m_rows[size_t(row)].cell(column); }
+    const Row &row(int row) const { return m_rows[size_t(row)]; }
+    void setCell(int row, int column, const QString &text);
+    void setRowCountTo(int count);          // keeps the first rows, appends blank ones
+    void clearCells(int firstRow, int firstColumn, int lastRow, int lastColumn);
+    void clearAll();
+    void insertBlankRows(int row, int count);   // later rows move down; the count grows
+    void removeRowsAt(int row, int count);      // later rows move up; the count shrinks
+    void replaceRows(std::vector<Row> rows);    // one model reset
+    const std::vector<Row> &rows() const { return m_rows; }
+
+    static QString caption(int column);
+
+Q_SIGNALS:
+    // A cell was changed by the person editing it (not by the program).
+    void cellEdited(int row, int column);
+
+private:
+    std::vector<Row> m_rows;
+};

@@ -1,0 +1,283 @@
+#include "app/fmMain.h"
+#include "env/Program.h"
+#include "grid/GridUnits.h"
+#include "grid/vAdd.h"
+#include "support/ScriptedDesktop.h"
+#include "support/WidgetTestMain.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+struct Block
+{
+    int from = 0;
+    int to = 0;
+};
+
+} // namespace
+
+class fmMainTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<fmMain> window;
+    ScriptedDesktop desktop;
+
+    void open()
+    {
+        desktop.clear();
+        Program().desktop = &desktop;
+        fmMainServices services;
+        services.desktop = &desktop;
+        window = std::make_unique<fmMain>(std::move(services));
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTRY_VERIFY(window->activated());
+    }
+
+    QStringList zipColumn() const
+    {
+        QStringList values;
+        for (int r = 1; r <= window->grid()->RowCount(); ++r)
+            values.append(window->grid()->GetCell(1, r));
+        return values;
+    }
+
+    // Rows 1..n hold "1".."n" in the postal-code column.
+    void fillNumbered(int rows)
+    {
+        vAdd *grid = window->grid();
+        grid->SetRowCount(rows);
+        grid->ClearCells(-1, -1, -1, -1);
+        for (int r = 1; r <= rows; ++r)
+            grid->SetCell(1, r, QString::number(r));
+        window->Dirty = false;
+    }
+
+    // Selects rows from..to the way a person drags over them.
+    void selectRows(int from, int to)
+    {
+        vAdd *grid = window->grid();
+        const QItemSelection block(grid->table()->index(from - 1, 0), grid->table()->index(to - 1, 4));
+        grid->selectionModel()->select(block, QItemSelectionModel::ClearAndSelect);
+    }
+
+private Q_SLOTS:
+    void init() { open(); }
+    void cleanup()
+    {
+        if (window)
+            window->close();
+        window.reset();
+    }
+
+    void startUpLeavesTheFirstCellActive()
+    {
+        vAdd *grid = window->grid();
+        QCOMPARE(window->windowTitle(), u"住所･郵便番号･Map URLを調べる (Yahoo 測地系=tokyo)"_qs);
+        QCOMPARE(grid->CurRow(), 1);
+        QCOMPARE(grid->CurCol(), 1);
+        QCOMPARE(grid->RowCount(), 50);
+        QCOMPARE(grid->ColCount(), 5);
+        QVERIFY(Program().FormLoaded);
+        QVERIFY(!window->Quiet);
+        QVERIFY(!window->Dirty);
+        QVERIFY(!window->ImeOn);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QVERIFY(desktop.asked.isEmpty());
+        const QStringList captions{u"郵便番号"_qs, u"住所"_qs, u"勤務先等"_qs, u"電話番号"_qs, u"Map URL"_qs};
+        for (int c = 0; c < 5; ++c)
+            QCOMPARE(grid->model()->headerData(c, Qt::Horizontal).toString(), captions[c]);
+        for (int c = 1; c <= 4; ++c)
+            QCOMPARE(grid->ColumnWidth(c), GridUnits::DesignedWidths[c - 1]);
+    }
+
+    void menuBarHoldsEveryCommand()
+    {
+        const QStringList top{u"ﾌｧｲﾙ(&F)"_qs, u"編集(&E)"_qs, u"住所検索(&A)"_qs, u"地図検索(&M)"_qs, u"ﾍﾙﾌﾟ(&H)"_qs};
+        const QList<QAction *> actions = window->menuBar()->actions();
+        QCOMPARE(actions.size(), 5);
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(actions[i]->text(), top[i]);
+        QVERIFY(actions[4]->menu() == nullptr); // help has no items
+        QCOMPARE(window->fileAction(0)->shortcut(), QKeySequence(u"Ctrl+O"_qs));
+        QCOMPARE(window->fileAction(1)->shortcut(), QKeySequence(u"Ctrl+S"_qs));
+        QVERIFY(window->fileAction(3)->isSeparator());
+        QVERIFY(window->fileAction(5)->isSeparator());
+        QCOMPARE(window->fileAction(6)->text(), u"終了(&X)"_qs);
+        QCOMPARE(window->editAction(4)->text(), u"行削除(&D)"_qs);
+        QCOMPARE(window->addressAction(2)->shortcut(), QKeySequence(Qt::Key_F4));
+        QCOMPARE(window->mapAction(1), nullptr);
+        QCOMPARE(window->mapAction(3)->shortcut(), QKeySequence(Qt::Key_F8));
+        // No dictionary component was made: the address menu is disabled.
+        QVERIFY(!window->topAction(2)->isEnabled());
+    }
+
+    void editCommands_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("current");
+        QTest::addColumn<Block>("block");
+        QTest::addColumn<int>("command");
+        QTest::addColumn<int>("repeat");
+        QTest::addColumn<QString>("expected"); // postal-code column after, '.' = blank
+
+        QTest::addRow("clear rows, no block") << 10 << 4 << Block{} << 2 << 1 << u"1 2 3 . 5 6 7 8 9 10"_qs;
+        QTest::addRow("insert rows, no block") << 10 << 4 << Block{} << 3 << 1 << u"1 2 3 . 4 5 6 7 8 9 10"_qs;
+        QTest::addRow("delete rows, no block") << 10 << 4 << Block{} << 4 << 1 << u"1 2 3 5 6 7 8 9 10"_qs;
+        QTest::addRow("insert rows, block 3-5")
+            << 10 << 1 << Block{3, 5} << 3 << 1 << u"1 2 . . . 3 4 5 6 7 8 9 10"_qs;
+        QTest::addRow("insert rows twice, block 3-5")
+            << 10 << 1 << Block{3, 5} << 3 << 2 << u"1 2 . . . . . . 3 4 5 6 7 8 9 10"_qs;
+        QTest::addRow("delete rows, block 3-5") << 10 << 1 << Block{3, 5} << 4 << 1 << u"1 2 6 7 8 9 10"_qs;
+        QTest::addRow("clear rows, block 3-5, other cell clicked")
+            << 10 << 8 << Block{3, 5} << 2 << 1 << u"1 2 . . . 6 7 8 9 10"_qs;
+        QTest::addRow("clear the whole table") << 10 << 4 << Block{3, 5} << 0 << 1 << u". . . . . . . . . ."_qs;
+        QTest::addRow("delete twice, block reaching past the end")
+            << 10 << 1 << Block{8, 10} << 4 << 2 << u"1 2 3 4 5 6 7"_qs;
+        QTest::addRow("delete rows, empty table") << 0 << 1 << Block{} << 4 << 1 << QString();
+        QTest::addRow("insert rows, empty table") << 0 << 1 << Block{} << 3 << 1 << QString();
+    }
+
+    void editCommands()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, current);
+        QFETCH(Block, block);
+        QFETCH(int, command);
+        QFETCH(int, repeat);
+        QFETCH(QString, expected);
+
+        fillNumbered(rows);
+        vAdd *grid = window->grid();
+        if (block.to > 0) {
+            selectRows(block.from, block.to);
+            QCOMPARE(window->SelRowFrom, block.from);
+            QCOMPARE(window->SelRowTo, block.to);
+        }
+        grid->GoToCell(1, current); // a later single click keeps the remembered block
+        for (int i = 0; i < repeat; ++i)
+            window->editAction(command)->trigger();
+
+        QStringList want = expected.isEmpty() ? QStringList() : expected.split(u' ');
+        for (QString &w : want)
+            if (w == u".")
+                w.clear();
+        QCOMPARE(zipColumn(), want);
+        QCOMPARE(window->SelRowFrom, block.from);
+        QCOMPARE(window->SelRowTo, block.to);
+        QVERIFY(grid->RowCount() >= 0);
+        QCOMPARE(window->Dirty, rows > 0);
+        QCOMPARE(desktop.asked.size(), 0);
+    }
+
+    void personEditsSetDirtyProgramChangesDoNot()
+    {
+        vAdd *grid = window->grid();
+        grid->SetCell(2, 3, u"program"_qs);
+        QVERIFY(!window->Dirty);
+        grid->setFocus();
+        grid->GoToCell(4, 2);
+        for (const QChar ch : u"0312345678"_qs)
+            QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_COMPARE(grid->GetCell(4, 2), u"0312345678"_qs);
+        QVERIFY(window->Dirty);
+    }
+
+    void rowAccessorsTrimHalfWidthSpaces()
+    {
+        vAdd *grid = window->grid();
+        grid->GoToCell(3, 6);
+        window->SetRowVal(u"Zip"_qs, u"  100-0005 "_qs);
+        QCOMPARE(grid->GetCell(1, 6), u"100-0005"_qs);
+        QVERIFY(window->Dirty);
+        grid->SetCell(2, 6, u" 東京都　千代田区\t "_qs);
+        QCOMPARE(window->GetRowVal(u"add"_qs), u"東京都　千代田区\t"_qs);
+        QCOMPARE(fmMain::KeyCol(u"url"_qs), 5);
+        QCOMPARE(fmMain::KeyCol(u"Tel"_qs), 4);
+        QCOMPARE(fmMain::KeyCol(u"addr"_qs), 0);
+        QCOMPARE(fmMain::KeyCol(QString()), 0);
+    }
+
+    void lastColumnFollowsTheWindowWidth()
+    {
+        vAdd *grid = window->grid();
+        auto columnsWidth = [grid] {
+            int sum = 0;
+            for (int c = 0; c < 5; ++c)
+                sum += grid->columnWidth(c);
+            return sum;
+        };
+        // The table fills its pane: no horizontal scrolling at the designed size.
+        QTRY_VERIFY2(qAbs(columnsWidth() - grid->viewport()->width()) <= 2,
+                     qPrintable(u"%1 vs %2"_qs.arg(columnsWidth()).arg(grid->viewport()->width())));
+
+        // Widening column 2 by dragging narrows column 5 by as much.
+        window->resize(1200, window->height());
+        QTRY_COMPARE(window->width(), 1200);
+        const double before = grid->ColumnWidth(5);
+        grid->horizontalHeader()->resizeSection(1, grid->columnWidth(1) + 81);
+        QVERIFY(qAbs(grid->ColumnWidth(5) - (before - 10)) < 0.2);
+
+        // Dragging column 5 itself is undone at once.
+        grid->horizontalHeader()->resizeSection(4, grid->columnWidth(4) + 200);
+        QVERIFY(qAbs(grid->ColumnWidth(5) - (before - 10)) < 0.2);
+
+        // Too narrow: column 5 keeps its width.
+        const double kept = grid->ColumnWidth(5);
+        window->resize(500, window->height());
+        QTRY_COMPARE(window->width(), 500);
+        QCOMPARE(grid->ColumnWidth(5), kept);
+
+        // While Quiet, a width notification is ignored.
+        window->Quiet = true;
+        grid->horizontalHeader()->resizeSection(1, grid->columnWidth(1) - 81);
+        window->Quiet = false;
+        QCOMPARE(grid->ColumnWidth(5), kept);
+    }
+
+    void rightClickPopsUpTheEditMenu()
+    {
+        fillNumbered(5);
+        vAdd *grid = window->grid();
+        grid->GoToCell(1, 2);
+        QTimer::singleShot(0, this, [this] {
+            QMenu *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(popup);
+            QCOMPARE(popup, window->editMenu());
+            window->editAction(4)->trigger();
+            popup->close();
+        });
+        const QPoint inCell = grid->visualRect(grid->table()->index(3, 2)).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, inCell, grid->viewport()->mapToGlobal(inCell));
+        QApplication::sendEvent(grid->viewport(), &event);
+        QTRY_COMPARE(grid->RowCount(), 4);
+        QCOMPARE(zipColumn(), QStringList({u"1"_qs, u"3"_qs, u"4"_qs, u"5"_qs}));
+    }
+
+    void closingShutsDownInOrderAndAsksNothingWhenSaved()
+    {
+        QVERIFY(window->close());
+        QVERIFY(window->shutDown());
+        QVERIFY(!Program().FormLoaded);
+        QVERIFY(window->AddressComponent == nullptr);
+        QVERIFY(desktop.asked.isEmpty());
+    }
+};
+
+Q_DECLARE_METATYPE(Block)
+
+KOTOVEN_WIDGET_TEST_MAIN(fmMainTest)
+#include "fmMainTest.moc"

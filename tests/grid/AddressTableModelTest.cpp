@@ -1,0 +1,123 @@
+#include "grid/AddressTableModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList column(const AddressTableModel &model, int col)
+{
+    QStringList values;
+    for (int r = 0; r < model.rowCount(); ++r)
+        values.append(model.cell(r, col).toString());
+    return values;
+}
+
+struct ModelFixture : ::testing::Test
+{
+    AddressTableModel model;
+    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
+
+    void fill(int rows)
+    {
+        model.setRowCountTo(rows);
+        for (int r = 0; r < rows; ++r)
+            model.setCell(r, AddressTableModel::Zip, QString::number(r + 1));
+    }
+};
+
+TEST_F(ModelFixture, RowKeepsEachCellApart)
+{
+    model.setRowCountTo(1);
+    model.setCell(0, AddressTableModel::Add, QStringLiteral("東京都　千代田区"));
+    model.setCell(0, AddressTableModel::Url, QStringLiteral("http://map.example/"));
+    model.setCell(0, AddressTableModel::Zip, QStringLiteral("100-0005"));
+    model.setCell(0, AddressTableModel::Add, QStringLiteral("大阪"));
+    EXPECT_EQ(model.cell(0, 0), u"100-0005");
+    EXPECT_EQ(model.cell(0, 1), u"大阪");
+    EXPECT_EQ(model.cell(0, 2), u"");
+    EXPECT_EQ(model.cell(0, 3), u"");
+    EXPECT_EQ(model.cell(0, 4), u"http://map.example/");
+    model.setCell(0, AddressTableModel::Zip, QString());
+    model.setCell(0, AddressTableModel::Add, QString());
+    model.setCell(0, AddressTableModel::Url, QString());
+    EXPECT_TRUE(model.row(0).isEmpty());
+}
+
+TEST_F(ModelFixture, OnlyEditsThroughSetDataCountAsPersonEdits)
+{
+    model.setRowCountTo(3);
+    QSignalSpy edited(&model, &AddressTableModel::cellEdited);
+    model.setCell(1, 1, QStringLiteral("program"));
+    EXPECT_EQ(edited.count(), 0);
+    EXPECT_TRUE(model.setData(model.index(2, 3), QStringLiteral("03-1234-5678")));
+    ASSERT_EQ(edited.count(), 1);
+    EXPECT_EQ(edited.at(0).at(0).toInt(), 2);
+    EXPECT_EQ(edited.at(0).at(1).toInt(), 3);
+    // The same text again is no change.
+    EXPECT_FALSE(model.setData(model.index(2, 3), QStringLiteral("03-1234-5678")));
+    EXPECT_EQ(edited.count(), 1);
+}
+
+TEST_F(ModelFixture, InsertAndRemoveMoveTheRowsBelow)
+{
+    fill(10);
+    model.insertBlankRows(2, 3);
+    EXPECT_EQ(column(model, 0),
+              QStringList({u"1"_qs, u"2"_qs, u""_qs, u""_qs, u""_qs, u"3"_qs, u"4"_qs, u"5"_qs, u"6"_qs, u"7"_qs,
+                           u"8"_qs, u"9"_qs, u"10"_qs}));
+    model.removeRowsAt(2, 3);
+    model.removeRowsAt(8, 100); // clipped to the rows that exist
+    EXPECT_EQ(column(model, 0), QStringList({u"1"_qs, u"2"_qs, u"3"_qs, u"4"_qs, u"5"_qs, u"6"_qs, u"7"_qs, u"8"_qs}));
+    model.removeRowsAt(20, 1); // past the end: nothing
+    EXPECT_EQ(model.rowCount(), 8);
+}
+
+TEST_F(ModelFixture, ClearBlanksABlockAndKeepsTheRowCount)
+{
+    fill(5);
+    for (int r = 0; r < 5; ++r)
+        model.setCell(r, AddressTableModel::Tel, QStringLiteral("tel"));
+    model.clearCells(1, 0, 2, 0);
+    EXPECT_EQ(column(model, 0), QStringList({u"1"_qs, u""_qs, u""_qs, u"4"_qs, u"5"_qs}));
+    EXPECT_EQ(column(model, 3), QStringList(5, u"tel"_qs));
+    model.clearAll();
+    EXPECT_EQ(model.rowCount(), 5);
+    EXPECT_EQ(column(model, 3), QStringList(5, QString()));
+}
+
+TEST_F(ModelFixture, ResizingKeepsTheFirstRows)
+{
+    fill(4);
+    model.setRowCountTo(2);
+    model.setRowCountTo(3);
+    EXPECT_EQ(column(model, 0), QStringList({u"1"_qs, u"2"_qs, u""_qs}));
+    model.setRowCountTo(-5);
+    EXPECT_EQ(model.rowCount(), 0);
+}
+
+TEST_F(ModelFixture, HeaderCaptionsAndRowNumbers)
+{
+    const QStringList expected{u"郵便番号"_qs, u"住所"_qs, u"勤務先等"_qs, u"電話番号"_qs, u"Map URL"_qs};
+    for (int c = 0; c < 5; ++c)
+        EXPECT_EQ(model.headerData(c, Qt::Horizontal).toString(), expected[c]);
+    model.setRowCountTo(3);
+    EXPECT_EQ(model.headerData(2, Qt::Vertical).toInt(), 3);
+}
+
+TEST_F(ModelFixture, ReplaceRowsIsOneReset)
+{
+    fill(3);
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    std::vector<AddressTableModel::Row> rows;
+    rows.push_back(AddressTableModel::Row::fromCells(u"1", u"a", u"b", u"c", u"d"));
+    rows.emplace_back();
+    model.replaceRows(std::move(rows));
+    EXPECT_EQ(reset.count(), 1);
+    EXPECT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.cell(0, 4), u"d");
+}
+
+} // namespace

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QApplication>
+#include <QLocale>
+#include <QStandardPaths>
+#include <QTest>
+
+// One main for every widget test: Xvfb (or offscreen) at 96 dpi, C locale,
+// test-mode standard paths, the WebEngine sandbox off (tests run as root).
+#define KOTOVEN_WIDGET_TEST_MAIN(TestClass)                                                                  \
+    int main(int argc, char *argv[])                                                                         \
+    {                                                                                                        \
+        qputenv("QT_FONT_DPI", "96");                                                                        \
+        qputenv("QT_SCALE_FACTOR", "1");                                                                     \
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");                                                         \
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                                                  \
+            qputenv("QT_QPA_PLATFORM", "offscreen");                                                         \
+        QLocale::setDefault(QLocale::c());                                                                   \
+        QStandardPaths::setTestModeEnabled(true);                                                            \
+        QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);                                              \
+        QApplication app(argc, argv);                                                                        \
+        QApplication::setOrganizationName(QStringLiteral("QuorvaleTools"));                                  \
+        QApplication::setApplicationName(QStringLiteral("kotoven-test"));                                    \
+        TestClass test;                                                                                      \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                           \
+        return QTest::qExec(&test, argc, argv);                                                              \
+    }
