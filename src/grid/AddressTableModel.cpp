@@ -100,7 +100,7 @@ void AddressTableModel::setCell(int row, int column, const QString &text)
 {
     if (row < 0 || row >= rowCount() || column < 0 || column >= ColumnCount)
         return;
-    m_rows[size_t(row)].setCell(column, text);
+    m_rows[row].setCell(column, text);
     const QModelIndex i = index(row, column);
     Q_EMIT dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole});
 }
@@ -111,11 +111,11 @@ void AddressTableModel::setRowCountTo(int count)
     const int now = rowCount();
     if (count > now) {
         beginInsertRows({}, now, count - 1);
-        m_rows.resize(size_t(count));
+        m_rows.resize(count);
         endInsertRows();
     } else if (count < now) {
         beginRemoveRows({}, count, now - 1);
-        m_rows.resize(size_t(count));
+        m_rows.resize(count);
         endRemoveRows();
     }
 }
@@ -130,7 +130,7 @@ void AddressTableModel::clearCells(int firstRow, int firstColumn, int lastRow, i
         return;
     const bool wholeRows = firstColumn == 0 && lastColumn == ColumnCount - 1;
     for (int r = firstRow; r <= lastRow; ++r) {
-        Row &row = m_rows[size_t(r)];
+        Row &row = m_rows[r];
         if (row.isEmpty())
             continue;
         if (wholeRows) {
@@ -154,7 +154,7 @@ void AddressTableModel::insertBlankRows(int row, int count)
     if (count <= 0)
         return;
     beginInsertRows({}, row, row + count - 1);
-    m_rows.insert(m_rows.begin() + row, size_t(count), Row());
+    m_rows.insert(row, count, Row());
     endInsertRows();
 }
 
@@ -166,13 +166,22 @@ void AddressTableModel::removeRowsAt(int row, int count)
     if (count <= 0)
         return;
     beginRemoveRows({}, row, row + count - 1);
-    m_rows.erase(m_rows.begin() + row, m_rows.begin() + row + count);
+    m_rows.remove(row, count);
     endRemoveRows();
 }
 
-void AddressTableModel::replaceRows(std::vector<Row> rows)
+void AddressTableModel::replaceRows(QList<Row> rows)
 {
     beginResetModel();
     m_rows = std::move(rows);
     endResetModel();
+}
+
+void AddressTableModel::replaceRows(std::vector<Row> rows)
+{
+    QList<Row> list;
+    list.reserve(qsizetype(rows.size()));
+    for (Row &row : rows)
+        list.append(std::move(row));
+    replaceRows(std::move(list));
 }

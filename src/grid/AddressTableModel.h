@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QList>
 #include <QString>
 #include <QStringView>
 
@@ -40,16 +41,17 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     // The program's own access; rows and columns from 0 here.
-    QStringView cell(int row, int column) const { return m_rows[size_t(row)].cell(column); }
-    const Row &row(int row) const { return m_rows[size_t(row)]; }
+    QStringView cell(int row, int column) const { return m_rows[row].cell(column); }
+    const Row &row(int row) const { return m_rows[row]; }
     void setCell(int row, int column, const QString &text);
     void setRowCountTo(int count);          // keeps the first rows, appends blank ones
     void clearCells(int firstRow, int firstColumn, int lastRow, int lastColumn);
     void clearAll();
     void insertBlankRows(int row, int count);   // later rows move down; the count grows
     void removeRowsAt(int row, int count);      // later rows move up; the count shrinks
-    void replaceRows(std::vector<Row> rows);    // one model reset
-    const std::vector<Row> &rows() const { return m_rows; }
+    void replaceRows(QList<Row> rows);          // one model reset
+    void replaceRows(std::vector<Row> rows);
+    const QList<Row> &rows() const { return m_rows; }
 
     static QString caption(int column);
 
@@ -58,5 +60,9 @@ Q_SIGNALS:
     void cellEdited(int row, int column);
 
 private:
-    std::vector<Row> m_rows;
+    // Rows are relocatable, so inserting, deleting and growing move memory in
+    // bulk instead of one row at a time.
+    QList<Row> m_rows;
 };
+
+Q_DECLARE_TYPEINFO(AddressTableModel::Row, Q_RELOCATABLE_TYPE);

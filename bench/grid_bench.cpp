@@ -1,0 +1,103 @@
+// Row commands on a table of a million realistic addresses, through the grid
+// the main window uses (model and view), and the table's memory.
+#include "grid/vAdd.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+
+#include <cstdio>
+#include <malloc.h>
+
+namespace {
+
+constexpr int Rows = 1'000'000;
+
+const char16_t *const Prefectures[] = {u"東京都", u"大阪府", u"北海道", u"神奈川県", u"愛知県", u"福岡県", u"京都府"};
+const char16_t *const Cities[] = {u"千代田区", u"大阪市北区", u"札幌市中央区", u"横浜市西区", u"名古屋市中区",
+                                  u"福岡市博多区", u"京都市中京区"};
+const char16_t *const Towns[] = {u"丸の内", u"梅田", u"北一条西", u"みなとみらい", u"栄", u"博多駅前", u"烏丸通"};
+const char16_t *const Companies[] = {u"株式会社サンプル商事", u"有限会社テスト工業", u"山田建設株式会社",
+                                     u"みなと物流株式会社", u"", u"北星システム株式会社"};
+
+std::vector<AddressTableModel::Row> makeRows(qsizetype &utf16Bytes)
+{
+    QRandomGenerator random(20261207);
+    std::vector<AddressTableModel::Row> rows;
+    rows.reserve(Rows);
+    utf16Bytes = 0;
+    for (int i = 0; i < Rows; ++i) {
+        const int p = int(random.bounded(7u));
+        const QString zip = QStringLiteral("%1-%2").arg(random.bounded(100u, 999u)).arg(random.bounded(10000u), 4, 10,
+                                                                                         QLatin1Char('0'));
+        const QString add = QString::fromUtf16(Prefectures[p]) + u'\u3000' + QString::fromUtf16(Cities[p])
+                            + QString::fromUtf16(Towns[p]) + u'\u3000'
+                            + QStringLiteral("%1－%2－%3").arg(random.bounded(1u, 9u)).arg(random.bounded(1u, 30u)).arg(random.bounded(1u, 20u));
+        const QString cmp = QString::fromUtf16(Companies[random.bounded(6u)]);
+        const QString tel = QStringLiteral("0%1-%2-%3").arg(random.bounded(1u, 99u)).arg(random.bounded(100u, 9999u)).arg(random.bounded(1000u, 9999u));
+        const QString url = QStringLiteral("http://map.yahoo.co.jp/pl?lat=35.%1&lon=139.%2&z=18")
+                                .arg(random.bounded(100000u, 999999u))
+                                .arg(random.bounded(100000u, 999999u));
+        utf16Bytes += 2 * (zip.size() + add.size() + cmp.size() + tel.size() + url.size());
+        rows.push_back(AddressTableModel::Row::fromCells(zip, add, cmp, tel, url));
+    }
+    return rows;
+}
+
+size_t heapInUse()
+{
+    return mallinfo2().uordblks;
+}
+
+template<typename F>
+double millis(F &&f)
+{
+    QElapsedTimer timer;
+    timer.start();
+    f();
+    QCoreApplication::processEvents();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    vAdd grid;
+    grid.resize(945, 400);
+    grid.show();
+    QCoreApplication::processEvents();
+
+    qsizetype textBytes = 0;
+    const size_t heapBefore = heapInUse();
+    std::vector<AddressTableModel::Row> rows = makeRows(textBytes);
+    const double fill = millis([&] { grid.table()->replaceRows(std::move(rows)); });
+    // What the table holds once filled: the rows and their texts.
+    const size_t tableBytes = heapInUse() - heapBefore;
+
+    grid.GoToCell(1, 500'000);
+    const double insert = millis([&] {
+        grid.SetRowCount(grid.RowCount() + 1);
+        grid.InsertRowsAt(1, 1);
+    });
+    const double remove = millis([&] {
+        const int total = grid.RowCount();
+        grid.DeleteRowsAt(500'000, 1000);
+        grid.SetRowCount(total - 1000);
+    });
+    const double clear = millis([&] { grid.ClearCells(-1, -1, -1, -1); });
+
+    std::printf("rows: %d rows\n", Rows);
+    std::printf("fill: %.1f ms\n", fill);
+    std::printf("insert_row_at_1: %.1f ms\n", insert);
+    std::printf("delete_1000_rows_mid: %.1f ms\n", remove);
+    std::printf("clear_all: %.1f ms\n", clear);
+    std::printf("text_utf16: %.1f MB\n", double(textBytes) / 1e6);
+    std::printf("model_memory: %.1f MB\n", double(tableBytes) / 1e6);
+    std::printf("model_memory_ratio: %.2f x\n", double(tableBytes) / double(textBytes));
+    return 0;
+}
