@@ -3,6 +3,7 @@
 #include "env/Program.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -19,6 +20,13 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("QuorvaleTools"));
     QApplication::setApplicationName(QStringLiteral("kotoven"));
+    QApplication::setDesktopFileName(QStringLiteral("kotoven"));
+    QIcon icon = QIcon::fromTheme(QStringLiteral("kotoven"));
+    if (icon.isNull()) {
+        icon.addFile(QStringLiteral(":/icons/kotoven.svg"));
+        icon.addFile(QStringLiteral(":/icons/kotoven-64.png"));
+    }
+    QApplication::setWindowIcon(icon);
 
     // Standard buttons and dialogs in Japanese.
     QTranslator qtTranslator;
