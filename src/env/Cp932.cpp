@@ -21,7 +21,8 @@ public:
     }
     Q_DISABLE_COPY_MOVE(Converter)
 
-    bool valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+    // iconv_open reports failure as (iconv_t)-1.
+    bool valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); } // NOLINT(performance-no-int-to-ptr)
     iconv_t handle() const { return m_cd; }
 
 private:
