@@ -218,9 +218,14 @@ QByteArray yIni::linkEntry(const QString &name, const QString &target)
     return entry.toUtf8();
 }
 
+QString yIni::installedHelpFolder()
+{
+    return QDir::cleanPath(programFolder() + QStringLiteral(KOTOVEN_HELP_FROM_PROGRAM));
+}
+
 QUrl yIni::helpSite()
 {
-    const QString installed = QDir::cleanPath(programFolder() + QStringLiteral(KOTOVEN_HELP_FROM_PROGRAM));
+    const QString installed = installedHelpFolder();
     if (QFileInfo(installed + QStringLiteral("/kotoven.htm")).isFile())
         return QUrl::fromLocalFile(installed + u'/');
     return QUrl::fromLocalFile(QStringLiteral(KOTOVEN_SOURCE_DIR "/help/"));

@@ -88,6 +88,8 @@ public:
     // The base address of the help pages, ending in "/": the installed copy
     // beside the program when present, else the source tree's.
     static QUrl helpSite();
+    // Where the installed help pages stand, seen from the program folder.
+    static QString installedHelpFolder();
     // The full path of the program file as the settings store records it.
     static QString programFile();
 
