@@ -2,8 +2,99 @@
 // position, help.
 #include "app/fmMain.h"
 
-void fmMain::RestoreUserEnvironment() {}
+#include "app/WindowPlacement.h"
+#include "env/Program.h"
+#include "env/yIni.h"
 
-void fmMain::SaveUserEnvironment() {}
+#include <QEvent>
 
-void fmMain::OpenHelp() {}
+namespace {
+
+const QString PositionGroup = QStringLiteral("位置");
+
+// Before the window is first shown its frame is unknown, so the remembered
+// outer size is applied to the inner area. At the first activation, when the
+// window manager has framed the window, the inner size is corrected once so
+// that the outer rectangle is the remembered one.
+class FrameFit final : public QObject
+{
+public:
+    FrameFit(QWidget *window, QSize outer) : QObject(window), m_window(window), m_outer(outer)
+    {
+        window->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_window && event->type() == QEvent::WindowActivate) {
+            const QSize frame = m_window->frameGeometry().size() - m_window->size();
+            if (!frame.isEmpty() && m_window->windowState() == Qt::WindowNoState)
+                m_window->resize(m_outer - frame);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+    QSize m_outer;
+};
+
+std::shared_ptr<yIni> sharedSettings()
+{
+    if (!Program().Settings)
+        Program().Settings = std::make_shared<yIni>();
+    return Program().Settings;
+}
+
+} // namespace
+
+void fmMain::RestoreUserEnvironment()
+{
+    std::shared_ptr<yIni> settings = sharedSettings();
+    settings->W_UserData(this);
+    bool ok = false;
+    settings->GetTxt(Program().UserDataFolder + QStringLiteral("User.xml"), ok);
+    settings->GetGtx(PositionGroup);
+    const QVariant zero = QVariant::fromValue<qint16>(0);
+    WindowPlacement::Remembered stored;
+    stored.top = WindowPlacement::nearestInt(settings->vGtVal(QStringLiteral("TOP"), zero).toDouble());
+    stored.left = WindowPlacement::nearestInt(settings->vGtVal(QStringLiteral("LEFT"), zero).toDouble());
+    stored.width = WindowPlacement::nearestInt(settings->vGtVal(QStringLiteral("WIDTH"), zero).toDouble());
+    stored.height = WindowPlacement::nearestInt(settings->vGtVal(QStringLiteral("HEIGHT"), zero).toDouble());
+    settings.reset();
+
+    const std::optional<QRect> outer = WindowPlacement::toPixels(stored, WindowPlacement::twipsPerPixel(logicalDpiX()),
+                                                                 WindowPlacement::twipsPerPixel(logicalDpiY()));
+    if (!outer)
+        return;
+    // One move: the frame's top-left and the size together. The frame is
+    // subtracted when it is known already.
+    const QSize frame = frameGeometry().size() - size();
+    move(outer->topLeft());
+    resize(outer->size() - frame);
+    if (!isVisible())
+        new FrameFit(this, outer->size());
+}
+
+void fmMain::SaveUserEnvironment()
+{
+    const WindowPlacement::ToStore stored = WindowPlacement::fromPixels(
+        frameGeometry(), WindowPlacement::twipsPerPixel(logicalDpiX()), WindowPlacement::twipsPerPixel(logicalDpiY()));
+    std::shared_ptr<yIni> settings = sharedSettings();
+    settings->GetGtx(PositionGroup);
+    settings->SetVal(QStringLiteral("TOP"), stored.top);
+    settings->SetVal(QStringLiteral("LEFT"), stored.left);
+    settings->SetVal(QStringLiteral("WIDTH"), stored.width);
+    settings->SetVal(QStringLiteral("HEIGHT"), stored.height);
+    settings->SetGtx();
+    bool ok = false;
+    settings->SetTxt(ok);
+    settings.reset();
+    Program().Settings.reset();
+}
+
+void fmMain::OpenHelp()
+{
+    sharedSettings()->W_Help(QStringLiteral("kotoven.htm"));
+}

@@ -1,5 +1,6 @@
 #include "Program.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 ProgramState &Program()
@@ -14,4 +15,14 @@ QString programNameFromPath(const QString &executablePath)
     if (name.right(3).toLower() == u"_dv")
         name.chop(3);
     return name;
+}
+
+QString programFolder()
+{
+    QString folder = Program().ProgramFolder;
+    if (folder.isEmpty())
+        folder = QCoreApplication::applicationDirPath();
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    return folder;
 }

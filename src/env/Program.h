@@ -16,6 +16,9 @@ struct ProgramState
     std::shared_ptr<yIni> Settings;
     bool FileSystem = false; // the shared file-system object has been made
     Desktop *desktop = nullptr; // the seam; owned by whoever installed it
+    // The folder of the program file, ending in "/"; empty means the running
+    // executable's own folder. Tests put a folder of their own here.
+    QString ProgramFolder;
 
     QString title() const { return ProgramName; }
 };
@@ -25,3 +28,7 @@ ProgramState &Program();
 // The executable's base name without extension; a trailing "_dv" (any case)
 // is removed. A name of three characters or fewer is compared whole.
 QString programNameFromPath(const QString &executablePath);
+
+// The program folder, ending in "/": ProgramState::ProgramFolder when set,
+// else the folder of the running executable.
+QString programFolder();

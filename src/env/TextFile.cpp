@@ -86,7 +86,10 @@ WriteResult writeBytes(const QString &path, const QByteArray &bytes)
 {
     WriteResult result;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered: a buffered QSaveFile flushes only while committing, and a
+    // short write there (disk full, file-size limit) is not reported by
+    // commit(), which then replaces the old file with a cut-off one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         result.error = failure(path, file.errorString());
         return result;
     }
