@@ -243,8 +243,10 @@ void fmMain::FitColumns()
 
 void fmMain::mnJb_Click(int index)
 {
-    if (index == 4)
+    if (index == 4) {
+        ++helpRequests;
         OpenHelp();
+    }
 }
 
 void fmMain::mnFile_Click(int index)
