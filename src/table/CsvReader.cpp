@@ -74,57 +74,68 @@ private:
 
     FieldEnd field(Line &line, bool keep)
     {
-        bool quoted = false;
-        for (;;) {
-            if (quoted) {
-                const qsizetype quote = QStringView(m_p, m_end).indexOf(u'"');
-                const char16_t *stop = quote < 0 ? m_end : m_p + quote;
-                if (keep)
-                    line.cells.append(m_p, stop);
-                m_p = stop;
-                if (m_p == m_end) {
-                    line.unterminated = true;
-                    return FieldEnd::TextEnd;
-                }
-                if (m_p + 1 < m_end && m_p[1] == u'"') {
-                    if (keep)
-                        line.cells.push_back(u'"');
-                    m_p += 2;
-                } else {
-                    quoted = false;
-                    ++m_p;
-                }
-                continue;
+        if (m_p < m_end && *m_p == u'"') {
+            ++m_p;
+            if (!quotedSection(line, keep)) {
+                line.unterminated = true;
+                return FieldEnd::TextEnd;
             }
+        }
+        for (;;) {
             const char16_t *stop = m_p;
-            while (stop < m_end && *stop != u',' && *stop != u'"' && *stop != u'\n' && *stop != u'\r')
+            while (stop < m_end && *stop != u',' && *stop != u'\n' && *stop != u'\r')
                 ++stop;
             if (keep)
                 line.cells.append(m_p, stop);
             m_p = stop;
             if (m_p == m_end)
                 return FieldEnd::TextEnd;
-            switch (*m_p) {
-            case u',':
+            if (*m_p == u',') {
                 ++m_p;
                 return FieldEnd::Comma;
-            case u'"':
-                quoted = true;
-                ++m_p;
-                break;
-            case u'\n':
+            }
+            if (*m_p == u'\n') {
                 ++m_p;
                 return FieldEnd::LineEnd;
-            default: // CR: a line end only before LF
-                if (m_p + 1 < m_end && m_p[1] == u'\n') {
-                    m_p += 2;
-                    return FieldEnd::LineEnd;
-                }
-                if (keep)
-                    line.cells.push_back(u'\r');
-                ++m_p;
-                break;
             }
+            if (lineEndAt(m_p)) { // CR LF
+                m_p += 2;
+                return FieldEnd::LineEnd;
+            }
+            if (keep) // a lone CR is text
+                line.cells.push_back(u'\r');
+            ++m_p;
+        }
+    }
+
+    // A CR LF or a lone LF starts at p.
+    bool lineEndAt(const char16_t *p) const
+    {
+        return *p == u'\n' || (*p == u'\r' && p + 1 < m_end && p[1] == u'\n');
+    }
+
+    // The text after an opening quote: "" is one quote, a quote before a comma,
+    // a line end or the end of the text closes the section, any other quote is
+    // text (so an older file with a stray quote in a cell keeps its lines).
+    // False when the text ends inside the section.
+    bool quotedSection(Line &line, bool keep)
+    {
+        for (;;) {
+            const qsizetype quote = QStringView(m_p, m_end).indexOf(u'"');
+            const char16_t *stop = quote < 0 ? m_end : m_p + quote;
+            if (keep)
+                line.cells.append(m_p, stop);
+            m_p = stop;
+            if (m_p == m_end)
+                return false;
+            const char16_t *next = m_p + 1;
+            if (next == m_end || *next == u',' || lineEndAt(next)) {
+                m_p = next;
+                return true;
+            }
+            if (keep)
+                line.cells.push_back(u'"');
+            m_p = *next == u'"' ? next + 1 : next;
         }
     }
 

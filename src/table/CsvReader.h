@@ -17,10 +17,11 @@ class QIODevice;
 // Line 0 is the header and is never looked at. Every later line needs at least
 // five fields; fields after the fifth are ignored and fields are kept as they
 // stand. A line ends at CR LF or at a lone LF; a lone CR stays in its field.
-// A double quote opens a quoted section in which commas and line ends are text
-// and "" is one quote, so the writer's quoting comes back exactly, and a file
-// without quotes, commas or line breaks inside its cells reads as it always
-// did. Line ends at the end of the file are dropped.
+// A double quote at the start of a field opens a quoted section in which
+// commas and line ends are text and "" is one quote, so the writer's quoting
+// comes back exactly, and a file without quotes, commas or line breaks inside
+// its cells reads as it always did. Line ends at the end of the file are
+// dropped.
 class CsvReader final
 {
 public:
