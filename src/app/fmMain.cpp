@@ -70,6 +70,9 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
 
 fmMain::~fmMain()
 {
+    // The grid outlives this part of the window: a cell edit it commits while
+    // it is torn down must not reach the window's handlers.
+    m_vAdd->disconnect(this);
     // A window destroyed without being closed still shuts down in order.
     if (!m_shutDown)
         Form_QueryUnload();
