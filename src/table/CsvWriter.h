@@ -3,6 +3,7 @@
 #include "grid/AddressTableModel.h"
 #include "table/CsvFormat.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
@@ -11,8 +12,8 @@
 
 class QIODevice;
 
-// Writes table rows as an address CSV file: the text is built once and
-// encoded once by the caller; the bytes go to the file through QSaveFile, so a
+// Writes table rows as an address CSV file: each character is put into the
+// text once and encoded once; the bytes go to the file through QSaveFile, so a
 // failed or cancelled write leaves the old file whole.
 class CsvWriter final
 {
@@ -22,13 +23,25 @@ public:
     static std::optional<QString> text(const std::vector<AddressTableModel::Row> &rows,
                                        const Csv::Progress &progress = {});
 
-    // The cell whose text stands at `index` of text(rows): its row and column
-    // from 0; row -1 for the header and the quotes and separators.
+    // The file's bytes in code page 932, the text made and encoded a piece at
+    // a time; characters code page 932 cannot hold are written as '?'.
+    // Empty when the progress callback cancelled.
     struct Cell
     {
         int row = -1;
         int column = -1;
     };
+    struct Encoded
+    {
+        QByteArray bytes;
+        Cell firstUnmappable;          // the first cell holding such a character
+        qsizetype unmappableCount = 0; // how many there are
+    };
+    static std::optional<Encoded> encode(const std::vector<AddressTableModel::Row> &rows,
+                                         const Csv::Progress &progress = {});
+
+    // The cell whose text stands at `index` of text(rows): its row and column
+    // from 0; row -1 for the header and the quotes and separators.
     static Cell cellAt(const std::vector<AddressTableModel::Row> &rows, qsizetype index);
 
     struct Result

@@ -1,7 +1,6 @@
 // The main window's file commands: CSV open and save, the table on the clipboard.
 #include "app/fmMain.h"
 
-#include "env/Cp932.h"
 #include "env/Desktop.h"
 #include "env/Program.h"
 #include "env/TextFile.h"
@@ -188,24 +187,18 @@ bool fmMain::SaveCsv(bool askName)
     EnsureFileSystem();
 
     Busy busy(this, Saving, progressDelayMs);
-    const std::vector<AddressTableModel::Row> &rows = m_vAdd->table()->rows();
-    Cp932::Encoded encoded;
-    {
-        std::optional<QString> text = CsvWriter::text(rows, busy.progress(0.0, 0.4));
-        if (!text)
+    std::optional<CsvWriter::Encoded> encoded = CsvWriter::encode(m_vAdd->table()->rows(), busy.progress(0.0, 0.5));
+    if (!encoded)
+        return false;
+    if (encoded->unmappableCount > 0) {
+        const CsvWriter::Cell cell = encoded->firstUnmappable;
+        const QString question = Unmappable.arg(cell.row + 1).arg(cell.column + 1).arg(encoded->unmappableCount);
+        if (desktop.ask(question, Desktop::Buttons::YesNo) != Desktop::Answer::Yes)
             return false;
-        encoded = Cp932::encode(*text);
-        if (encoded.unmappableCount > 0) {
-            const CsvWriter::Cell cell = CsvWriter::cellAt(rows, encoded.firstUnmappable);
-            const QString question =
-                Unmappable.arg(cell.row + 1).arg(cell.column + 1).arg(encoded.unmappableCount);
-            if (desktop.ask(question, Desktop::Buttons::YesNo) != Desktop::Answer::Yes)
-                return false;
-        }
     }
     if (!busy.step(500, 1000))
         return false;
-    const CsvWriter::Result written = CsvWriter::write(name, encoded.bytes, busy.progress(0.5, 1.0));
+    const CsvWriter::Result written = CsvWriter::write(name, encoded->bytes, busy.progress(0.5, 1.0));
     switch (written.status) {
     case CsvWriter::Result::Status::Cancelled:
         return false;

@@ -113,6 +113,26 @@ INSTANTIATE_TEST_SUITE_P(
         CellAtCase{"LastColumn", {row("1", "2", "3", "4", "5"), row("1", "2", "3", "4", "ok ☃")}, 1, 4}),
     [](const ::testing::TestParamInfo<CellAtCase> &info) { return std::string(info.param.name); });
 
+TEST(Writing, EncodingPieceByPieceGivesTheWholeTextEncoded)
+{
+    std::vector<Row> rows;
+    for (int r = 0; r < 60000; ++r)
+        rows.push_back(r % 7 == 3 ? Row() : row("100-0005", "東京都千代田区丸の内 \"1\"", "", "03", ""));
+    rows[50001] = row("1", "2", "snow ☃ and 😀", "4", "é");
+    const std::optional<CsvWriter::Encoded> encoded = CsvWriter::encode(rows);
+    ASSERT_TRUE(encoded.has_value());
+    const Cp932::Encoded whole = Cp932::encode(*CsvWriter::text(rows));
+    EXPECT_GT(CsvWriter::text(rows)->size(), 2 << 20); // several pieces
+    EXPECT_EQ(encoded->bytes, whole.bytes);
+    EXPECT_EQ(encoded->unmappableCount, 3);
+    EXPECT_EQ(encoded->firstUnmappable.row, 50001);
+    EXPECT_EQ(encoded->firstUnmappable.column, 2);
+
+    int calls = 0;
+    EXPECT_FALSE(CsvWriter::encode(rows, [&calls](qint64, qint64) { return ++calls < 3; }).has_value());
+    EXPECT_EQ(calls, 3);
+}
+
 // Any table written and read again gives back its cells without their outer
 // spaces, blank rows left out, one blank row at the end.
 TEST(RoundTrip, RandomTablesComeBackTrimmed)
