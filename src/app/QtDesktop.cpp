@@ -9,8 +9,13 @@
 
 Desktop::Answer QtDesktop::ask(const QString &text, Buttons buttons)
 {
-    QMessageBox box(QMessageBox::NoIcon, Program().title(), text, QMessageBox::NoButton,
+    // Two-line messages carry a single CR between their lines, which a Qt
+    // label would not break at.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    QMessageBox box(QMessageBox::NoIcon, Program().title(), shown, QMessageBox::NoButton,
                     QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText); // a path may hold '<'
     switch (buttons) {
     case Buttons::Ok:
         box.setStandardButtons(QMessageBox::Ok);

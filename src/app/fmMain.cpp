@@ -70,6 +70,9 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
 
 fmMain::~fmMain()
 {
+    // The grid outlives this part of the window: a cell edit it commits while
+    // it is torn down must not reach the window's handlers.
+    m_vAdd->disconnect(this);
     // A window destroyed without being closed still shuts down in order.
     if (!m_shutDown)
         Form_QueryUnload();
@@ -243,8 +246,10 @@ void fmMain::FitColumns()
 
 void fmMain::mnJb_Click(int index)
 {
-    if (index == 4)
+    if (index == 4) {
+        ++helpRequests;
         OpenHelp();
+    }
 }
 
 void fmMain::mnFile_Click(int index)

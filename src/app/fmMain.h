@@ -72,11 +72,18 @@ public Q_SLOTS:
     void mnMap_Click(int index);
 
 public:
-    // File commands.
+    // File commands: CSV files and the table on the clipboard.
+    enum class LoadResult {
+        Loaded,    // the whole file is in the table
+        BadFormat, // stopped at a malformed line; the table holds what came before
+        NotLoaded, // unreadable or cancelled: the table is as it was
+    };
     void OpenCsv();
-    void LoadCsv(const QString &path);
-    void SaveCsv(bool askName);
+    LoadResult LoadCsv(const QString &path);
+    bool SaveCsv(bool askName); // true when the file was written
     void CopyTable();
+    int progressDelayMs = 500; // a load or save running longer shows its progress
+    int helpRequests = 0;      // times the help menu was chosen
 
     // Map links from the clipboard.
     void ClipEvent(const QString &text);
@@ -132,6 +139,8 @@ private:
     QAction *mnEdt[5] = {};
     QAction *mnAdd[3] = {};
     QAction *mnMap[4] = {};
+
+    QString m_lastFileName; // the file dialog offers the name chosen last, in either mode
 
     bool m_activated = false;
     bool m_shutDown = false;

@@ -1,15 +1,241 @@
 // The main window's file commands: CSV open and save, the table on the clipboard.
 #include "app/fmMain.h"
 
-void fmMain::OpenCsv() {}
+#include "env/Desktop.h"
+#include "env/Program.h"
+#include "env/TextFile.h"
+#include "grid/vAdd.h"
+#include "table/CsvReader.h"
+#include "table/CsvWriter.h"
+#include "table/TableClipboard.h"
 
-void fmMain::LoadCsv(const QString &) {}
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressDialog>
 
-void fmMain::SaveCsv(bool) {}
+namespace {
 
-void fmMain::CopyTable() {}
+const QString OpenQuestion = QStringLiteral("現在のﾃﾞｰﾀｰを更新しますか");
+const QString CloseQuestion = QStringLiteral("現在のﾃﾞｰﾀｰを保存しますか");
+const QString BadFormat = QStringLiteral(" の形式が不正です");
+const QString Copied = QStringLiteral("表の内容をｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰしました");
+const QString ReadFailed = QStringLiteral("読み込めませんでした\r");
+const QString SaveFailed = QStringLiteral("保存できませんでした\r");
+const QString Undecodable = QStringLiteral(" の %1 行目などに読み込めない文字があります");
+const QString Unmappable = QStringLiteral("%1 行目 %2 列目など %3 文字はﾌｧｲﾙに保存できない文字です\r"
+                                          "? に置き換えて保存しますか");
+const QString Loading = QStringLiteral("読み込んでいます");
+const QString Saving = QStringLiteral("保存しています");
+
+// The wait cursor for the whole of a load or save, and a progress dialog with
+// a cancel button once it has run longer than the delay.
+class Busy final
+{
+public:
+    Busy(QWidget *window, const QString &label, int delayMs) : m_window(window), m_label(label), m_delayMs(delayMs)
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_clock.start();
+    }
+    ~Busy()
+    {
+        delete m_dialog;
+        QApplication::restoreOverrideCursor();
+    }
+    Q_DISABLE_COPY_MOVE(Busy)
+
+    // Share of the whole in thousandths; false once the person cancelled.
+    bool step(qint64 done, qint64 total)
+    {
+        if (!m_dialog) {
+            if (m_clock.elapsed() < m_delayMs)
+                return true;
+            m_dialog = new QProgressDialog(m_label, QString(), 0, 1000, m_window);
+            m_dialog->setCancelButtonText(QProgressDialog::tr("Cancel"));
+            m_dialog->setWindowTitle(Program().title());
+            m_dialog->setWindowModality(Qt::WindowModal);
+            m_dialog->setMinimumDuration(0);
+            m_dialog->setAutoClose(false);
+            m_dialog->setAutoReset(false);
+            m_dialog->show();
+        }
+        // Lets the dialog paint and take its cancel click.
+        m_dialog->setValue(int(total > 0 ? done * 1000 / total : 0));
+        QCoreApplication::processEvents();
+        return !m_dialog->wasCanceled();
+    }
+
+    Csv::Progress progress(double from, double to)
+    {
+        return Csv::stage([this](qint64 done, qint64 total) { return step(done, total); }, from, to);
+    }
+
+private:
+    QWidget *m_window;
+    QString m_label;
+    int m_delayMs;
+    QElapsedTimer m_clock;
+    QPointer<QProgressDialog> m_dialog; // owned here although parented to the window
+};
+
+// Text being typed into a cell belongs to the table before it is saved,
+// copied or replaced.
+void commitCellEdit(vAdd *grid)
+{
+    if (QLineEdit *editor = grid->cellEditor())
+        QMetaObject::invokeMethod(grid, "commitData", Qt::DirectConnection, Q_ARG(QWidget *, editor));
+}
+
+// The one file dialog of Open and Save As; it offers the name chosen last.
+QString chooseCsvFile(Desktop &desktop, Desktop::FileMode mode, QString &lastName)
+{
+    Desktop::FileRequest request;
+    request.mode = mode;
+    // The executable's own name: a trailing "_dv" stays here.
+    request.title = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    request.folder = Program().UserDataFolder;
+    request.startName = lastName;
+    request.filter = QStringLiteral("CSVﾃｷｽﾄﾌｧｲﾙ (*.csv)");
+    const QString name = desktop.chooseFile(request);
+    if (!name.isEmpty())
+        lastName = name;
+    return name;
+}
+
+} // namespace
+
+void fmMain::OpenCsv()
+{
+    Desktop &desktop = *m_services.desktop;
+    commitCellEdit(m_vAdd);
+    if (Dirty && desktop.ask(OpenQuestion, Desktop::Buttons::YesNo) != Desktop::Answer::Yes)
+        return;
+    const QString name = chooseCsvFile(desktop, Desktop::FileMode::Open, m_lastFileName);
+    if (name.isEmpty())
+        return;
+    // A name that does not exist yet is taken as it stands: the next Save
+    // creates the file.
+    if (!QFileInfo::exists(name)) {
+        CurrentFile = name;
+        return;
+    }
+    switch (LoadCsv(name)) {
+    case LoadResult::Loaded:
+        CurrentFile = name;
+        break;
+    case LoadResult::BadFormat:
+        // A partly loaded table must not replace any file by a plain Save.
+        CurrentFile.clear();
+        break;
+    case LoadResult::NotLoaded:
+        break;
+    }
+}
+
+fmMain::LoadResult fmMain::LoadCsv(const QString &path)
+{
+    EnsureFileSystem();
+    CsvReader::Result result;
+    {
+        Busy busy(this, Loading, progressDelayMs);
+        result = CsvReader::read(path, busy.progress(0.0, 1.0));
+        if (result.status == CsvReader::Result::Status::Loaded
+            || result.status == CsvReader::Result::Status::BadFormat) {
+            Quiet = true;
+            m_vAdd->table()->replaceRows(std::move(result.rows));
+            Quiet = false;
+        }
+    }
+
+    Desktop &desktop = *m_services.desktop;
+    LoadResult outcome = LoadResult::Loaded;
+    switch (result.status) {
+    case CsvReader::Result::Status::Cancelled:
+        return LoadResult::NotLoaded;
+    case CsvReader::Result::Status::Unreadable:
+        desktop.message(ReadFailed + result.error);
+        return LoadResult::NotLoaded;
+    case CsvReader::Result::Status::BadFormat:
+        desktop.message(path + BadFormat);
+        outcome = LoadResult::BadFormat;
+        break;
+    case CsvReader::Result::Status::Loaded:
+        SelRowFrom = 0;
+        SelRowTo = 0;
+        Dirty = false;
+        break;
+    }
+    if (result.undecodableCount > 0)
+        desktop.message(path + Undecodable.arg(result.undecodableLine));
+    return outcome;
+}
+
+bool fmMain::SaveCsv(bool askName)
+{
+    Desktop &desktop = *m_services.desktop;
+    commitCellEdit(m_vAdd);
+    // With no current file, Save asks for a name as Save As does.
+    const QString name = askName || CurrentFile.isEmpty()
+                             ? chooseCsvFile(desktop, Desktop::FileMode::Save, m_lastFileName)
+                             : CurrentFile;
+    if (name.isEmpty())
+        return false;
+    EnsureFileSystem();
+
+    Busy busy(this, Saving, progressDelayMs);
+    std::optional<CsvWriter::Encoded> encoded = CsvWriter::encode(m_vAdd->table()->rows(), busy.progress(0.0, 0.5));
+    if (!encoded)
+        return false;
+    if (encoded->unmappableCount > 0) {
+        const CsvWriter::Cell cell = encoded->firstUnmappable;
+        const QString question = Unmappable.arg(cell.row + 1).arg(cell.column + 1).arg(encoded->unmappableCount);
+        if (desktop.ask(question, Desktop::Buttons::YesNo) != Desktop::Answer::Yes)
+            return false;
+    }
+    if (!busy.step(500, 1000))
+        return false;
+    const CsvWriter::Result written = CsvWriter::write(name, encoded->bytes, busy.progress(0.5, 1.0));
+    switch (written.status) {
+    case CsvWriter::Result::Status::Cancelled:
+        return false;
+    case CsvWriter::Result::Status::Failed:
+        desktop.message(SaveFailed + written.error);
+        return false;
+    case CsvWriter::Result::Status::Written:
+        break;
+    }
+    CurrentFile = name;
+    Dirty = false;
+    return true;
+}
+
+void fmMain::CopyTable()
+{
+    commitCellEdit(m_vAdd);
+    const QString all = TableClipboard::text(m_vAdd->table()->rows());
+    if (all.isEmpty())
+        return;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear(QClipboard::Clipboard);
+    clipboard->setText(all, QClipboard::Clipboard);
+    m_services.desktop->message(Copied);
+}
 
 bool fmMain::ConfirmClose()
 {
-    return true;
+    commitCellEdit(m_vAdd);
+    if (!Dirty)
+        return true;
+    switch (m_services.desktop->ask(CloseQuestion, Desktop::Buttons::YesNoCancel)) {
+    case Desktop::Answer::Yes:
+        return SaveCsv(false); // a cancelled or failed save keeps the window open
+    case Desktop::Answer::No:
+        return true;
+    default:
+        return false;
+    }
 }

@@ -1,0 +1,207 @@
+// Loads and saves a 1,000,000-row code page 932 address file the way the File
+// commands do (reader into the real table model; writer, encoder and atomic
+// file write from it), side by side with iconv converting the same file to
+// UTF-16 and back, and reports the peak memory.
+//
+//   csv_bench [rows] [folder]
+#include "env/Cp932.h"
+#include "grid/AddressTableModel.h"
+#include "table/CsvReader.h"
+#include "table/CsvWriter.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+
+namespace {
+
+const QStringList Prefectures{u"東京都"_qs, u"大阪府"_qs, u"北海道"_qs, u"神奈川県"_qs, u"愛知県"_qs,
+                              u"福岡県"_qs, u"京都府"_qs, u"兵庫県"_qs, u"埼玉県"_qs, u"千葉県"_qs};
+const QStringList Cities{u"千代田区"_qs, u"中央区"_qs, u"港区"_qs, u"札幌市中央区"_qs, u"横浜市西区"_qs,
+                         u"名古屋市中村区"_qs, u"福岡市博多区"_qs, u"京都市下京区"_qs, u"神戸市中央区"_qs,
+                         u"さいたま市大宮区"_qs, u"千葉市美浜区"_qs, u"大阪市北区"_qs};
+const QStringList Towns{u"丸の内"_qs, u"大手町"_qs, u"日本橋本町"_qs, u"梅田"_qs, u"北四条西"_qs, u"みなとみらい"_qs,
+                        u"名駅"_qs, u"博多駅前"_qs, u"烏丸通四条下る"_qs, u"三宮町"_qs, u"桜木町"_qs, u"中瀬"_qs};
+const QStringList Buildings{QString(), QString(), u" ｻﾝﾌﾟﾙﾋﾞﾙ"_qs, u" 第二ﾃｽﾄﾋﾞﾙ"_qs, u"ﾏﾝｼｮﾝ 桜"_qs};
+const QStringList Companies{QString(), QString(), u"株式会社ｻﾝﾌﾟﾙ商事"_qs, u"有限会社 山田工務店"_qs,
+                            u"東都物産株式会社 営業部"_qs, u"医療法人 さくら会"_qs};
+
+QString pick(QRandomGenerator &random, const QStringList &list)
+{
+    return list[int(random.bounded(int(list.size())))];
+}
+
+QString addressRow(QRandomGenerator &random)
+{
+    const auto n = [&random](int below) { return QString::number(random.bounded(below)); };
+    QString zip = QStringLiteral("%1-%2").arg(random.bounded(1000), 3, 10, QChar(u'0')).arg(random.bounded(10000), 4, 10,
+                                                                                           QChar(u'0'));
+    QString add = pick(random, Prefectures) + pick(random, Cities) + pick(random, Towns) + n(9) + u"丁目"_qs + n(30)
+                  + u'－' + n(20) + pick(random, Buildings);
+    QString tel = u'0' + n(99) + u'-' + n(9999) + u'-' + n(9999);
+    QString url = random.bounded(3) == 0
+                      ? u"https://map.yahoo.co.jp/maps?lat=35.%1&lon=139.%2&z=18&datum=tokyo"_qs.arg(n(999999), n(999999))
+                      : QString();
+    return u'"' + zip + u"\",\"" + add + u"\",\"" + pick(random, Companies) + u"\",\"" + tel + u"\",\"" + url
+           + u"\"\r\n";
+}
+
+// Written in pieces so the generator's own memory stays small.
+qint64 generate(const QString &path, int rows)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    QRandomGenerator random(42);
+    QString piece = u"郵便番号,住所,勤務先等,電話番号,MAP URL\r\n"_qs;
+    for (int r = 0; r < rows; ++r) {
+        piece += addressRow(random);
+        if (piece.size() > (1 << 20) || r == rows - 1) {
+            file.write(Cp932::encode(piece).bytes);
+            piece.clear();
+        }
+    }
+    return file.size();
+}
+
+double seconds(const std::function<void()> &work)
+{
+    QElapsedTimer clock;
+    clock.start();
+    work();
+    return double(clock.nsecsElapsed()) / 1e9;
+}
+
+// Peak resident memory since the last reset, in bytes.
+qint64 peakResident()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stoll(line.substr(6)) * 1024;
+    return -1;
+}
+
+qint64 resident()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stoll(line.substr(6)) * 1024;
+    return -1;
+}
+
+void resetPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+double iconv(const QString &from, const QString &to, const QString &in, const QString &out)
+{
+    return seconds([&] {
+        QProcess process;
+        process.setStandardInputFile(in);
+        process.setStandardOutputFile(out);
+        process.start(QStringLiteral("iconv"), {QStringLiteral("-f"), from, QStringLiteral("-t"), to});
+        if (!process.waitForFinished(-1) || process.exitCode() != 0)
+            qFatal("iconv failed");
+    });
+}
+
+void print(const char *name, double value, const char *unit)
+{
+    std::printf("%s: %.3f %s\n", name, value, unit);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int rows = argc > 1 ? std::atoi(argv[1]) : 1000000;
+    QTemporaryDir temp(argc > 2 ? QString::fromLocal8Bit(argv[2]) + QStringLiteral("/csv_bench-XXXXXX")
+                                : QString());
+    if (!temp.isValid())
+        qFatal("no temporary folder");
+    const QString csv = temp.filePath(QStringLiteral("addresses.csv"));
+    const QString utf16 = temp.filePath(QStringLiteral("addresses.utf16"));
+    const QString back = temp.filePath(QStringLiteral("addresses.back.csv"));
+    const QString saved = temp.filePath(QStringLiteral("saved.csv"));
+
+    const qint64 fileBytes = generate(csv, rows);
+    const qint64 before = resident();
+
+    // Warm the page cache for everyone alike; then the two sides take turns,
+    // so a busy machine slows both alike, and the best of five counts.
+    iconv(QStringLiteral("CP932"), QStringLiteral("UTF-16LE"), csv, utf16);
+    const qint64 utf16Bytes = QFileInfo(utf16).size();
+    double iconvLoad = 1e9, iconvSave = 1e9, load = 1e9, save = 1e9;
+    double encode = 1e9, write = 1e9;
+    qint64 loadPeak = 0, savePeak = 0, modelResident = 0;
+    AddressTableModel model;
+    model.setRowCountTo(50);
+    for (int i = 0; i < 5; ++i) {
+        iconvLoad = std::min(iconvLoad, iconv(QStringLiteral("CP932"), QStringLiteral("UTF-16LE"), csv, utf16));
+        model.replaceRows({});
+        resetPeak();
+        load = std::min(load, seconds([&] {
+                            CsvReader::Result result = CsvReader::read(csv);
+                            if (result.status != CsvReader::Result::Status::Loaded)
+                                qFatal("load failed");
+                            model.replaceRows(std::move(result.rows));
+                        }));
+        loadPeak = std::max(loadPeak, peakResident());
+        modelResident = resident();
+
+        iconvSave = std::min(iconvSave, iconv(QStringLiteral("UTF-16LE"), QStringLiteral("CP932"), utf16, back));
+        resetPeak();
+        QElapsedTimer clock;
+        clock.start();
+        const std::optional<CsvWriter::Encoded> encoded = CsvWriter::encode(model.rows());
+        const qint64 encodedNs = clock.nsecsElapsed();
+        if (CsvWriter::write(saved, encoded->bytes).status != CsvWriter::Result::Status::Written)
+            qFatal("save failed");
+        const qint64 savedNs = clock.nsecsElapsed();
+        save = std::min(save, double(savedNs) / 1e9);
+        encode = std::min(encode, double(encodedNs) / 1e9);
+        write = std::min(write, double(savedNs - encodedNs) / 1e9);
+        savePeak = std::max(savePeak, peakResident());
+    }
+    QFile::remove(back);
+    QFile original(csv), written(saved);
+    original.open(QIODevice::ReadOnly);
+    written.open(QIODevice::ReadOnly);
+    const bool same = original.readAll() == written.readAll();
+
+    constexpr double MiB = 1024.0 * 1024.0;
+    print("rows", rows, "rows");
+    print("file_size", double(fileBytes) / MiB, "MiB");
+    print("utf16_size", double(utf16Bytes) / MiB, "MiB");
+    print("iconv_load_time", iconvLoad, "s");
+    print("load_time", load, "s");
+    print("load_ratio_to_iconv", load / iconvLoad, "x");
+    print("iconv_save_time", iconvSave, "s");
+    print("save_time", save, "s");
+    print("save_ratio_to_iconv", save / iconvSave, "x");
+    print("save_text_and_encode_time", encode, "s");
+    print("save_write_time", write, "s");
+    print("resident_before_load", double(before) / MiB, "MiB");
+    print("resident_with_table", double(modelResident) / MiB, "MiB");
+    print("peak_resident_load", double(loadPeak) / MiB, "MiB");
+    print("peak_resident_save", double(savePeak) / MiB, "MiB");
+    print("peak_ratio_to_utf16_size", double(std::max(loadPeak, savePeak)) / double(utf16Bytes), "x");
+    print("saved_file_identical", same ? 1 : 0, "bool");
+    return same ? 0 : 1;
+}

@@ -1,0 +1,173 @@
+// The menu bar: every item with its caption and key, and the keys and clicks
+// that reach the commands.
+#include "app/fmMain.h"
+#include "env/Program.h"
+#include "support/ScriptedDesktop.h"
+#include "support/WidgetTestMain.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <memory>
+
+class MenuBarTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<fmMain> window;
+    ScriptedDesktop desktop;
+
+    QAction *item(const QString &array, int index) const
+    {
+        if (array == u"mnFile")
+            return window->fileAction(index);
+        if (array == u"mnEdt")
+            return window->editAction(index);
+        if (array == u"mnAdd")
+            return window->addressAction(index);
+        return window->mapAction(index);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        desktop.clear();
+        Program().desktop = &desktop;
+        fmMainServices services;
+        services.desktop = &desktop;
+        window = std::make_unique<fmMain>(std::move(services));
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTRY_VERIFY(window->activated());
+    }
+
+    void cleanup() { window.reset(); }
+
+    void everyItem_data()
+    {
+        QTest::addColumn<QString>("array");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("menu"); // top-level menu holding it
+        QTest::addColumn<QString>("caption"); // "-": separator
+        QTest::addColumn<QKeySequence>("key");
+
+        const struct
+        {
+            const char16_t *array;
+            int index;
+            int menu;
+            const char16_t *caption;
+            QKeySequence key;
+        } items[] = {
+            {u"mnFile", 0, 0, u"開く(&O)", QKeySequence(Qt::CTRL | Qt::Key_O)},
+            {u"mnFile", 1, 0, u"上書き保存(&S)", QKeySequence(Qt::CTRL | Qt::Key_S)},
+            {u"mnFile", 2, 0, u"名を付けて保存(&A)", {}},
+            {u"mnFile", 3, 0, u"-", {}},
+            {u"mnFile", 4, 0, u"ｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰ", {}},
+            {u"mnFile", 5, 0, u"-", {}},
+            {u"mnFile", 6, 0, u"終了(&X)", {}},
+            {u"mnEdt", 0, 1, u"初期化(&A)", {}},
+            {u"mnEdt", 1, 1, u"-", {}},
+            {u"mnEdt", 2, 1, u"行消去(&C)", {}},
+            {u"mnEdt", 3, 1, u"行挿入(&I)", {}},
+            {u"mnEdt", 4, 1, u"行削除(&D)", {}},
+            {u"mnAdd", 0, 2, u"任意に検索", QKeySequence(Qt::Key_F2)},
+            {u"mnAdd", 1, 2, u"住所から検索", QKeySequence(Qt::Key_F3)},
+            {u"mnAdd", 2, 2, u"郵便番号から検索", QKeySequence(Qt::Key_F4)},
+            {u"mnMap", 0, 3, u"住所で検索", QKeySequence(Qt::Key_F5)},
+            {u"mnMap", 2, 3, u"勤務先等で検索", QKeySequence(Qt::Key_F7)},
+            {u"mnMap", 3, 3, u"登録されているURLで検索", QKeySequence(Qt::Key_F8)},
+        };
+        for (const auto &i : items) {
+            const QString array = QString::fromUtf16(i.array);
+            QTest::addRow("%s(%d)", qPrintable(array), i.index)
+                << array << i.index << i.menu << QString::fromUtf16(i.caption) << i.key;
+        }
+    }
+
+    void everyItem()
+    {
+        QFETCH(QString, array);
+        QFETCH(int, index);
+        QFETCH(int, menu);
+        QFETCH(QString, caption);
+        QFETCH(QKeySequence, key);
+
+        QAction *action = item(array, index);
+        QVERIFY(action);
+        QCOMPARE(action->isSeparator(), caption == u"-");
+        if (!action->isSeparator())
+            QCOMPARE(action->text(), caption);
+        QCOMPARE(action->shortcut(), key);
+        QCOMPARE(action->objectName(), array + u'_' + QString::number(index));
+        // In its menu, in the order of the indexes.
+        const QList<QAction *> inMenu = window->topMenu(menu)->actions();
+        QVERIFY(inMenu.contains(action));
+        const int position = int(inMenu.indexOf(action));
+        QCOMPARE(position, array == u"mnMap" && index > 1 ? index - 1 : index);
+    }
+
+    void topLevelMenus()
+    {
+        const QStringList captions{u"ﾌｧｲﾙ(&F)"_qs, u"編集(&E)"_qs, u"住所検索(&A)"_qs, u"地図検索(&M)"_qs,
+                                   u"ﾍﾙﾌﾟ(&H)"_qs};
+        const QList<QAction *> bar = window->menuBar()->actions();
+        QCOMPARE(bar.size(), 5);
+        for (int i = 0; i < 5; ++i) {
+            QCOMPARE(bar[i]->text(), captions[i]);
+            QCOMPARE(bar[i], window->topAction(i));
+        }
+        QCOMPARE(window->topMenu(0)->actions().size(), 7);
+        QCOMPARE(window->topMenu(1)->actions().size(), 5);
+        QCOMPARE(window->topMenu(2)->actions().size(), 3);
+        QCOMPARE(window->topMenu(3)->actions().size(), 3);
+        QCOMPARE(window->mapAction(1), nullptr); // the map menu has no index 1
+        QCOMPARE(bar[4]->menu(), nullptr);       // help has no items
+    }
+
+    void helpOpensAtOnceByKeyAndByMouse()
+    {
+        QTest::keyClick(window.get(), Qt::Key_H, Qt::AltModifier);
+        QTRY_COMPARE(window->helpRequests, 1);
+        QCOMPARE(QApplication::activePopupWidget(), nullptr);
+
+        QMenuBar *bar = window->menuBar();
+        const QPoint help = bar->actionGeometry(window->topAction(4)).center();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, help);
+        QTRY_COMPARE(window->helpRequests, 2);
+        QCOMPARE(QApplication::activePopupWidget(), nullptr);
+
+        // Opening another menu is not help.
+        window->topMenu(0)->popup(window->mapToGlobal(QPoint(10, 10)));
+        QTRY_VERIFY(window->topMenu(0)->isVisible());
+        window->topMenu(0)->close();
+        QCOMPARE(window->helpRequests, 2);
+    }
+
+    void fileKeysReachTheirCommands()
+    {
+        // Ctrl+O asks for a file to open, Ctrl+S (no file yet) for a name to save under.
+        QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(desktop.fileRequests.size(), 1);
+        QCOMPARE(desktop.fileRequests[0].mode, Desktop::FileMode::Open);
+        QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(desktop.fileRequests.size(), 2);
+        QCOMPARE(desktop.fileRequests[1].mode, Desktop::FileMode::Save);
+        window->fileAction(2)->trigger();
+        QCOMPARE(desktop.fileRequests.size(), 3);
+        QCOMPARE(desktop.fileRequests[2].mode, Desktop::FileMode::Save);
+        // Separators do nothing; Exit closes.
+        window->mnFile_Click(3);
+        window->mnFile_Click(5);
+        QVERIFY(window->isVisible());
+        window->fileAction(6)->trigger();
+        QVERIFY(!window->isVisible());
+        QVERIFY(window->shutDown());
+    }
+};
+
+KOTOVEN_WIDGET_TEST_MAIN(MenuBarTest)
+#include "MenuBarTest.moc"

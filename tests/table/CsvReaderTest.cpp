@@ -1,0 +1,243 @@
+#include "env/Cp932.h"
+#include "table/CsvReader.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Status = CsvReader::Result::Status;
+using Cells = std::vector<std::string>; // a row's cells in UTF-8; missing ones are empty
+
+QByteArray cp932(const std::string &utf8)
+{
+    return Cp932::encode(QString::fromUtf8(utf8.data(), qsizetype(utf8.size()))).bytes;
+}
+
+std::vector<Cells> cellsOf(const CsvReader::Result &result)
+{
+    std::vector<Cells> rows;
+    for (const AddressTableModel::Row &row : result.rows) {
+        Cells cells;
+        for (int c = 0; c < 5; ++c)
+            cells.push_back(row.cell(c).toString().toStdString());
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+std::vector<Cells> padded(std::vector<Cells> rows)
+{
+    for (Cells &row : rows)
+        row.resize(5);
+    return rows;
+}
+
+const char *const H = "郵便番号,住所,勤務先等,電話番号,MAP URL\r\n";
+
+struct ReadCase
+{
+    const char *name;
+    std::string text; // UTF-8 here, code page 932 in the file
+    std::vector<Cells> rows;
+    Status status = Status::Loaded;
+    int badLine = -1;
+};
+
+std::string h(const std::string &rest)
+{
+    return H + rest;
+}
+
+class Reading : public ::testing::TestWithParam<ReadCase>
+{
+};
+
+TEST_P(Reading, GivesTheRowsOfTheFile)
+{
+    const ReadCase &c = GetParam();
+    const CsvReader::Result result = CsvReader::read(cp932(c.text));
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.badLine, c.badLine);
+    EXPECT_EQ(cellsOf(result), padded(c.rows));
+    EXPECT_EQ(result.undecodableCount, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Reading,
+    ::testing::Values(
+        ReadCase{"EmptyFileGivesNoRows", "", {}},
+        ReadCase{"HeaderOnlyGivesOneBlankRow", "郵便番号,住所,勤務先等,電話番号,MAP URL", {{}}},
+        ReadCase{"HeaderOnlyWithLineEnd", H, {{}}},
+        ReadCase{"LineEndsOnlyGiveNoRows", "\r\n\r\n\n", {}},
+        ReadCase{"WrittenFile",
+                 h("\"100-0005\",\"東京都千代田区丸の内\",\"\",\"03-1234-5678\",\"\"\r\n"
+                   "\"\",\"\",\"株式会社ﾃｽﾄ\",\"\",\"https://map.example/?a=1&b=2\"\r\n"),
+                 {{"100-0005", "東京都千代田区丸の内", "", "03-1234-5678", ""},
+                  {"", "", "株式会社ﾃｽﾄ", "", "https://map.example/?a=1&b=2"},
+                  {}}},
+        ReadCase{"TrailingLineEndsAllDropped", h("\"1\",\"2\",\"3\",\"4\",\"5\"\r\n\r\n\r\n\n"),
+                 {{"1", "2", "3", "4", "5"}, {}}},
+        ReadCase{"TrailingLineOfSpacesStays", h("\"1\",\"2\",\"3\",\"4\",\"5\"\r\n   \r\n"),
+                 {{"1", "2", "3", "4", "5"}, {"   "}, {}}, Status::BadFormat, 2},
+        ReadCase{"BlankLineInTheMiddleStops",
+                 h("\"1\",\"2\",\"3\",\"4\",\"5\"\r\n\r\n\"6\",\"7\",\"8\",\"9\",\"10\"\r\n"),
+                 {{"1", "2", "3", "4", "5"}, {}, {}, {}}, Status::BadFormat, 2},
+        ReadCase{"FourFieldsStopKeepingThem",
+                 h("\"1\",\"2\",\"3\",\"4\",\"5\"\r\n\"a\",\"b\",\"c\",\"d\"\r\n\"6\",\"7\",\"8\",\"9\",\"10\"\r\n"
+                   "\"x\",\"x\",\"x\",\"x\",\"x\"\r\n"),
+                 {{"1", "2", "3", "4", "5"}, {"a", "b", "c", "d"}, {}, {}, {}}, Status::BadFormat, 2},
+        ReadCase{"FiveFieldsSomeEmptyLoad", h("\"\",\"\",\"x\",\"\",\"\"\r\n,,,,\r\n"),
+                 {{"", "", "x", "", ""}, {}, {}}},
+        ReadCase{"FieldsAfterTheFifthIgnored", h("1,2,3,4,5,6,\"7,8\"\r\n"), {{"1", "2", "3", "4", "5"}, {}}},
+        ReadCase{"UnquotedFieldsNotTrimmed", h(" 1 ,2,3,4, 5\r\n"), {{" 1 ", "2", "3", "4", " 5"}, {}}},
+        ReadCase{"CommaInsideQuotesIsText", h("\"1\",\"千代田区, 丸の内\",\"3\",\"4\",\"5\"\r\n"),
+                 {{"1", "千代田区, 丸の内", "3", "4", "5"}, {}}},
+        ReadCase{"DoubledQuoteIsOneQuote", h("\"\"\"A\"\" 商事\",\"\"\"\",\"\",\"\",\"a\"\"\"\r\n"),
+                 {{"\"A\" 商事", "\"", "", "", "a\""}, {}}},
+        ReadCase{"LineBreaksInsideQuotesAreText", h("\"1\",\"a\r\nb\",\"c\nd\",\"e\rf\",\"5\"\r\n\"6\",,,,\r\n"),
+                 {{"1", "a\r\nb", "c\nd", "e\rf", "5"}, {"6"}, {}}},
+        ReadCase{"LfOnlyLineEnds", "h\n1,2,3,4,5\n\"6\",\"7\",\"8\",\"9\",\"10\"\n",
+                 {{"1", "2", "3", "4", "5"}, {"6", "7", "8", "9", "10"}, {}}},
+        ReadCase{"MixedLineEnds", "h\r\n1,2,3,4,5\n6,7,8,9,10\r\n", {{"1", "2", "3", "4", "5"}, {"6", "7", "8", "9", "10"}, {}}},
+        ReadCase{"CrOnlyIsOneHeaderLine", "h\r1,2,3,4,5\r6,7,8,9,10\r", {{}}},
+        ReadCase{"LoneCrStaysInItsField", "h\r\n1,2\r3,4,5,6\r\n", {{"1", "2\r3", "4", "5", "6"}, {}}},
+        ReadCase{"FirstLineIsNeverLookedAt", "\"1\",\"2\",\"3\",\"4\",\"5\"\r\n\"6\",\"7\",\"8\",\"9\",\"10\"\r\n",
+                 {{"6", "7", "8", "9", "10"}, {}}},
+        ReadCase{"StrayQuoteInsideAQuotedCellIsText", h("\"1\",\"ab\"c\",\"3\",\"4\",\"5\"\r\n"),
+                 {{"1", "ab\"c", "3", "4", "5"}, {}}},
+        ReadCase{"QuoteInsideAnUnquotedFieldIsText", h("1,a\"b,3,4,5\r\n"), {{"1", "a\"b", "3", "4", "5"}, {}}},
+        ReadCase{"UnterminatedQuoteStops",
+                 h("\"1\",\"2\",\"3\",\"4\",\"5\"\r\n\"a\",\"b\",\"c\r\n6,7,8,9,10\r\n"),
+                 {{"1", "2", "3", "4", "5"}, {"a", "b"}, {}}, Status::BadFormat, 2},
+        ReadCase{"UnterminatedQuoteInTheHeader", "\"h\r\n1,2,3,4,5\r\n", {{}}, Status::BadFormat, 0},
+        ReadCase{"NulByteIsKept", h(std::string("1,2\0x,3,4,5\r\n", 13)),
+                 {{"1", std::string("2\0x", 3), "3", "4", "5"}, {}}}),
+    [](const ::testing::TestParamInfo<ReadCase> &info) { return std::string(info.param.name); });
+
+struct DecodeCase
+{
+    const char *name;
+    QByteArray bytes;
+    std::vector<Cells> rows;
+    int undecodableLine;
+    Status status = Status::Loaded;
+};
+
+class Decoding : public ::testing::TestWithParam<DecodeCase>
+{
+};
+
+TEST_P(Decoding, ReportsTheFirstLineWithUndecodableBytes)
+{
+    const DecodeCase &c = GetParam();
+    const CsvReader::Result result = CsvReader::read(c.bytes);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.undecodableLine, c.undecodableLine);
+    EXPECT_EQ(result.undecodableCount > 0, c.undecodableLine > 0);
+    if (!c.rows.empty()) {
+        EXPECT_EQ(cellsOf(result), padded(c.rows));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Decoding,
+    ::testing::Values(
+        DecodeCase{"Cp932", cp932("h\r\n〒,東京都,～,①,髙\r\n"), {{"〒", "東京都", "～", "①", "髙"}, {}}, 0},
+        DecodeCase{"Utf8WithByteOrderMark", QByteArray("\xEF\xBB\xBFh\r\n1,東京都,3,4,5\r\n"),
+                   {{"1", "東京都", "3", "4", "5"}, {}}, 0},
+        DecodeCase{"Utf8WithByteOrderMarkAndBadBytes", QByteArray("\xEF\xBB\xBFh\r\n1,2,3,4,5\r\n1,\xC3,3,4,5\r\n"),
+                   {{"1", "2", "3", "4", "5"}, {"1", "\xEF\xBF\xBD", "3", "4", "5"}, {}}, 3},
+        // Without the mark UTF-8 is read as code page 932: no crash, and the
+        // bytes that do not decode are named.
+        DecodeCase{"Utf8WithoutByteOrderMark", QByteArray("h\r\n1,\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86,3,4,5\r\n"), {},
+                   2},
+        DecodeCase{"InvalidCp932OnLineThree", QByteArray("h\r\n1,2,3,4,5\r\n1,\x82\xA0\x85\x40,3,4,\xFD\r\n"), {}, 3},
+        DecodeCase{"LeadByteCutOffAtTheEnd", QByteArray("h\r\n1,2,3,4,5\x82"), {{"1", "2", "3", "4", "5\xEF\xBF\xBD"}, {}},
+                   2},
+        DecodeCase{"LfOnlyLinesCounted", QByteArray("h\n\n\n1,2,3,4,\xA0\x80"), {}, 4, Status::BadFormat}),
+    [](const ::testing::TestParamInfo<DecodeCase> &info) { return std::string(info.param.name); });
+
+TEST(Reading, BinaryGarbageNeverCrashesNorGivesMoreThanFiveCells)
+{
+    QByteArray garbage;
+    quint32 seed = 12345;
+    for (int i = 0; i < 200000; ++i) {
+        seed = seed * 1103515245U + 12345U;
+        garbage.append(char(seed >> 24));
+    }
+    const CsvReader::Result result = CsvReader::read(garbage);
+    EXPECT_NE(result.status, Status::Unreadable);
+    for (const AddressTableModel::Row &row : result.rows)
+        EXPECT_LE(row.ends[3], row.text.size());
+}
+
+TEST(Reading, ProgressCanCancel)
+{
+    std::string text = H;
+    for (int i = 0; i < 3 * Csv::ProgressRows; ++i)
+        text += "1,2,3,4,5\r\n";
+    int calls = 0;
+    const CsvReader::Result result = CsvReader::read(cp932(text), [&calls](qint64 done, qint64 total) {
+        EXPECT_LE(done, total);
+        return ++calls < 3;
+    });
+    EXPECT_EQ(result.status, Status::Cancelled);
+    EXPECT_TRUE(result.rows.empty());
+    EXPECT_EQ(calls, 3);
+}
+
+TEST(Reading, ProgressRisesToTheWhole)
+{
+    std::string text = H;
+    for (int i = 0; i < 2 * Csv::ProgressRows; ++i)
+        text += "1,2,3,4,5\r\n";
+    QByteArray bytes = cp932(text);
+    QBuffer buffer(&bytes);
+    ASSERT_TRUE(buffer.open(QIODevice::ReadOnly));
+    qint64 last = -1;
+    const CsvReader::Result result = CsvReader::read(buffer, [&last](qint64 done, qint64 total) {
+        EXPECT_EQ(total, 1000);
+        EXPECT_GE(done, last);
+        last = done;
+        return true;
+    });
+    EXPECT_EQ(result.status, Status::Loaded);
+    EXPECT_EQ(result.rows.size(), size_t(2 * Csv::ProgressRows + 1));
+    EXPECT_GT(last, 400);
+}
+
+TEST(Reading, PathErrorsNameThePathAndTheReason)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString missing = dir.filePath(QStringLiteral("no/such.csv"));
+    CsvReader::Result result = CsvReader::read(missing);
+    EXPECT_EQ(result.status, Status::Unreadable);
+    EXPECT_TRUE(result.error.startsWith(missing + QStringLiteral(": "))) << result.error.toStdString();
+
+    result = CsvReader::read(dir.path());
+    EXPECT_EQ(result.status, Status::Unreadable);
+    EXPECT_TRUE(result.error.startsWith(dir.path() + QStringLiteral(": "))) << result.error.toStdString();
+
+    const QString locked = dir.filePath(QStringLiteral("locked.csv"));
+    QFile file(locked);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("h\r\n1,2,3,4,5\r\n");
+    file.close();
+    ASSERT_TRUE(file.setPermissions(QFileDevice::Permissions()));
+    if (file.open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "a mode-000 file is readable here (running as root)";
+    result = CsvReader::read(locked);
+    EXPECT_EQ(result.status, Status::Unreadable);
+    EXPECT_TRUE(result.error.startsWith(locked + QStringLiteral(": "))) << result.error.toStdString();
+    EXPECT_GT(result.error.size(), locked.size() + 2);
+}
+
+} // namespace

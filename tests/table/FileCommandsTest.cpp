@@ -1,0 +1,586 @@
+// The File menu driven as a person drives it: menus and keys on the real main
+// window, dialogs answered by the scripted desktop, files in a temporary folder.
+#include "app/fmMain.h"
+#include "env/Cp932.h"
+#include "env/Program.h"
+#include "grid/vAdd.h"
+#include "support/ScriptedDesktop.h"
+#include "support/WidgetTestMain.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressDialog>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <memory>
+
+#include <unistd.h>
+
+using Answer = Desktop::Answer;
+using Answers = QList<Answer>;
+
+namespace {
+
+const QString Header = QStringLiteral("郵便番号,住所,勤務先等,電話番号,MAP URL\r\n");
+
+QByteArray cp932(const QString &text)
+{
+    return Cp932::encode(text).bytes;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+class FileCommandsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<fmMain> window;
+    ScriptedDesktop desktop;
+    std::unique_ptr<QTemporaryDir> dir;
+
+    QString path(const QString &name) const { return dir->filePath(name); }
+    vAdd *grid() const { return window->grid(); }
+
+    // The table, one "zip|add|cmp|tel|url" entry per row.
+    QStringList table() const
+    {
+        QStringList rows;
+        for (int r = 1; r <= grid()->RowCount(); ++r) {
+            QStringList cells;
+            for (int c = 1; c <= 5; ++c)
+                cells.append(grid()->GetCell(c, r));
+            rows.append(cells.join(u'|'));
+        }
+        return rows;
+    }
+
+    // Puts rows "zip|add|cmp|tel|url" into the table as the program would.
+    void fill(const QStringList &rows)
+    {
+        grid()->SetRowCount(int(rows.size()));
+        grid()->ClearCells(-1, -1, -1, -1);
+        for (int r = 0; r < rows.size(); ++r) {
+            const QStringList cells = rows[r].split(u'|');
+            for (int c = 0; c < cells.size(); ++c)
+                grid()->SetCell(c + 1, r + 1, cells[c]);
+        }
+    }
+
+    void press(int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier)
+    {
+        QTest::keyClick(window.get(), Qt::Key(key), modifiers);
+    }
+
+    void open(const QString &file)
+    {
+        desktop.files.push_back(file);
+        press(Qt::Key_O);
+    }
+
+    // Answers the progress dialog of the next load or save with a cancel,
+    // noting the cursor shown meanwhile.
+    void cancelProgressWhenShown(Qt::CursorShape *cursor, bool *shown)
+    {
+        auto *poll = new QTimer(window.get());
+        connect(poll, &QTimer::timeout, poll, [poll, cursor, shown] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (auto *progress = qobject_cast<QProgressDialog *>(w); progress && progress->isVisible()) {
+                    *shown = true;
+                    *cursor = QApplication::overrideCursor() ? QApplication::overrideCursor()->shape()
+                                                             : Qt::ArrowCursor;
+                    progress->cancel();
+                    poll->deleteLater();
+                    return;
+                }
+            }
+        });
+        poll->start(0);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        desktop.clear();
+        Program().desktop = &desktop;
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir->isValid());
+        fmMainServices services;
+        services.desktop = &desktop;
+        window = std::make_unique<fmMain>(std::move(services));
+        Program().UserDataFolder = dir->path() + u'/';
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTRY_VERIFY(window->activated());
+    }
+
+    void cleanup()
+    {
+        if (window)
+            window->Dirty = false;
+        window.reset();
+        dir.reset();
+    }
+
+    void openLoadsTheFileWithTheDialogSettings()
+    {
+        const QString file = path(u"住所録.csv"_qs);
+        writeFile(file, cp932(Header + u"\"100-0005\",\"東京都千代田区丸の内\",\"\",\"03-1234-5678\",\"\"\r\n"
+                                       u"\"\",\"大阪府\",\"株式会社ﾃｽﾄ\",\"\",\"\"\r\n"_qs));
+        window->Dirty = true; // answered Yes below
+        window->SelRowFrom = 3;
+        window->SelRowTo = 4;
+        desktop.answers = {Answer::Yes};
+        open(file);
+
+        QCOMPARE(desktop.messages(), QStringList{u"現在のﾃﾞｰﾀｰを更新しますか"_qs});
+        QCOMPARE(desktop.asked[0].buttons, Desktop::Buttons::YesNo);
+        QCOMPARE(table(), QStringList({u"100-0005|東京都千代田区丸の内||03-1234-5678|"_qs,
+                                       u"|大阪府|株式会社ﾃｽﾄ||"_qs, u"||||"_qs}));
+        QCOMPARE(window->CurrentFile, file);
+        QVERIFY(!window->Dirty);
+        QVERIFY(!window->Quiet);
+        QCOMPARE(window->SelRowFrom, 0);
+        QCOMPARE(window->SelRowTo, 0);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+        QCOMPARE(desktop.fileRequests.size(), 1);
+        const Desktop::FileRequest request = desktop.fileRequests[0];
+        QCOMPARE(request.mode, Desktop::FileMode::Open);
+        QCOMPARE(request.title, u"table_file_commands_dv"_qs); // "_dv" stays in the title
+        QCOMPARE(request.folder, Program().UserDataFolder);
+        QCOMPARE(request.filter, u"CSVﾃｷｽﾄﾌｧｲﾙ (*.csv)"_qs);
+        QCOMPARE(request.startName, QString());
+
+        // One dialog for Open and Save As: it offers the name chosen last.
+        window->fileAction(2)->trigger(); // cancelled
+        QCOMPARE(desktop.fileRequests[1].mode, Desktop::FileMode::Save);
+        QCOMPARE(desktop.fileRequests[1].startName, file);
+        QCOMPARE(desktop.fileRequests[1].title, u"table_file_commands_dv"_qs);
+    }
+
+    void openingFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("rows");      // empty: not compared
+        QTest::addColumn<int>("rowCount");
+        QTest::addColumn<QStringList>("messages");  // "%1" stands for the path
+        QTest::addColumn<bool>("becomesCurrent");
+
+        const QString bad = u"%1 の形式が不正です"_qs;
+        const QStringList none;
+        QTest::addRow("empty file") << QByteArray() << none << 0 << none << true;
+        QTest::addRow("header only") << cp932(Header) << QStringList{u"||||"_qs} << 1 << none << true;
+        QTest::addRow("LF-only lines") << cp932(u"h\n\"1\",\"東京\",\"\",\"\",\"\"\n2,3,4,5,6\n"_qs)
+                                       << QStringList({u"1|東京|||"_qs, u"2|3|4|5|6"_qs, u"||||"_qs}) << 3 << none
+                                       << true;
+        QTest::addRow("CR-only lines") << cp932(u"h\r1,2,3,4,5\r6,7,8,9,10\r"_qs) << QStringList{u"||||"_qs} << 1
+                                       << none << true;
+        QTest::addRow("four fields") << cp932(Header + u"1,2,3,4,5\r\na,b,c,d\r\n6,7,8,9,10\r\n"_qs)
+                                     << QStringList({u"1|2|3|4|5"_qs, u"a|b|c|d|"_qs, u"||||"_qs, u"||||"_qs}) << 4
+                                     << QStringList{bad} << false;
+        QTest::addRow("blank line in the middle")
+            << cp932(Header + u"1,2,3,4,5\r\n\r\n6,7,8,9,10\r\n\r\n"_qs)
+            << QStringList({u"1|2|3|4|5"_qs, u"||||"_qs, u"||||"_qs, u"||||"_qs}) << 4 << QStringList{bad} << false;
+        QTest::addRow("cells with quotes, commas and line breaks")
+            << cp932(Header + u"\"a,b\",\"say \"\"hi\"\"\",\"x\r\ny\",\"\",\"\"\r\n"_qs)
+            << QStringList({u"a,b|say \"hi\"|x\r\ny||"_qs, u"||||"_qs}) << 2 << none << true;
+        QTest::addRow("NUL byte") << QByteArray("h\r\n1,2\0003,4,5,6\r\n", 16)
+                                  << QStringList({u"1|2"_qs + QChar(0) + u"3|4|5|6"_qs, u"||||"_qs}) << 2 << none
+                                  << true;
+        QTest::addRow("UTF-8 with byte-order mark") << QByteArray("\xEF\xBB\xBFh\r\n1,東京都,,,\r\n")
+                                                    << QStringList({u"1|東京都|||"_qs, u"||||"_qs}) << 2 << none
+                                                    << true;
+        QTest::addRow("UTF-8 without byte-order mark")
+            << QByteArray("h\r\n1,2,3,4,5\r\n1,\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86,,,\r\n") << QStringList() << 3
+            << QStringList{u"%1 の 3 行目などに読み込めない文字があります"_qs} << true;
+        QTest::addRow("invalid code page 932") << QByteArray("h\r\n1,\x85\x40,3,4,5\r\n") << QStringList() << 2
+                                               << QStringList{u"%1 の 2 行目などに読み込めない文字があります"_qs}
+                                               << true;
+        QTest::addRow("binary garbage") << QByteArray("\x00\xFF\xFE\x81\"\x01,\r\x0A\x0A,\"\xFD\x85", 14)
+                                        << QStringList() << 3
+                                        << QStringList{bad, u"%1 の 1 行目などに読み込めない文字があります"_qs}
+                                        << false;
+    }
+
+    void openingFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, rows);
+        QFETCH(int, rowCount);
+        QFETCH(QStringList, messages);
+        QFETCH(bool, becomesCurrent);
+
+        const QString file = path(u"in.csv"_qs);
+        writeFile(file, bytes);
+        window->CurrentFile = path(u"before.csv"_qs);
+        fill({u"old|||"_qs});
+        window->SelRowFrom = 1;
+        window->SelRowTo = 1;
+        open(file);
+
+        for (QString &m : messages)
+            m = m.arg(file);
+        QCOMPARE(desktop.messages(), messages);
+        if (!rows.isEmpty())
+            QCOMPARE(table(), rows);
+        QCOMPARE(grid()->RowCount(), rowCount);
+        QVERIFY(!window->Quiet);
+        // A partly loaded table has no file to go back to.
+        QCOMPARE(window->CurrentFile, becomesCurrent ? file : QString());
+        QCOMPARE(window->SelRowTo, becomesCurrent ? 0 : 1);
+        QCOMPARE(contents(file), bytes);
+    }
+
+    void openQuestionNoKeepsEverything()
+    {
+        fill({u"mine|||"_qs});
+        window->Dirty = true;
+        window->CurrentFile = path(u"mine.csv"_qs);
+        const QString other = path(u"other.csv"_qs);
+        writeFile(other, cp932(Header + u"1,2,3,4,5\r\n"_qs));
+        desktop.answers = {Answer::No};
+        open(other);
+        QCOMPARE(desktop.messages(), QStringList{u"現在のﾃﾞｰﾀｰを更新しますか"_qs});
+        QVERIFY(desktop.fileRequests.isEmpty());
+        QCOMPARE(table(), QStringList{u"mine||||"_qs});
+        QVERIFY(window->Dirty);
+        QCOMPARE(window->CurrentFile, path(u"mine.csv"_qs));
+    }
+
+    void openingANewNameLoadsNothingAndSaveCreatesIt()
+    {
+        fill({u"1|2|3|4|5"_qs, u"||||"_qs});
+        const QString fresh = path(u"new.csv"_qs);
+        open(fresh);
+        QCOMPARE(table(), QStringList({u"1|2|3|4|5"_qs, u"||||"_qs}));
+        QCOMPARE(window->CurrentFile, fresh);
+        press(Qt::Key_S);
+        QCOMPARE(desktop.fileRequests.size(), 1); // no dialog for the save
+        QCOMPARE(contents(fresh), cp932(Header + u"\"1\",\"2\",\"3\",\"4\",\"5\"\r\n"_qs));
+    }
+
+    void unreadableFileChangesNothing()
+    {
+        const QString file = path(u"locked.csv"_qs);
+        writeFile(file, cp932(Header + u"1,2,3,4,5\r\n"_qs));
+        QFile::setPermissions(file, QFileDevice::Permissions());
+        QFile probe(file);
+        if (probe.open(QIODevice::ReadOnly))
+            QSKIP("a mode-000 file is readable here (running as root)");
+        fill({u"mine|||"_qs});
+        window->CurrentFile = path(u"mine.csv"_qs);
+        open(file);
+        QCOMPARE(desktop.messages().size(), 1);
+        QVERIFY(desktop.messages()[0].startsWith(u"読み込めませんでした\r"_qs + file + u": "_qs));
+        QCOMPARE(table(), QStringList{u"mine||||"_qs});
+        QCOMPARE(window->CurrentFile, path(u"mine.csv"_qs));
+    }
+
+    void saveAfterAFailedLoadAsksForAName()
+    {
+        const QString file = path(u"bad.csv"_qs);
+        const QByteArray bytes = cp932(Header + u"1,2,3,4,5\r\n1,2\r\n"_qs);
+        writeFile(file, bytes);
+        open(file);
+        QCOMPARE(window->CurrentFile, QString());
+        grid()->SetCell(1, 1, u"changed"_qs);
+        press(Qt::Key_S); // the dialog is cancelled
+        QCOMPARE(desktop.fileRequests.size(), 2);
+        QCOMPARE(desktop.fileRequests[1].mode, Desktop::FileMode::Save);
+        QCOMPARE(contents(file), bytes);
+    }
+
+    void saveWithoutAFileActsAsSaveAsAndThenSavesThere()
+    {
+        fill({u" 100-0005 | 東京都 |||"_qs, u"   |||  |"_qs, u"||||http://map"_qs});
+        window->Dirty = true;
+        const QString file = path(u"out.csv"_qs);
+        desktop.files = {file};
+        press(Qt::Key_S);
+        const QByteArray expected =
+            cp932(Header + u"\"100-0005\",\"東京都\",\"\",\"\",\"\"\r\n\"\",\"\",\"\",\"\",\"http://map\"\r\n"_qs);
+        QCOMPARE(contents(file), expected);
+        QCOMPARE(window->CurrentFile, file);
+        QVERIFY(!window->Dirty);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+
+        grid()->SetCell(3, 1, u"会社"_qs);
+        press(Qt::Key_S);
+        QCOMPARE(desktop.fileRequests.size(), 1);
+        QVERIFY(contents(file).contains(cp932(u"\"会社\""_qs)));
+    }
+
+    void saveAsMakesTheSavedFileCurrent()
+    {
+        const QString first = path(u"a.csv"_qs);
+        const QByteArray original = cp932(Header + u"\"1\",\"\",\"\",\"\",\"\"\r\n"_qs);
+        writeFile(first, original);
+        open(first);
+        const QString second = path(u"b.csv"_qs);
+        desktop.files = {second};
+        window->fileAction(2)->trigger();
+        QCOMPARE(window->CurrentFile, second);
+        QCOMPARE(contents(second), original);
+        grid()->SetCell(1, 1, u"2"_qs);
+        press(Qt::Key_S);
+        QCOMPARE(contents(first), original);
+        QCOMPARE(contents(second), cp932(Header + u"\"2\",\"\",\"\",\"\",\"\"\r\n"_qs));
+    }
+
+    void textBeingTypedIsSaved()
+    {
+        const QString file = path(u"typed.csv"_qs);
+        window->CurrentFile = file;
+        grid()->setFocus();
+        grid()->GoToCell(2, 1);
+        for (const char key : {'a', 'b', 'c'})
+            QTest::keyClick(QApplication::focusWidget(), key);
+        QTRY_VERIFY(grid()->cellEditor());
+        press(Qt::Key_S); // still editing
+        QCOMPARE(contents(file), cp932(Header + u"\"\",\"abc\",\"\",\"\",\"\"\r\n"_qs));
+        QVERIFY(!window->Dirty);
+        // Closing the window in the middle of an edit is safe.
+        QTest::keyClick(QApplication::focusWidget(), 'd');
+        window.reset();
+    }
+
+    void failedSaveIsReported_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addRow("missing folder") << u"missing folder"_qs;
+        QTest::addRow("folder in place of the file") << u"folder"_qs;
+        QTest::addRow("parent is a file") << u"parent file"_qs;
+        QTest::addRow("read-only folder") << u"read-only"_qs;
+    }
+
+    void failedSaveIsReported()
+    {
+        QFETCH(QString, kind);
+        QString target = path(u"t.csv"_qs);
+        const QByteArray old = QByteArrayLiteral("old\r\n");
+        bool immutable = false;
+        if (kind == u"missing folder") {
+            target = path(u"no/such/t.csv"_qs);
+        } else if (kind == u"folder") {
+            QVERIFY(QDir(dir->path()).mkdir(u"t.csv"_qs));
+        } else if (kind == u"parent file") {
+            writeFile(path(u"p"_qs), old);
+            target = path(u"p/t.csv"_qs);
+        } else {
+            writeFile(target, old);
+            if (geteuid() == 0) {
+                immutable = QProcess::execute(u"chattr"_qs, {u"+i"_qs, dir->path()}) == 0;
+                if (!immutable)
+                    QSKIP("running as root and chattr +i is not available here");
+            } else {
+                QFile::setPermissions(dir->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            }
+        }
+        fill({u"1|2|3|4|5"_qs});
+        window->Dirty = true;
+        window->CurrentFile = target;
+        window->fileAction(1)->trigger();
+        if (immutable)
+            QProcess::execute(u"chattr"_qs, {u"-i"_qs, dir->path()});
+        else if (kind == u"read-only")
+            QFile::setPermissions(dir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                   | QFileDevice::ExeOwner);
+
+        QCOMPARE(desktop.messages().size(), 1);
+        const QString message = desktop.messages()[0];
+        QVERIFY2(message.startsWith(u"保存できませんでした\r"_qs + target + u": "_qs), qPrintable(message));
+        QVERIFY2(message.size() > (u"保存できませんでした\r"_qs + target + u": "_qs).size(), "no reason given");
+        QVERIFY(window->Dirty);
+        QCOMPARE(window->CurrentFile, target);
+        if (kind == u"read-only")
+            QCOMPARE(contents(target), old);
+        if (kind == u"parent file")
+            QCOMPARE(contents(path(u"p"_qs)), old);
+    }
+
+    void unmappableCharacters_data()
+    {
+        QTest::addColumn<Answer>("answer");
+        QTest::addRow("No cancels the save") << Answer::No;
+        QTest::addRow("Yes writes question marks") << Answer::Yes;
+    }
+
+    void unmappableCharacters()
+    {
+        QFETCH(Answer, answer);
+        const QString file = path(u"u.csv"_qs);
+        const QByteArray old = QByteArrayLiteral("old\r\n");
+        writeFile(file, old);
+        fill({u"1||||"_qs, u"||||"_qs, u"2|東京 😀|☃||"_qs});
+        window->Dirty = true;
+        window->CurrentFile = file;
+        desktop.answers = {answer};
+        press(Qt::Key_S);
+        QCOMPARE(desktop.messages(),
+                 QStringList{u"3 行目 2 列目など 2 文字はﾌｧｲﾙに保存できない文字です\r? に置き換えて保存しますか"_qs});
+        QCOMPARE(desktop.asked[0].buttons, Desktop::Buttons::YesNo);
+        if (answer == Answer::No) {
+            QCOMPARE(contents(file), old);
+            QVERIFY(window->Dirty);
+        } else {
+            QCOMPARE(contents(file),
+                     cp932(Header + u"\"1\",\"\",\"\",\"\",\"\"\r\n\"2\",\"東京 ?\",\"?\",\"\",\"\"\r\n"_qs));
+            QVERIFY(!window->Dirty);
+        }
+    }
+
+    void closing_data()
+    {
+        QTest::addColumn<bool>("dirty");
+        QTest::addColumn<QString>("current"); // "ok", "none" or "broken"
+        QTest::addColumn<Answers>("answers");
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<bool>("saved");
+
+        QTest::addRow("nothing unsaved: nothing asked") << false << u"ok"_qs << Answers{} << 0 << true << false;
+        QTest::addRow("No closes without saving") << true << u"ok"_qs << Answers{Answer::No} << 1 << true << false;
+        QTest::addRow("Cancel stays") << true << u"ok"_qs << Answers{Answer::Cancel} << 1 << false << false;
+        QTest::addRow("Yes saves and closes") << true << u"ok"_qs << Answers{Answer::Yes} << 1 << true << true;
+        QTest::addRow("Yes with the dialog cancelled stays")
+            << true << u"none"_qs << Answers{Answer::Yes} << 1 << false << false;
+        QTest::addRow("Yes with a failed save stays")
+            << true << u"broken"_qs << Answers{Answer::Yes} << 2 << false << false;
+    }
+
+    void closing()
+    {
+        QFETCH(bool, dirty);
+        QFETCH(QString, current);
+        QFETCH(Answers, answers);
+        QFETCH(int, questions);
+        QFETCH(bool, closes);
+        QFETCH(bool, saved);
+
+        const QString file = path(u"c.csv"_qs);
+        fill({u"1|2|3|4|5"_qs});
+        window->Dirty = dirty;
+        window->CurrentFile = current == u"ok" ? file : current == u"broken" ? path(u"no/c.csv"_qs) : QString();
+        desktop.answers.assign(answers.begin(), answers.end());
+        window->fileAction(6)->trigger(); // "終了(&X)"
+
+        QCOMPARE(desktop.asked.size(), questions);
+        if (questions > 0) {
+            QCOMPARE(desktop.asked[0].text, u"現在のﾃﾞｰﾀｰを保存しますか"_qs);
+            QCOMPARE(desktop.asked[0].buttons, Desktop::Buttons::YesNoCancel);
+        }
+        QCOMPARE(window->shutDown(), closes);
+        QCOMPARE(window->isVisible(), !closes);
+        QCOMPARE(QFile::exists(file), saved);
+    }
+
+    void copyTablePutsExactTextOnTheClipboard()
+    {
+        fill({u"||||"_qs, u" 100-0005 |東京都|||"_qs, u"  | |||"_qs, u"||||"_qs, u"||||"_qs, u"||||"_qs,
+              u"|||03-1234-5678|"_qs, u"|say \"hi\"|a\tb||"_qs});
+        window->fileAction(4)->trigger();
+        const QByteArray expected = "\"100-0005\"\t\"\xE6\x9D\xB1\xE4\xBA\xAC\xE9\x83\xBD\"\t\"\"\t\"\"\t\"\"\r\n"
+                                    "\"\"\t\"\"\t\"\"\t\"03-1234-5678\"\t\"\"\r\n"
+                                    "\"\"\t\"say \"hi\"\"\t\"a\tb\"\t\"\"\t\"\"\r\n";
+        QCOMPARE(QGuiApplication::clipboard()->text(QClipboard::Clipboard).toUtf8(), expected);
+        QCOMPARE(desktop.messages(), QStringList{u"表の内容をｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰしました"_qs});
+        QCOMPARE(desktop.asked[0].buttons, Desktop::Buttons::Ok);
+        QVERIFY(!window->Dirty);
+    }
+
+    void copyingAnEmptyTableTouchesNothing()
+    {
+        QGuiApplication::clipboard()->setText(u"before"_qs, QClipboard::Clipboard);
+        fill({u"  |  |||"_qs, u"||||"_qs});
+        window->fileAction(4)->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(QClipboard::Clipboard), u"before"_qs);
+        QVERIFY(desktop.asked.isEmpty());
+    }
+
+    void cancelledLoadLeavesTheTableAsItWas()
+    {
+        QString text = Header;
+        for (int i = 0; i < 40000; ++i)
+            text += u"\"100-0005\",\"東京都千代田区\",\"\",\"\",\"\"\r\n"_qs;
+        const QString file = path(u"big.csv"_qs);
+        writeFile(file, cp932(text));
+        fill({u"mine|||"_qs});
+        window->Dirty = true;
+        window->CurrentFile = path(u"mine.csv"_qs);
+        window->progressDelayMs = 0;
+        Qt::CursorShape cursor = Qt::ArrowCursor;
+        bool shown = false;
+        cancelProgressWhenShown(&cursor, &shown);
+        desktop.answers = {Answer::Yes};
+        open(file);
+        QVERIFY(shown);
+        QCOMPARE(cursor, Qt::WaitCursor);
+        QCOMPARE(table(), QStringList{u"mine||||"_qs});
+        QVERIFY(window->Dirty);
+        QCOMPARE(window->CurrentFile, path(u"mine.csv"_qs));
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QCOMPARE(desktop.messages(), QStringList{u"現在のﾃﾞｰﾀｰを更新しますか"_qs});
+    }
+
+    void cancelledSaveKeepsTheFile()
+    {
+        const QString file = path(u"keep.csv"_qs);
+        const QByteArray old = QByteArrayLiteral("old\r\n");
+        writeFile(file, old);
+        QStringList rows;
+        for (int i = 0; i < 40000; ++i)
+            rows.append(u"100-0005|東京都千代田区|||"_qs);
+        fill(rows);
+        window->Dirty = true;
+        window->CurrentFile = file;
+        window->progressDelayMs = 0;
+        Qt::CursorShape cursor = Qt::ArrowCursor;
+        bool shown = false;
+        cancelProgressWhenShown(&cursor, &shown);
+        press(Qt::Key_S);
+        QVERIFY(shown);
+        QCOMPARE(cursor, Qt::WaitCursor);
+        QCOMPARE(contents(file), old);
+        QVERIFY(window->Dirty);
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{u"keep.csv"_qs});
+    }
+
+    void savedTableComesBackWhenReopened()
+    {
+        const QString file = path(u"round.csv"_qs);
+        const QStringList rows{u"100-0005|東京都千代田区丸の内1-1, ﾋﾞﾙ 5F|\"ＡＢＣ\" 商事|03-1234-5678|"_qs,
+                               u"||||"_qs, u"530-0001|大阪府大阪市北区梅田\r\n2丁目|||https://map.example/?a=1&b=2"_qs};
+        fill(rows);
+        window->Dirty = true;
+        desktop.files = {file};
+        press(Qt::Key_S);
+        fill({u"other|||"_qs});
+        window->Dirty = false;
+        open(file);
+        QCOMPARE(table(), QStringList({rows[0], rows[2], u"||||"_qs}));
+        QVERIFY(desktop.messages().isEmpty());
+    }
+};
+
+KOTOVEN_WIDGET_TEST_MAIN(FileCommandsTest)
+#include "FileCommandsTest.moc"
