@@ -20,10 +20,10 @@ const char16_t *const Towns[] = {u"丸の内", u"梅田", u"北一条西", u"み
 const char16_t *const Companies[] = {u"株式会社サンプル商事", u"有限会社テスト工業", u"山田建設株式会社",
                                      u"みなと物流株式会社", u"", u"北星システム株式会社"};
 
-std::vector<AddressTableModel::Row> makeRows(qsizetype &utf16Bytes)
+AddressTableModel::Rows makeRows(qsizetype &utf16Bytes)
 {
     QRandomGenerator random(20261207);
-    std::vector<AddressTableModel::Row> rows;
+    AddressTableModel::Rows rows;
     rows.reserve(Rows);
     utf16Bytes = 0;
     for (int i = 0; i < Rows; ++i) {
@@ -74,7 +74,7 @@ int main(int argc, char *argv[])
 
     qsizetype textBytes = 0;
     const size_t heapBefore = heapInUse();
-    std::vector<AddressTableModel::Row> rows = makeRows(textBytes);
+    AddressTableModel::Rows rows = makeRows(textBytes);
     const double fill = millis([&] { grid.table()->replaceRows(std::move(rows)); });
     // What the table holds once filled: the rows and their texts.
     const size_t tableBytes = heapInUse() - heapBefore;

@@ -16,7 +16,7 @@ void check(bool condition)
 }
 
 // Each row's split points lie in order inside its text: five cells, no more.
-void checkRows(const std::vector<AddressTableModel::Row> &rows)
+void checkRows(const AddressTableModel::Rows &rows)
 {
     for (const AddressTableModel::Row &row : rows) {
         quint32 previous = 0;

@@ -170,18 +170,9 @@ void AddressTableModel::removeRowsAt(int row, int count)
     endRemoveRows();
 }
 
-void AddressTableModel::replaceRows(QList<Row> rows)
+void AddressTableModel::replaceRows(Rows rows)
 {
     beginResetModel();
     m_rows = std::move(rows);
     endResetModel();
-}
-
-void AddressTableModel::replaceRows(std::vector<Row> rows)
-{
-    QList<Row> list;
-    list.reserve(qsizetype(rows.size()));
-    for (Row &row : rows)
-        list.append(std::move(row));
-    replaceRows(std::move(list));
 }

@@ -30,6 +30,10 @@ public:
                              QStringView url);
     };
 
+    // Rows are relocatable, so inserting, deleting and growing move memory in
+    // bulk instead of one row at a time.
+    using Rows = QList<Row>;
+
     explicit AddressTableModel(QObject *parent = nullptr);
 
     // QAbstractItemModel
@@ -49,9 +53,8 @@ public:
     void clearAll();
     void insertBlankRows(int row, int count);   // later rows move down; the count grows
     void removeRowsAt(int row, int count);      // later rows move up; the count shrinks
-    void replaceRows(QList<Row> rows);          // one model reset
-    void replaceRows(std::vector<Row> rows);
-    const QList<Row> &rows() const { return m_rows; }
+    void replaceRows(Rows rows); // one model reset
+    const Rows &rows() const { return m_rows; }
 
     static QString caption(int column);
 
@@ -60,9 +63,7 @@ Q_SIGNALS:
     void cellEdited(int row, int column);
 
 private:
-    // Rows are relocatable, so inserting, deleting and growing move memory in
-    // bulk instead of one row at a time.
-    QList<Row> m_rows;
+    Rows m_rows;
 };
 
 Q_DECLARE_TYPEINFO(AddressTableModel::Row, Q_RELOCATABLE_TYPE);

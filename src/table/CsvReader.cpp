@@ -173,7 +173,7 @@ CsvReader::Result CsvReader::parse(QStringView text, const Csv::Progress &progre
 
     Parser parser(begin, end);
     Line line;
-    std::vector<Row> &rows = result.rows;
+    AddressTableModel::Rows &rows = result.rows;
     const qint64 total = end - begin;
     for (int number = 0; !parser.atEnd(); ++number) {
         parser.next(line);

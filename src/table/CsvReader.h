@@ -37,7 +37,7 @@ public:
         // Data lines 1..n in rows 0..n-1 and one blank row after them; no rows
         // at all for an empty file. On BadFormat the failing line keeps the
         // fields it had and the rows after it are blank.
-        std::vector<AddressTableModel::Row> rows;
+        AddressTableModel::Rows rows;
         int badLine = -1;          // BadFormat: the failing line, the header being line 0
         QString error;             // Unreadable: names the path and the reason
         int undecodableLine = 0;   // first line (from 1) holding bytes that could not be decoded

@@ -104,10 +104,10 @@ private:
 
 // Where `index` of the text of rows [first, ...) stands; `at` is where row
 // `first` begins in that text.
-CsvWriter::Cell locate(const std::vector<Row> &rows, size_t first, qsizetype at, qsizetype index)
+CsvWriter::Cell locate(const AddressTableModel::Rows &rows, qsizetype first, qsizetype at, qsizetype index)
 {
     std::array<QStringView, Csv::FieldCount> cells;
-    for (size_t r = first; r < rows.size() && at <= index; ++r) {
+    for (qsizetype r = first; r < rows.size() && at <= index; ++r) {
         if (rows[r].isEmpty() || !trimmedCells(rows[r], cells))
             continue;
         for (int c = 0; c < Csv::FieldCount; ++c) {
@@ -122,7 +122,7 @@ CsvWriter::Cell locate(const std::vector<Row> &rows, size_t first, qsizetype at,
 
 } // namespace
 
-std::optional<QString> CsvWriter::text(const std::vector<Row> &rows, const Csv::Progress &progress)
+std::optional<QString> CsvWriter::text(const AddressTableModel::Rows &rows, const Csv::Progress &progress)
 {
     // One allocation: the cells, their quotes, the separators and the line
     // ends; only doubled quotes can outgrow it.
@@ -133,7 +133,7 @@ std::optional<QString> CsvWriter::text(const std::vector<Row> &rows, const Csv::
     out.put(Csv::Header);
     out.put(u"\r\n");
     // Indexes, not iterators: the table may change between progress calls.
-    for (size_t r = 0; r < rows.size(); ++r) {
+    for (qsizetype r = 0; r < rows.size(); ++r) {
         if (progress && r % Csv::ProgressRows == 0 && !progress(qint64(r), qint64(rows.size())))
             return std::nullopt;
         out.putRow(rows[r]);
@@ -141,7 +141,7 @@ std::optional<QString> CsvWriter::text(const std::vector<Row> &rows, const Csv::
     return out.take();
 }
 
-std::optional<CsvWriter::Encoded> CsvWriter::encode(const std::vector<Row> &rows, const Csv::Progress &progress)
+std::optional<CsvWriter::Encoded> CsvWriter::encode(const AddressTableModel::Rows &rows, const Csv::Progress &progress)
 {
     // The text is made and encoded a piece at a time, so the whole of it never
     // stands in memory beside the table and the bytes.
@@ -153,8 +153,8 @@ std::optional<CsvWriter::Encoded> CsvWriter::encode(const std::vector<Row> &rows
     result.bytes.reserve(2 * chars); // address space only: pages come as they are written
 
     LineWriter piece(Piece + Piece / 4);
-    size_t pieceRow = 0; // the first row in the piece
-    const auto flush = [&](size_t nextRow) {
+    qsizetype pieceRow = 0; // the first row in the piece
+    const auto flush = [&](qsizetype nextRow) {
         const Cp932::Encoded bytes = Cp932::encode(piece.written());
         if (bytes.unmappableCount > 0 && result.unmappableCount == 0) {
             const qsizetype start = pieceRow == 0 ? Csv::Header.size() + 2 : 0;
@@ -167,7 +167,7 @@ std::optional<CsvWriter::Encoded> CsvWriter::encode(const std::vector<Row> &rows
     };
     piece.put(Csv::Header);
     piece.put(u"\r\n");
-    for (size_t r = 0; r < rows.size(); ++r) {
+    for (qsizetype r = 0; r < rows.size(); ++r) {
         if (progress && r % Csv::ProgressRows == 0 && !progress(qint64(r), qint64(rows.size())))
             return std::nullopt;
         piece.putRow(rows[r]);
@@ -178,7 +178,7 @@ std::optional<CsvWriter::Encoded> CsvWriter::encode(const std::vector<Row> &rows
     return result;
 }
 
-CsvWriter::Cell CsvWriter::cellAt(const std::vector<Row> &rows, qsizetype index)
+CsvWriter::Cell CsvWriter::cellAt(const AddressTableModel::Rows &rows, qsizetype index)
 {
     return locate(rows, 0, Csv::Header.size() + 2, index);
 }

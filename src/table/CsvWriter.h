@@ -20,7 +20,7 @@ class CsvWriter final
 public:
     // The file's whole text: the header, then every row with text in at least
     // one cell. Empty when the progress callback cancelled.
-    static std::optional<QString> text(const std::vector<AddressTableModel::Row> &rows,
+    static std::optional<QString> text(const AddressTableModel::Rows &rows,
                                        const Csv::Progress &progress = {});
 
     // The file's bytes in code page 932, the text made and encoded a piece at
@@ -37,12 +37,12 @@ public:
         Cell firstUnmappable;          // the first cell holding such a character
         qsizetype unmappableCount = 0; // how many there are
     };
-    static std::optional<Encoded> encode(const std::vector<AddressTableModel::Row> &rows,
+    static std::optional<Encoded> encode(const AddressTableModel::Rows &rows,
                                          const Csv::Progress &progress = {});
 
     // The cell whose text stands at `index` of text(rows): its row and column
     // from 0; row -1 for the header and the quotes and separators.
-    static Cell cellAt(const std::vector<AddressTableModel::Row> &rows, qsizetype index);
+    static Cell cellAt(const AddressTableModel::Rows &rows, qsizetype index);
 
     struct Result
     {

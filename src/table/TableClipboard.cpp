@@ -6,7 +6,7 @@
 
 namespace TableClipboard {
 
-QString text(const std::vector<AddressTableModel::Row> &rows)
+QString text(const AddressTableModel::Rows &rows)
 {
     QString all;
     std::array<QStringView, Csv::FieldCount> cells;

@@ -12,6 +12,6 @@
 // no header. Empty when every row is blank.
 namespace TableClipboard {
 
-QString text(const std::vector<AddressTableModel::Row> &rows);
+QString text(const AddressTableModel::Rows &rows);
 
 } // namespace TableClipboard

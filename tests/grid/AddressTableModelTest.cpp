@@ -111,7 +111,7 @@ TEST_F(ModelFixture, ReplaceRowsIsOneReset)
 {
     fill(3);
     QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
-    std::vector<AddressTableModel::Row> rows;
+    AddressTableModel::Rows rows;
     rows.push_back(AddressTableModel::Row::fromCells(u"1", u"a", u"b", u"c", u"d"));
     rows.emplace_back();
     model.replaceRows(std::move(rows));

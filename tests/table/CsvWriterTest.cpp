@@ -31,7 +31,7 @@ Row row(const char *zip, const char *add, const char *cmp, const char *tel, cons
     return Row::fromCells(cells[0], cells[1], cells[2], cells[3], cells[4]);
 }
 
-QByteArray bytesOf(const std::vector<Row> &rows)
+QByteArray bytesOf(const AddressTableModel::Rows &rows)
 {
     return Cp932::encode(*CsvWriter::text(rows)).bytes;
 }
@@ -45,7 +45,7 @@ const char *const Header = "郵便番号,住所,勤務先等,電話番号,MAP UR
 
 TEST(Writing, PlainTableIsWrittenAsItAlwaysWas)
 {
-    const std::vector<Row> rows{
+    const AddressTableModel::Rows rows{
         row("  100-0005 ", "東京都千代田区丸の内１－１", "", "03-1234-5678", ""),
         row("", "", "", "", ""),
         row("   ", " ", "", "  ", ""), // spaces only: blank
@@ -67,7 +67,7 @@ TEST(Writing, BlankTableGivesTheHeaderAlone)
 
 TEST(Writing, SpecialCharactersAreQuotedTheStandardWay)
 {
-    const std::vector<Row> rows{row("a,b", "say \"hi\"", "\"", "line\r\nbreak", "lf\nonly")};
+    const AddressTableModel::Rows rows{row("a,b", "say \"hi\"", "\"", "line\r\nbreak", "lf\nonly")};
     EXPECT_EQ(*CsvWriter::text(rows),
               QString(QString::fromUtf8(Header)
                       + QStringLiteral("\"a,b\",\"say \"\"hi\"\"\",\"\"\"\",\"line\r\nbreak\",\"lf\nonly\"\r\n")));
@@ -75,7 +75,7 @@ TEST(Writing, SpecialCharactersAreQuotedTheStandardWay)
 
 TEST(Writing, ProgressCanCancel)
 {
-    const std::vector<Row> rows(3 * Csv::ProgressRows, row("1", "", "", "", ""));
+    const AddressTableModel::Rows rows(3 * Csv::ProgressRows, row("1", "", "", "", ""));
     int calls = 0;
     EXPECT_FALSE(CsvWriter::text(rows, [&calls](qint64, qint64) { return ++calls < 2; }).has_value());
     EXPECT_EQ(calls, 2);
@@ -84,7 +84,7 @@ TEST(Writing, ProgressCanCancel)
 struct CellAtCase
 {
     const char *name;
-    std::vector<Row> rows;
+    AddressTableModel::Rows rows;
     int row;
     int column;
 };
@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Writing, EncodingPieceByPieceGivesTheWholeTextEncoded)
 {
-    std::vector<Row> rows;
+    AddressTableModel::Rows rows;
     for (int r = 0; r < 60000; ++r)
         rows.push_back(r % 7 == 3 ? Row() : row("100-0005", "東京都千代田区丸の内 \"1\"", "", "03", ""));
     rows[50001] = row("1", "2", "snow ☃ and 😀", "4", "é");
@@ -140,7 +140,7 @@ TEST(RoundTrip, RandomTablesComeBackTrimmed)
     const QString pool = QStringLiteral("ab1 ,\"\r\n\t　東京都千代田区ｱｲｳ〒－～①髙-/:?&=");
     QRandomGenerator random(20240601);
     for (int round = 0; round < 300; ++round) {
-        std::vector<Row> table;
+        AddressTableModel::Rows table;
         const int rows = int(random.bounded(12));
         for (int r = 0; r < rows; ++r) {
             QString cells[5];
@@ -330,7 +330,7 @@ TEST_F(WritingFiles, FullDiskIsReportedAndKeepsTheOldFile)
 
 TEST(Clipboard, TableTextIsTabSeparatedAndQuotedWithoutEscapes)
 {
-    std::vector<Row> rows(10);
+    AddressTableModel::Rows rows(10);
     rows[1] = row("  ", " ", "", "", "");                // spaces only: left out
     rows[3] = row("100-0005", " 東京都 ", "", "", "");
     rows[6] = row("", "", "", "03-1234-5678", "");        // only the telephone of row 7
