@@ -1,6 +1,6 @@
 #include "env/Cp932.h"
 #include "env/Program.h"
-#include "env/QtPrinters.h"
+#include "support/QtPrinters.h"
 #include "env/TextFile.h"
 
 #include <QBuffer>

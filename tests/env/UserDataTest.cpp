@@ -1,7 +1,7 @@
 #include "env/Cp932.h"
 #include "env/Program.h"
-#include "env/QtPrinters.h"
-#include "env/RecordingDesktop.h"
+#include "support/QtPrinters.h"
+#include "support/ScriptedDesktop.h"
 #include "env/yIni.h"
 
 #include <QDir>
@@ -78,7 +78,7 @@ class UserData : public ::testing::Test
 protected:
     QTemporaryDir program;
     QTemporaryDir elsewhere;
-    RecordingDesktop desktop;
+    ScriptedDesktop desktop;
     yIni ini;
 
     void SetUp() override
@@ -141,9 +141,9 @@ TEST_P(FolderChoice, FollowsUserDataIni)
     EXPECT_TRUE(QFileInfo(Program().UserDataFolder).isDir());
     const QString lower = Cp932::decode(content).text.toLower();
     if (c.message.isEmpty()) {
-        EXPECT_EQ(desktop.messages, QStringList());
+        EXPECT_EQ(desktop.messages(), QStringList());
     } else {
-        EXPECT_EQ(desktop.messages, QStringList{expand(c.message, lower)});
+        EXPECT_EQ(desktop.messages(), QStringList{expand(c.message, lower)});
     }
 }
 
@@ -211,7 +211,7 @@ TEST_F(UserData, AFolderThatCannotBeWrittenIsUsedAndFailsQuietly)
     ok = true;
     ini.SetTxt(ok);
     EXPECT_FALSE(ok);
-    EXPECT_TRUE(desktop.messages.isEmpty());
+    EXPECT_TRUE(desktop.messages().isEmpty());
 }
 
 TEST_F(UserData, SettingsStoreHoldsTheProgramFile)
@@ -301,7 +301,7 @@ TEST_P(HelpShortcut, IsWrittenThenOpened)
         EXPECT_EQ(desktop.opened.size(), click);
         EXPECT_EQ(desktop.opened.value(click - 1), address);
     }
-    EXPECT_TRUE(desktop.messages.isEmpty());
+    EXPECT_TRUE(desktop.messages().isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, HelpShortcut,
@@ -338,7 +338,7 @@ TEST_F(UserData, HelpWithoutItsFolderOpensNothing)
     Program().UserDataFolder = elsewhere.path() + u"/missing/"_qs;
     ini.W_Help(u"kotoven.htm"_qs);
     EXPECT_TRUE(desktop.opened.isEmpty());
-    EXPECT_TRUE(desktop.messages.isEmpty());
+    EXPECT_TRUE(desktop.messages().isEmpty());
 }
 
 TEST_F(UserData, ViewShortcutNeedsTheWorkFolder)
@@ -362,12 +362,12 @@ TEST_F(UserData, SendToSaysWhereTheShortcutWent)
     const QString applications = dataHome() + u"/applications"_qs;
     QDir(applications).removeRecursively();
     ini.W_SendTo();
-    EXPECT_TRUE(desktop.messages.isEmpty()); // no folder: nothing written, nothing said
+    EXPECT_TRUE(desktop.messages().isEmpty()); // no folder: nothing written, nothing said
 
     ASSERT_TRUE(QDir().mkpath(applications));
     ini.W_SendTo();
     const QString file = programFolder() + Name;
-    EXPECT_EQ(desktop.messages, QStringList{file + u" のｼｮｰﾄｶｯﾄを "_qs + applications + u" に作成しました"_qs});
+    EXPECT_EQ(desktop.messages(), QStringList{file + u" のｼｮｰﾄｶｯﾄを "_qs + applications + u" に作成しました"_qs});
     EXPECT_EQ(readBytes(applications + u"/yinitest.lnk"_qs), "[Desktop Entry]\nVersion=1.0\nType=Link\nName=yinitest\nURL="
                                                                  + QUrl::fromLocalFile(file).toEncoded() + "\n");
 }

@@ -1,7 +1,7 @@
 #include "env/Cp932.h"
 #include "env/yIni.h"
-#include "env/QtPrinters.h"
-#include "env/RecordingDesktop.h"
+#include "support/QtPrinters.h"
+#include "support/ScriptedDesktop.h"
 
 #include <QDir>
 #include <QFile>
@@ -65,7 +65,7 @@ class SettingsDocument : public ::testing::Test
 {
 protected:
     QTemporaryDir dir;
-    RecordingDesktop desktop;
+    ScriptedDesktop desktop;
     yIni ini;
 
     QString path(const QString &name = u"User.xml"_qs) const { return dir.filePath(name); }
@@ -101,7 +101,7 @@ TEST_F(SettingsDocument, FirstShutdownWritesTheNineLineDocument)
     ini.SetTxt(ok);
     EXPECT_TRUE(ok);
     EXPECT_EQ(readBytes(path()), NineLines);
-    EXPECT_TRUE(desktop.messages.isEmpty());
+    EXPECT_TRUE(desktop.messages().isEmpty());
 }
 
 TEST_F(SettingsDocument, SecondShutdownChangesOnlyTheFourValues)
@@ -145,7 +145,7 @@ TEST_P(DocumentLoad, GivesTheDocumentOrTheEmptyOne)
     EXPECT_TRUE(ok);
     EXPECT_EQ(ini.docText(), c.docText);
     EXPECT_EQ(readBytes(path()), c.exists ? c.bytes : QByteArray());
-    EXPECT_TRUE(desktop.messages.isEmpty());
+    EXPECT_TRUE(desktop.messages().isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -205,7 +205,7 @@ TEST_F(SettingsDocument, AFolderWhereTheFileShouldBeFailsWithoutAMessage)
     ok = true;
     ini.SetTxt(ok);
     EXPECT_FALSE(ok);
-    EXPECT_TRUE(desktop.messages.isEmpty());
+    EXPECT_TRUE(desktop.messages().isEmpty());
 }
 
 TEST_F(SettingsDocument, AMissingFolderFailsTheLoad)
@@ -326,9 +326,9 @@ TEST_P(GroupRead, CutsTheGroupOrReportsTheDamage)
     EXPECT_EQ(ini.groupName(), c.group);
     EXPECT_EQ(ini.groupText(), c.groupText);
     if (c.corrupt) {
-        EXPECT_EQ(desktop.messages, QStringList{corruption(c.group, path())});
+        EXPECT_EQ(desktop.messages(), QStringList{corruption(c.group, path())});
     } else {
-        EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.messages.join(u'|').toStdString();
+        EXPECT_TRUE(desktop.messages().isEmpty()) << desktop.messages().join(u'|').toStdString();
     }
 }
 
@@ -392,9 +392,9 @@ TEST_P(KeyRead, ConvertsByTheDefaultsType)
     } else {
         EXPECT_EQ(value, c.expected);
     }
-    EXPECT_EQ(desktop.messages.size(), c.corrupt ? 1 : 0);
+    EXPECT_EQ(desktop.messages().size(), c.corrupt ? 1 : 0);
     if (c.corrupt) {
-        EXPECT_EQ(desktop.messages.value(0), corruption(c.key, path()));
+        EXPECT_EQ(desktop.messages().value(0), corruption(c.key, path()));
     }
 }
 
@@ -525,7 +525,7 @@ TEST_P(GroupWrite, PutsTheGroupBack)
 {
     const GroupWriteCase c = GetParam();
     load(u"<?xml?>\r\n"_qs + c.before);
-    desktop.messages.clear();
+    desktop.messages().clear();
     ini.GetGtx(c.group);
     ini.SetVal(u"K"_qs, u"v"_qs);
     ASSERT_EQ(ini.groupText().right(c.groupText.size()), c.groupText);
@@ -585,7 +585,7 @@ TEST_P(GroupRoundTrip, WrittenThenReadGivesTheSameText)
     EXPECT_EQ(ini.vGtVal(u"k"_qs, u"-"_qs).toString(), text + u'z');
     ini.GetGtx(u"他"_qs);
     EXPECT_EQ(ini.groupText(), QString());
-    EXPECT_TRUE(desktop.messages.isEmpty());
+    EXPECT_TRUE(desktop.messages().isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, GroupRoundTrip,

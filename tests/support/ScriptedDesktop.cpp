@@ -1,5 +1,18 @@
 #include "ScriptedDesktop.h"
 
+#include "env/Program.h"
+
+ScriptedDesktop::ScriptedDesktop() : m_previous(Program().desktop)
+{
+    Program().desktop = this;
+}
+
+ScriptedDesktop::~ScriptedDesktop()
+{
+    if (Program().desktop == this)
+        Program().desktop = m_previous;
+}
+
 Desktop::Answer ScriptedDesktop::ask(const QString &text, Buttons buttons)
 {
     asked.append({text, buttons});

@@ -10,10 +10,14 @@
 
 // The seam as tests see it: every message text is recorded, every question and
 // file dialog is answered from a queue, every address handed to the desktop is
-// recorded instead of opened.
+// recorded instead of opened. It stands in as the program's seam while it lives.
 class ScriptedDesktop final : public Desktop
 {
 public:
+    ScriptedDesktop();
+    ~ScriptedDesktop() override;
+    Q_DISABLE_COPY_MOVE(ScriptedDesktop)
+
     struct Asked
     {
         QString text;
@@ -34,4 +38,7 @@ public:
 
     QStringList messages() const;
     void clear();
+
+private:
+    Desktop *m_previous;
 };

@@ -2,6 +2,7 @@
 #include "table/CsvReader.h"
 #include "table/CsvWriter.h"
 #include "table/TableClipboard.h"
+#include "support/QtPrinters.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -13,12 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
-
-// Readable failures.
-void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
