@@ -6,7 +6,7 @@ WebPage::WebPage(QObject *parent) : QWebEnginePage(parent) {}
 
 bool WebPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool)
 {
-    Q_EMIT navigationStarting(url.toString());
+    Q_EMIT navigationStarting(url.toString(QUrl::FullyEncoded));
     return true;
 }
 

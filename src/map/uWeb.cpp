@@ -71,7 +71,7 @@ uWeb::uWeb(QWidget *parent)
 
     connect(m_page, &WebPage::navigationStarting, this, &uWeb::WebBrw_BeforeNavigate);
     connect(m_page, &WebPage::newWindowRefused, this, &uWeb::WebBrw_NewWindow);
-    connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool) { WebBrw_NavigateComplete(m_page->url().toString()); });
+    connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool) { WebBrw_NavigateComplete(m_page->url().toString(QUrl::FullyEncoded)); });
     // A page's own print request is the print button.
     connect(WebBrw, &QWebEngineView::printRequested, this, [this] { ssCom_Click(6); });
     connect(WebBrw, &QWebEngineView::printFinished, this, [this](bool) { m_printing = false; });
@@ -107,7 +107,7 @@ void uWeb::setURL(const QString &url)
 
 QString uWeb::URL() const
 {
-    return WebBrw->url().toString();
+    return WebBrw->url().toString(QUrl::FullyEncoded);
 }
 
 void uWeb::Refresh()
