@@ -50,8 +50,9 @@ uWeb::uWeb(QWidget *parent)
 {
     setObjectName(u"uWeb"_s);
     txURL->setObjectName(u"txURL"_s);
-    // The box is 220 twips high: no frame, so the text is not cut off.
-    txURL->setFrame(false);
+    // The box is only 220 twips high: a thin line instead of the style's
+    // frame, so the text is not cut off.
+    txURL->setStyleSheet(u"QLineEdit { border: 1px solid palette(mid); padding: 0px 2px; }"_s);
     txURL->installEventFilter(this);
     WebBrw->setObjectName(u"WebBrw"_s);
     WebBrw->setPage(m_page);
@@ -71,7 +72,8 @@ uWeb::uWeb(QWidget *parent)
 
     connect(m_page, &WebPage::navigationStarting, this, &uWeb::WebBrw_BeforeNavigate);
     connect(m_page, &WebPage::newWindowRefused, this, &uWeb::WebBrw_NewWindow);
-    connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool) { WebBrw_NavigateComplete(m_page->url().toString(QUrl::FullyEncoded)); });
+    connect(m_page, &QWebEnginePage::loadFinished, this,
+            [this](bool) { WebBrw_NavigateComplete(m_page->url().toString(QUrl::FullyEncoded)); });
     // A page's own print request is the print button.
     connect(WebBrw, &QWebEngineView::printRequested, this, [this] { ssCom_Click(6); });
     connect(WebBrw, &QWebEngineView::printFinished, this, [this](bool) { m_printing = false; });
