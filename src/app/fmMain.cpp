@@ -40,6 +40,7 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     m_vAdd = new vAdd(m_pAdd);
     paneLayout->addWidget(m_vAdd);
     m_uWeb = new uWeb(m_splitter);
+    setMapAddresses(m_map);
     m_splitter->addWidget(m_pAdd);
     m_splitter->addWidget(m_uWeb);
     m_splitter->setSizes({DesignedGridPane, DesignedBrowserPane});

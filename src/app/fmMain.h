@@ -1,5 +1,7 @@
 #pragma once
 
+#include "map/MapSearch.h"
+
 #include <QMainWindow>
 
 #include <functional>
@@ -88,6 +90,12 @@ public:
     // Map links from the clipboard.
     void ClipEvent(const QString &text);
 
+    // ---- map search (map/) ----
+    // The map service's addresses (MapRedirectAddress, MapBaseAddress); the
+    // start-up reads them from the settings, tests point them elsewhere.
+    const MapAddresses &mapAddresses() const { return m_map; }
+    void setMapAddresses(const MapAddresses &addresses);
+
     // Layout.
     void FitColumns();
 
@@ -124,6 +132,12 @@ private:
 
     // Marks a content change made by a command (never while Quiet).
     void markDirty();
+
+    // ---- map search (map/) ----
+    // Shows an address taken from a cell in the browser pane, but only an
+    // http or https one; anything else is named in a message and not opened.
+    void ShowCellAddress(const QString &address);
+    MapAddresses m_map;
 
     fmMainServices m_services;
     QSplitter *m_splitter = nullptr;

@@ -5,6 +5,7 @@
 #include "app/WindowPlacement.h"
 #include "env/Program.h"
 #include "env/yIni.h"
+#include "map/MapSearch.h"
 
 #include <QEvent>
 
@@ -62,6 +63,16 @@ void fmMain::RestoreUserEnvironment()
     stored.left = WindowPlacement::nearestInt(settings->vGtVal(QStringLiteral("LEFT"), zero).toDouble());
     stored.width = WindowPlacement::nearestInt(settings->vGtVal(QStringLiteral("WIDTH"), zero).toDouble());
     stored.height = WindowPlacement::nearestInt(settings->vGtVal(QStringLiteral("HEIGHT"), zero).toDouble());
+
+    // The map service's addresses may be set by hand in the group "地図"; the
+    // program only reads them, so the document keeps its shape when they are absent.
+    MapAddresses map;
+    settings->GetGtx(QStringLiteral("地図"));
+    if (const QString redirect = settings->vGtVal(QStringLiteral("REDIRECT"), QString()).toString(); !redirect.isEmpty())
+        map.redirect = redirect;
+    if (const QString base = settings->vGtVal(QStringLiteral("BASE"), QString()).toString(); !base.isEmpty())
+        map.base = base;
+    setMapAddresses(map);
     settings.reset();
 
     const std::optional<QRect> outer = WindowPlacement::toPixels(stored, WindowPlacement::twipsPerPixel(logicalDpiX()),

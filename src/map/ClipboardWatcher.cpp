@@ -1,11 +1,46 @@
 #include "ClipboardWatcher.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QScopedValueRollback>
+
 ClipboardWatcher::ClipboardWatcher(Handler handler, QObject *parent)
     : QObject(parent), m_handler(std::move(handler))
 {
 }
 
+ClipboardWatcher::~ClipboardWatcher()
+{
+    WatchClipboard(0);
+}
+
 void ClipboardWatcher::WatchClipboard(int mode)
 {
-    m_installed = mode == 1;
+    if (mode == 1) {
+        if (m_connection)
+            return;
+        // dataChanged is the clipboard's own signal; the X selection, which
+        // changes with every marked text, has another.
+        m_connection = connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &ClipboardWatcher::ClipWndProc);
+        return;
+    }
+    if (!m_connection)
+        return;
+    disconnect(m_connection);
+    m_connection = {};
+}
+
+void ClipboardWatcher::ClipWndProc()
+{
+    // A change that arrives while one is examined (the handler writes into the
+    // grid and may let events run) is not examined.
+    if (InClipProc)
+        return;
+    const QScopedValueRollback<bool> guard(InClipProc, true);
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+    if (data && data->hasText()) {
+        const QString text = data->text();
+        m_handler(text);
+    }
 }

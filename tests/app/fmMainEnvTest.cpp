@@ -183,6 +183,29 @@ private Q_SLOTS:
         QCOMPARE(desktop.messages(), QStringList());
     }
 
+    void mapAddressesComeFromTheMapGroupAndAreNeverWritten()
+    {
+        QVERIFY(QDir().mkpath(dataFolder()));
+        const QString map = u"   <地図>\r\n      <REDIRECT>http://127.0.0.1:8080/r/</REDIRECT>\r\n"
+                            u"      <BASE>http://127.0.0.1:8080/</BASE>\r\n   </地図>\r\n"_qs;
+        QVERIFY(writeBytes(userXml(), document(map)));
+        open();
+        QCOMPARE(window->mapAddresses().redirect, u"http://127.0.0.1:8080/r/"_qs);
+        QCOMPARE(window->mapAddresses().base, u"http://127.0.0.1:8080/"_qs);
+        const QString group = expectedGroup();
+        close();
+        QCOMPARE(readBytes(userXml()), document(map + group));
+
+        // Without the group the defaults hold and nothing is added for them.
+        QVERIFY(writeBytes(userXml(), QByteArray()));
+        open();
+        QCOMPARE(window->mapAddresses().base, u"http://map.yahoo.co.jp/"_qs);
+        QCOMPARE(window->mapAddresses().redirect, u"http://rd.yahoo.co.jp/maps/recommend/map_search/"_qs);
+        const QString only = expectedGroup();
+        close();
+        QCOMPARE(readBytes(userXml()), document(only));
+    }
+
     void damagedDocumentIsReportedAndRepairedByACopy()
     {
         QVERIFY(QDir().mkpath(dataFolder()));

@@ -25,6 +25,8 @@ struct Block
 
 } // namespace
 
+Q_DECLARE_METATYPE(Block)
+
 class fmMainTest : public QObject
 {
     Q_OBJECT
@@ -276,8 +278,6 @@ private Q_SLOTS:
         QVERIFY(desktop.asked.isEmpty());
     }
 };
-
-Q_DECLARE_METATYPE(Block)
 
 KOTOVEN_WIDGET_TEST_MAIN(fmMainTest)
 #include "fmMainTest.moc"

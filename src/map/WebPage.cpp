@@ -1,0 +1,19 @@
+#include "WebPage.h"
+
+#include <QCoreApplication>
+
+WebPage::WebPage(QObject *parent) : QWebEnginePage(parent) {}
+
+bool WebPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool)
+{
+    Q_EMIT navigationStarting(url.toString(QUrl::FullyEncoded));
+    return true;
+}
+
+QWebEnginePage *WebPage::createWindow(WebWindowType)
+{
+    QCoreApplication::processEvents();
+    Q_EMIT newWindowRefused();
+    // No page: the new window and its navigation are dropped.
+    return nullptr;
+}
