@@ -60,7 +60,7 @@ if [ "${KOTOVEN_SKIP_SANITIZERS:-0}" != 1 ]; then
             -DKOTOVEN_BUILD_BENCH=OFF >/dev/null && cmake --build "$asan"; then
         ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
         UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-            ctest_counted "$asan" sanitizers -LE webengine
+            ctest_counted "$asan" sanitizers
     else
         result sanitizer-build 1
     fi
