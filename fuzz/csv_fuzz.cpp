@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const CsvReader::Result again = CsvReader::parse(*CsvWriter::text(result.rows));
     check(again.status == CsvReader::Result::Status::Loaded);
-    size_t next = 0;
+    qsizetype next = 0;
     for (const AddressTableModel::Row &row : result.rows) {
         bool blank = true;
         for (int c = 0; c < 5; ++c)
