@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -262,6 +263,30 @@ TEST_F(SettingsDocument, FailedWriteKeepsTheOldDocumentWhole)
     ini.SetTxt(ok);
     EXPECT_TRUE(ok);
     EXPECT_TRUE(readBytes(path()).contains(QByteArray(4000, 'x')));
+}
+
+TEST_F(SettingsDocument, FullDiskKeepsTheOldDocumentWhole)
+{
+    const QString mountPoint = dir.filePath(u"small"_qs);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(u"small"_qs));
+    if (geteuid() != 0
+        || QProcess::execute(u"mount"_qs, {u"-t"_qs, u"tmpfs"_qs, u"-o"_qs, u"size=16k"_qs, u"tmpfs"_qs, mountPoint}) != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root); FailedWriteKeepsTheOldDocumentWhole covers it";
+    const QString document = mountPoint + u"/User.xml"_qs;
+    writeBytes(document, NineLines);
+    bool ok = false;
+    ini.GetTxt(document, ok);
+    ini.GetGtx(u"位置"_qs);
+    ini.SetVal(u"NOTE"_qs, QString(64 * 1024, u'x'));
+    ini.SetGtx();
+    ok = true;
+    ini.SetTxt(ok);
+    const QByteArray after = readBytes(document);
+    const QStringList entries = QDir(mountPoint).entryList(QDir::Files | QDir::Hidden);
+    QProcess::execute(u"umount"_qs, {mountPoint});
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(after, NineLines);
+    EXPECT_EQ(entries, QStringList{u"User.xml"_qs});
 }
 
 TEST_F(SettingsDocument, InvalidBytesElsewhereDoNotStopTheSave)
