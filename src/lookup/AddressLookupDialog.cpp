@@ -118,8 +118,8 @@ AddressLookupDialog::AddressLookupDialog(std::shared_ptr<const PostalDictionary>
     m_list->verticalHeader()->setDefaultSectionSize(m_list->fontMetrics().height() + 6);
     m_list->horizontalHeader()->setStretchLastSection(true);
     m_list->setColumnWidth(CandidateModel::Zip, m_list->fontMetrics().horizontalAdvance(QStringLiteral("000-00000")) + 12);
-    m_list->setColumnWidth(CandidateModel::Address, 340);
-    m_list->setColumnWidth(CandidateModel::Note, 170);
+    m_list->setColumnWidth(CandidateModel::Address, 320);
+    m_list->setColumnWidth(CandidateModel::Note, 160);
 
     m_count = new QLabel(this);
     m_count->setObjectName(QStringLiteral("lbCount"));
@@ -159,7 +159,7 @@ AddressLookupDialog::AddressLookupDialog(std::shared_ptr<const PostalDictionary>
     setTabOrder(m_zip, m_add);
     setTabOrder(m_add, m_cmp);
     setTabOrder(m_cmp, m_list);
-    resize(760, 440);
+    resize(720, 420);
     search();
 
     // Start where the search starts: the code for a code lookup, else the address.

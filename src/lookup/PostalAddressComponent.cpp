@@ -33,7 +33,8 @@ void PostalAddressComponent::SetPos(int &x, int &y)
 
 void PostalAddressComponent::PutAdd(QString &zip, QString &add, QString &cmp, short)
 {
-    AddressLookupDialog dialog(m_dict, zip, add, cmp, QApplication::activeWindow());
+    QWidget *owner = QApplication::activeWindow();
+    AddressLookupDialog dialog(m_dict, zip, add, cmp, owner);
     if (m_placed) {
         // Twips to pixels on the screen that holds the point.
         QScreen *screen = QGuiApplication::primaryScreen();
@@ -47,6 +48,10 @@ void PostalAddressComponent::PutAdd(QString &zip, QString &add, QString &cmp, sh
                                                       available));
     }
     dialog.exec();
+    // Back to the window the search came from, also without a window manager
+    // that would hand the focus back.
+    if (owner)
+        owner->activateWindow();
     zip = dialog.zip();
     add = dialog.add();
     cmp = dialog.cmp();

@@ -7,6 +7,8 @@
 #include "lookup/AddressComponent.h"
 #include "lookup/PostalAddressComponent.h"
 
+#include <QAbstractItemDelegate>
+#include <QLineEdit>
 #include <QMenu>
 
 #include <cmath>
@@ -32,6 +34,13 @@ void fmMain::mnAdd_Click(int index)
     const int col = grid.CurCol();
     if (row < 1 || col < 1)
         return;
+    // What is still being typed in the cell counts: the shortcut keys reach
+    // the menu while the cell editor is open, so commit it first.
+    if (QLineEdit *editor = grid.cellEditor(); editor && editor->isVisible()) {
+        QMetaObject::invokeMethod(&grid, "commitData", Q_ARG(QWidget *, editor));
+        QMetaObject::invokeMethod(&grid, "closeEditor", Q_ARG(QWidget *, editor),
+                                  Q_ARG(QAbstractItemDelegate::EndEditHint, QAbstractItemDelegate::NoHint));
+    }
 
     // The active cell's top-left on the screen, in twips: the cell inside the
     // grid, the grid inside the window, the window's own position.
