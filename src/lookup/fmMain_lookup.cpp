@@ -73,5 +73,11 @@ void fmMain::mnAdd_Click(int index)
     qsizetype lead = 0;
     while (lead < add.size() && add[lead] == u' ')
         ++lead;
-    grid.SetCaret(int(add.size() - lead), 0);
+    const int caret = int(add.size() - lead);
+    // The cell opens for editing so the caret shows where typing goes on.
+    if (grid.CurRow() == row && grid.CurCol() == 2)
+        static_cast<QAbstractItemView &>(grid).edit(grid.currentIndex());
+    grid.SetCaret(caret, 0);
+    if (QLineEdit *editor = grid.cellEditor(); editor && editor->isVisible())
+        editor->setCursorPosition(caret);
 }

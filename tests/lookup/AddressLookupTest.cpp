@@ -275,10 +275,12 @@ private Q_SLOTS:
         QCOMPARE(window->grid()->CurRow(), 4);
         QCOMPARE(window->grid()->CurCol(), 2);
         QVERIFY(window->Dirty);
-        // Typing goes on right after the address text.
-        QTest::keyClick(window->grid(), Qt::Key_X);
+        // The cell is open with the caret right after the address text.
         QLineEdit *editor = window->grid()->cellEditor();
-        QVERIFY(editor);
+        QVERIFY(editor && editor->isVisible());
+        QCOMPARE(editor->cursorPosition(), caret);
+        QVERIFY(!editor->hasSelectedText());
+        QTest::keyClick(editor, Qt::Key_X);
         QCOMPARE(editor->text(), written[1].left(caret) + u'x' + written[1].mid(caret));
     }
 
