@@ -26,6 +26,8 @@ struct Block
 
 } // namespace
 
+Q_DECLARE_METATYPE(Block)
+
 class fmMainTest : public QObject
 {
     Q_OBJECT
@@ -279,7 +281,6 @@ private Q_SLOTS:
     }
 };
 
-Q_DECLARE_METATYPE(Block)
 
 KOTOVEN_WIDGET_TEST_MAIN(fmMainTest)
 #include "fmMainTest.moc"
