@@ -2,6 +2,7 @@
 #include "env/Program.h"
 #include "grid/GridUnits.h"
 #include "grid/vAdd.h"
+#include "lookup/AddressComponent.h"
 #include "support/ScriptedDesktop.h"
 #include "support/WidgetTestMain.h"
 
@@ -41,6 +42,7 @@ private:
         Program().desktop = &desktop;
         fmMainServices services;
         services.desktop = &desktop;
+        services.addressComponent = [] { return std::unique_ptr<AddressComponent>(); };
         window = std::make_unique<fmMain>(std::move(services));
         window->show();
         window->activateWindow();

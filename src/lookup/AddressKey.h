@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <vector>
+
+// The comparison forms of addresses, office names and postal codes. Typed text
+// and dictionary text go through the same folding, so a person may type with
+// or without spaces, in either width, with any dash, ヶ or が, 大字/字, and
+// kanji or Arabic numbers before 丁目, and still meet the dictionary's
+// spelling.
+namespace AddressKey {
+
+// Appends the comparison form of `text` to `out`. When `origin` is given, it
+// receives for every appended character the index in `text` it came from.
+void appendAddress(QStringView text, QString &out, std::vector<qsizetype> *origin = nullptr);
+QString address(QStringView text);
+
+// An office name without its legal form (株式会社, （株）, ㈱, 有限会社…),
+// spaces and width differences.
+void appendOfficeName(QStringView text, QString &out);
+QString officeName(QStringView text);
+
+// The digits of a typed postal code ("〒100-0005", "１００００05", "100 0005").
+// Empty when the text holds anything but digits, dashes, spaces and 〒, or
+// more than seven digits.
+QString postalDigits(QStringView text);
+
+// "1000005" -> "100-0005".
+QString formatCode(quint32 code);
+
+// The value of a run of kanji numerals (一…九, 〇, 十, 百, 千); -1 when the
+// run holds anything else.
+int kanjiNumber(QStringView run);
+
+// The 47 prefecture names; the index of the one `text` starts with, or -1.
+int prefectureAt(QStringView text);
+QStringView prefecture(int index);
+constexpr int PrefectureCount = 47;
+
+} // namespace AddressKey

@@ -1,0 +1,553 @@
+#include "app/fmMain.h"
+#include "env/Program.h"
+#include "grid/vAdd.h"
+#include "lookup/AddressLookupDialog.h"
+#include "lookup/PostalAddressComponent.h"
+#include "support/ScriptedDesktop.h"
+#include "support/TestData.h"
+#include "support/WidgetTestMain.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include "lookup/PostalReaders.h"
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTableView>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Stands in for the dictionary component: records what it is handed and
+// hands back what the test scripted.
+struct Call
+{
+    int x = 0, y = 0;
+    QString zip, add, cmp;
+    short mode = -1;
+    bool posFirst = false;
+};
+
+struct Script
+{
+    std::vector<Call> calls;
+    bool posSet = false;
+    int x = 0, y = 0;
+    std::function<void(QString &, QString &, QString &)> answer; // empty: unchanged
+};
+
+class ScriptedComponent final : public AddressComponent
+{
+public:
+    explicit ScriptedComponent(Script *script) : m_script(script) {}
+    void SetPos(int &x, int &y) override
+    {
+        m_script->posSet = true;
+        m_script->x = x;
+        m_script->y = y;
+    }
+    void PutAdd(QString &zip, QString &add, QString &cmp, short mode) override
+    {
+        m_script->calls.push_back({m_script->x, m_script->y, zip, add, cmp, mode, m_script->posSet});
+        m_script->posSet = false;
+        if (m_script->answer)
+            m_script->answer(zip, add, cmp);
+    }
+
+private:
+    Script *m_script;
+};
+
+// Runs `step` on the modal window once it is up; a window the step left
+// open (a failed check) is closed so the test goes on.
+void whenModal(std::function<void(QWidget *)> step)
+{
+    QTimer::singleShot(0, [step] {
+        [&] {
+            QTRY_VERIFY(QApplication::activeModalWidget() != nullptr);
+            step(QApplication::activeModalWidget());
+        }();
+        if (auto *open = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+            open->reject();
+    });
+}
+
+// Keys into the grid as a person types them: the first opens the cell
+// editor, the rest go to it.
+void typeIntoGrid(vAdd *grid, const QString &text)
+{
+    for (const QChar c : text) {
+        QWidget *target = grid;
+        if (grid->cellEditor() && grid->cellEditor()->isVisible())
+            target = grid->cellEditor();
+        QTest::keyClick(target, c.toLatin1());
+    }
+}
+
+// Typing as an input method delivers it: text without a key code.
+void typeText(QWidget *w, const QString &text)
+{
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(w, &press);
+    }
+}
+
+std::shared_ptr<const PostalDictionary> fixtureDictionary()
+{
+    static std::shared_ptr<const PostalDictionary> dict = [] {
+        QTemporaryDir dir;
+        QFile::copy(testDataPath(u"lookup/KEN_ALL.CSV"_qs), dir.filePath(u"KEN_ALL.CSV"_qs));
+        QFile::copy(testDataPath(u"lookup/JIGYOSYO.CSV"_qs), dir.filePath(u"JIGYOSYO.CSV"_qs));
+        return std::shared_ptr<const PostalDictionary>(PostalReaders::load({dir.path(), dir.path()}));
+    }();
+    return dict;
+}
+
+} // namespace
+
+class AddressLookupTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    ScriptedDesktop desktop;
+    Script script;
+    std::unique_ptr<fmMain> window;
+
+    void open(std::function<std::unique_ptr<AddressComponent>()> factory)
+    {
+        desktop.clear();
+        script = Script{};
+        Program().desktop = &desktop;
+        fmMainServices services;
+        services.desktop = &desktop;
+        services.addressComponent = std::move(factory);
+        window = std::make_unique<fmMain>(std::move(services));
+        window->move(40, 30);
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTRY_VERIFY(window->activated());
+    }
+    void openScripted()
+    {
+        open([this] { return std::make_unique<ScriptedComponent>(&script); });
+    }
+    void setRow(int row, const QString &zip, const QString &add, const QString &cmp, const QString &tel = {})
+    {
+        vAdd *grid = window->grid();
+        grid->SetCell(1, row, zip);
+        grid->SetCell(2, row, add);
+        grid->SetCell(3, row, cmp);
+        grid->SetCell(4, row, tel);
+        window->Dirty = false;
+    }
+    QStringList row(int r) const
+    {
+        QStringList cells;
+        for (int c = 1; c <= 5; ++c)
+            cells.append(window->grid()->GetCell(c, r));
+        return cells;
+    }
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        if (window)
+            window->close();
+        window.reset();
+    }
+
+    // ---- the menu command over a scripted component ----
+
+    void handsOverTheRow_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<int>("col");
+        QTest::addColumn<QStringList>("cells");  // zip, add, cmp in the row
+        QTest::addColumn<QStringList>("handed"); // zip, add, cmp handed over
+        QTest::addColumn<int>("messages");
+
+        const QStringList full{u"100-0005"_qs, u"東京都千代田区丸の内"_qs, u"日本テスト商事"_qs};
+        QTest::addRow("any: all three as read") << 0 << 1 << full << full << 0;
+        QTest::addRow("by address: code emptied") << 1 << 2 << full
+                                                  << QStringList{{}, full[1], full[2]} << 0;
+        QTest::addRow("by address, no address: code kept")
+            << 1 << 1 << QStringList{u"1000005"_qs, {}, {}} << QStringList{u"1000005"_qs, {}, {}} << 0;
+        QTest::addRow("by code: address emptied") << 2 << 3 << full << QStringList{full[0], {}, full[2]} << 0;
+        QTest::addRow("by code, no code: address kept")
+            << 2 << 1 << QStringList{{}, full[1], {}} << QStringList{{}, full[1], {}} << 0;
+        QTest::addRow("spaces trimmed as read")
+            << 0 << 1 << QStringList{u" 1000005  "_qs, u"  東京都　"_qs, u" "_qs}
+            << QStringList{u"1000005"_qs, u"東京都　"_qs, {}} << 0;
+        QTest::addRow("empty row: message, then empty lookup")
+            << 0 << 2 << QStringList{{}, {}, {}} << QStringList{{}, {}, {}} << 1;
+        QTest::addRow("empty row by code") << 2 << 1 << QStringList{u" "_qs, {}, {}} << QStringList{{}, {}, {}} << 1;
+    }
+
+    void handsOverTheRow()
+    {
+        QFETCH(int, index);
+        QFETCH(int, col);
+        QFETCH(QStringList, cells);
+        QFETCH(QStringList, handed);
+        QFETCH(int, messages);
+        openScripted();
+        setRow(3, cells[0], cells[1], cells[2], u"03-1234-5678"_qs);
+        window->grid()->GoToCell(col, 3);
+
+        window->addressAction(index)->trigger();
+
+        QCOMPARE(int(script.calls.size()), 1);
+        const Call &call = script.calls.front();
+        QCOMPARE((QStringList{call.zip, call.add, call.cmp}), handed);
+        QCOMPARE(call.mode, short(0));
+        QVERIFY(call.posFirst);
+        QCOMPARE(desktop.asked.size(), messages);
+        if (messages)
+            QCOMPARE(desktop.asked.front().text, u"現在の選択行には住所情報がありません"_qs);
+        QCOMPARE(window->grid()->GetCell(4, 3), u"03-1234-5678"_qs);
+    }
+
+    void telephoneAndMapColumnsDoNothing_data()
+    {
+        QTest::addColumn<int>("col");
+        QTest::addRow("telephone") << 4;
+        QTest::addRow("map link") << 5;
+    }
+
+    void telephoneAndMapColumnsDoNothing()
+    {
+        QFETCH(int, col);
+        openScripted();
+        setRow(2, {}, {}, {});
+        window->grid()->GoToCell(col, 2);
+        for (int i = 0; i < 3; ++i)
+            window->addressAction(i)->trigger();
+        QVERIFY(script.calls.empty());
+        QVERIFY(desktop.asked.isEmpty());
+        QCOMPARE(window->grid()->CurCol(), col);
+        QVERIFY(!window->Dirty);
+    }
+
+    void writesBackWithCaretAfterTheAddress_data()
+    {
+        QTest::addColumn<QStringList>("answer");  // what the component hands back
+        QTest::addColumn<QStringList>("written"); // zip, add, cmp cells after
+        QTest::addColumn<int>("caret");
+
+        QTest::addRow("address from the dictionary")
+            << QStringList{u"100-0005"_qs, u"東京都千代田区丸の内"_qs, u"会社"_qs}
+            << QStringList{u"100-0005"_qs, u"東京都千代田区丸の内　"_qs, u"会社"_qs} << 10;
+        QTest::addRow("leading spaces dropped, caret follows the text")
+            << QStringList{u" 100-0005 "_qs, u"  東京都"_qs, u"会社 "_qs}
+            << QStringList{u"100-0005"_qs, u"東京都　"_qs, u"会社"_qs} << 3;
+        QTest::addRow("trailing half-width space stays before the full-width one")
+            << QStringList{u"100-0005"_qs, u"東京都 "_qs, {}} << QStringList{u"100-0005"_qs, u"東京都 　"_qs, {}} << 4;
+        QTest::addRow("empty address") << QStringList{{}, {}, {}} << QStringList{{}, u"　"_qs, {}} << 0;
+    }
+
+    void writesBackWithCaretAfterTheAddress()
+    {
+        QFETCH(QStringList, answer);
+        QFETCH(QStringList, written);
+        QFETCH(int, caret);
+        openScripted();
+        script.answer = [answer](QString &zip, QString &add, QString &cmp) {
+            zip = answer[0];
+            add = answer[1];
+            cmp = answer[2];
+        };
+        setRow(4, u"1000005"_qs, {}, {}, u"tel"_qs);
+        window->grid()->GoToCell(1, 4);
+
+        window->addressAction(2)->trigger();
+
+        QCOMPARE(row(4).mid(0, 3), written);
+        QCOMPARE(window->grid()->GetCell(4, 4), u"tel"_qs);
+        QCOMPARE(window->grid()->CurRow(), 4);
+        QCOMPARE(window->grid()->CurCol(), 2);
+        QVERIFY(window->Dirty);
+        // The cell is open with the caret right after the address text.
+        QLineEdit *editor = window->grid()->cellEditor();
+        QVERIFY(editor && editor->isVisible());
+        QCOMPARE(editor->cursorPosition(), caret);
+        QVERIFY(!editor->hasSelectedText());
+        QTest::keyClick(editor, Qt::Key_X);
+        QCOMPARE(editor->text(), written[1].left(caret) + u'x' + written[1].mid(caret));
+    }
+
+    void unchangedAnswerStillWritesTheFullWidthSpace()
+    {
+        openScripted();
+        setRow(1, u"1000005"_qs, u"東京都千代田区丸の内"_qs, {});
+        window->grid()->GoToCell(2, 1);
+        window->addressAction(0)->trigger();
+        QCOMPARE(window->grid()->GetCell(2, 1), u"東京都千代田区丸の内　"_qs);
+        QVERIFY(window->Dirty);
+    }
+
+    void positionIsTheCellOnTheScreenInTwips()
+    {
+        openScripted();
+        setRow(5, u"1"_qs, {}, {});
+        vAdd *grid = window->grid();
+        grid->GoToCell(3, 5);
+        window->addressAction(0)->trigger();
+        QCOMPARE(int(script.calls.size()), 1);
+        const QRect cell = grid->CellRect(3, 5);
+        const QPoint gridAt = grid->mapTo(window.get(), QPoint(0, 0));
+        const double twips = 1440.0 / window->logicalDpiX();
+        QCOMPARE(script.calls[0].x, int(std::lround((cell.x() + gridAt.x() + window->x()) * twips)));
+        QCOMPARE(script.calls[0].y, int(std::lround((cell.y() + gridAt.y() + window->y()) * twips)));
+        QVERIFY(script.calls[0].x > 0);
+        QVERIFY(script.calls[0].y > 0);
+    }
+
+    void valueStillBeingTypedIsLookedUp()
+    {
+        openScripted();
+        setRow(1, {}, {}, {});
+        vAdd *grid = window->grid();
+        grid->GoToCell(1, 1);
+        grid->setFocus();
+        typeIntoGrid(grid, u"1000005"_qs);
+        QVERIFY(grid->cellEditor() && grid->cellEditor()->isVisible());
+        QTest::keyClick(window.get(), Qt::Key_F4);
+        QCOMPARE(int(script.calls.size()), 1);
+        QCOMPARE(script.calls[0].zip, u"1000005"_qs);
+        QVERIFY(desktop.asked.isEmpty());
+    }
+
+    void withoutComponentTheMenuIsDisabledAndDoesNothing()
+    {
+        int made = 0;
+        open([&made] {
+            ++made;
+            return std::unique_ptr<AddressComponent>();
+        });
+        QCOMPARE(made, 1);
+        QVERIFY(!window->topAction(2)->isEnabled());
+        setRow(1, {}, {}, {});
+        window->grid()->GoToCell(1, 1);
+        window->mnAdd_Click(0);
+        QVERIFY(desktop.asked.isEmpty());
+        QVERIFY(!window->Dirty);
+        QCOMPARE(made, 1); // not tried again
+    }
+
+    // ---- the program's own component and its window ----
+
+    void cancelReturnsTheInputsUnchanged_data()
+    {
+        QTest::addColumn<int>("how"); // 0 Esc, 1 close, 2 cancel button
+        QTest::addRow("Esc") << 0;
+        QTest::addRow("window closed") << 1;
+        QTest::addRow("cancel button") << 2;
+    }
+
+    void cancelReturnsTheInputsUnchanged()
+    {
+        QFETCH(int, how);
+        PostalAddressComponent component(fixtureDictionary());
+        QString zip = u"1000005"_qs, add = u"東京都千代田区丸ノ内　１－１"_qs, cmp = u"会社"_qs;
+        whenModal([how](QWidget *w) {
+            auto *dialog = qobject_cast<AddressLookupDialog *>(w);
+            QVERIFY(dialog);
+            QVERIFY(dialog->candidates()->rowCount() > 0); // there was something to take
+            typeText(dialog->addressField(), u"京都"_qs);   // edits in the window are not handed back
+            if (how == 0)
+                QTest::keyClick(dialog->addressField(), Qt::Key_Escape);
+            else if (how == 1)
+                dialog->close();
+            else
+                dialog->findChild<QPushButton *>(u"btCancel"_qs)->click();
+        });
+        component.PutAdd(zip, add, cmp, 0);
+        QCOMPARE(zip, u"1000005"_qs);
+        QCOMPARE(add, u"東京都千代田区丸ノ内　１－１"_qs);
+        QCOMPARE(cmp, u"会社"_qs);
+    }
+
+    void keyboardOnlyLookups_data()
+    {
+        QTest::addColumn<QStringList>("given");
+        QTest::addColumn<QString>("field"); // where the person types
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("downs");
+        QTest::addColumn<QStringList>("returned");
+
+        QTest::addRow("code to address") << QStringList{u"1000005"_qs, {}, u"会社"_qs} << QString() << QString() << 0
+                                         << QStringList{u"100-0005"_qs, u"東京都千代田区丸の内"_qs, u"会社"_qs};
+        QTest::addRow("address to code keeps block numbers")
+            << QStringList{{}, u"東京都千代田区丸の内　１－１"_qs, {}} << QString() << QString() << 0
+            << QStringList{u"100-0005"_qs, u"東京都千代田区丸の内　１－１"_qs, {}};
+        QTest::addRow("typing narrows, arrow picks the second")
+            << QStringList{{}, {}, {}} << u"txZip"_qs << u"１００"_qs << 1
+            << QStringList{u"100-0005"_qs, u"東京都千代田区丸の内"_qs, {}};
+        QTest::addRow("typed address") << QStringList{{}, {}, {}} << u"txAdd"_qs << u"北海道札幌市中央区大通西２２丁目"_qs
+                                       << 0 << QStringList{u"064-0820"_qs, u"北海道札幌市中央区大通西２２丁目"_qs, {}};
+        QTest::addRow("office by workplace") << QStringList{{}, {}, {}} << u"txCmp"_qs << u"テスト商事"_qs << 0
+                                             << QStringList{u"100-8799"_qs, u"東京都千代田区丸の内１丁目１－１"_qs,
+                                                            u"株式会社　日本テスト商事"_qs};
+    }
+
+    void keyboardOnlyLookups()
+    {
+        QFETCH(QStringList, given);
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(int, downs);
+        QFETCH(QStringList, returned);
+        PostalAddressComponent component(fixtureDictionary());
+        QString zip = given[0], add = given[1], cmp = given[2];
+        whenModal([=](QWidget *w) {
+            QWidget *target = field.isEmpty() ? w->focusWidget() : w->findChild<QLineEdit *>(field);
+            QVERIFY(target);
+            if (!field.isEmpty())
+                target->setFocus();
+            typeText(target, typed);
+            for (int i = 0; i < downs; ++i)
+                QTest::keyClick(target, Qt::Key_Down);
+            QTest::keyClick(target, Qt::Key_Return);
+        });
+        component.PutAdd(zip, add, cmp, 0);
+        QCOMPARE((QStringList{zip, add, cmp}), returned);
+    }
+
+    void doubleClickTakesTheRow()
+    {
+        PostalAddressComponent component(fixtureDictionary());
+        QString zip = u"4980000"_qs, add, cmp;
+        whenModal([](QWidget *w) {
+            auto *dialog = qobject_cast<AddressLookupDialog *>(w);
+            QTableView *list = dialog->candidateList();
+            QCOMPARE(dialog->candidates()->rowCount(), 2); // one code, two prefectures
+            QVERIFY(QTest::qWaitForWindowExposed(w));
+            const QRect second = list->visualRect(dialog->candidates()->index(1, 1));
+            QTest::mousePress(list->viewport(), Qt::LeftButton, Qt::NoModifier, second.center());
+            QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, second.center());
+            QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, second.center());
+        });
+        component.PutAdd(zip, add, cmp, 0);
+        QCOMPARE(zip, u"498-0000"_qs);
+        QCOMPARE(add, u"三重県桑名郡木曽岬町"_qs);
+    }
+
+    void windowShowsItsDataAndOpensAtThePosition()
+    {
+        PostalAddressComponent component(fixtureDictionary());
+        QString zip = u"100"_qs, add, cmp;
+        int x = 20 * 15, y = 30 * 15;
+        component.SetPos(x, y);
+        whenModal([](QWidget *w) {
+            auto *dialog = qobject_cast<AddressLookupDialog *>(w);
+            QCOMPARE(dialog->pos(), QPoint(20, 30));
+            const QString source = dialog->sourceLabel()->text();
+            QVERIFY2(source.contains(u"KEN_ALL.CSV"_qs) && source.contains(u"JIGYOSYO.CSV"_qs), qPrintable(source));
+            QVERIFY(source.contains(QFileInfo(testDataPath(u"lookup/KEN_ALL.CSV"_qs)).lastModified().date().toString(u"yyyy/MM/dd"_qs))
+                    || source.contains(QDate::currentDate().toString(u"yyyy/MM/dd"_qs)));
+            QCOMPARE(dialog->zipField()->text(), u"100"_qs);
+            dialog->reject();
+        });
+        component.PutAdd(zip, add, cmp, 0);
+    }
+
+    void windowKeptOnScreen()
+    {
+        PostalAddressComponent component(fixtureDictionary());
+        QString zip, add, cmp;
+        int x = 100000 * 15, y = 100000 * 15;
+        component.SetPos(x, y);
+        whenModal([](QWidget *w) {
+            const QRect screen = w->screen()->availableGeometry();
+            QVERIFY2(screen.contains(w->frameGeometry().topLeft()), qPrintable(u"%1,%2"_qs.arg(w->x()).arg(w->y())));
+            QVERIFY(w->x() + w->width() <= screen.right() + 1);
+            QVERIFY(w->y() + w->height() <= screen.bottom() + 1);
+            static_cast<QDialog *>(w)->reject();
+        });
+        component.PutAdd(zip, add, cmp, 0);
+    }
+
+    void keptOnScreenArithmetic_data()
+    {
+        QTest::addColumn<QPoint>("wanted");
+        QTest::addColumn<QPoint>("placed");
+        const QRect screen(0, 0, 1280, 1024);
+        QTest::addRow("inside") << QPoint(100, 200) << QPoint(100, 200);
+        QTest::addRow("past the right edge") << QPoint(1000, 200) << QPoint(880, 200);
+        QTest::addRow("past the bottom") << QPoint(100, 900) << QPoint(100, 724);
+        QTest::addRow("negative") << QPoint(-50, -10) << QPoint(0, 0);
+        QTest::addRow("far away") << QPoint(99999, 99999) << QPoint(880, 724);
+    }
+
+    void keptOnScreenArithmetic()
+    {
+        QFETCH(QPoint, wanted);
+        QFETCH(QPoint, placed);
+        QCOMPARE(AddressLookupDialog::keptOnScreen(wanted, QSize(400, 300), QRect(0, 0, 1280, 1024)), placed);
+    }
+
+    void listNarrowsAsAnyFieldIsEdited()
+    {
+        AddressLookupDialog dialog(fixtureDictionary(), {}, {}, {});
+        CandidateModel *model = dialog.candidates();
+        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(model->rowCount(), 0);
+        typeText(dialog.zipField(), u"1"_qs);
+        QCOMPARE(model->rowCount(), 0);
+        typeText(dialog.zipField(), u"00"_qs);
+        QCOMPARE(model->rowCount(), 8); // 7 towns and an office
+        typeText(dialog.zipField(), u"6"_qs);
+        QCOMPARE(model->rowCount(), 3);
+        QCOMPARE(model->data(model->index(0, CandidateModel::Zip)).toString(), u"100-6201"_qs);
+        QCOMPARE(model->data(model->index(0, CandidateModel::Note)).toString(), u"１階"_qs);
+        dialog.zipField()->clear();
+        typeText(dialog.addressField(), u"府中市"_qs);
+        QCOMPARE(model->rowCount(), 2);
+        typeText(dialog.workplaceField(), u"髙﨑製作所"_qs);
+        QCOMPARE(model->data(model->index(model->rowCount() - 1, CandidateModel::Office)).toString(),
+                 u"（株）髙﨑製作所"_qs);
+    }
+
+    // ---- the whole road: fmMain with its own component ----
+
+    void lookupsFromTheGridEndToEnd()
+    {
+        open([] { return PostalAddressComponent::create(QString(), testDataPath(u"lookup"_qs)); });
+        QVERIFY(window->topAction(2)->isEnabled());
+        vAdd *grid = window->grid();
+        setRow(1, {}, {}, {});
+        setRow(2, {}, {}, {});
+        grid->GoToCell(1, 1);
+        grid->setFocus();
+        typeIntoGrid(grid, u"1000005"_qs);
+        whenModal([](QWidget *w) {
+            auto *dialog = qobject_cast<AddressLookupDialog *>(w);
+            QCOMPARE(dialog->candidates()->data(dialog->candidates()->index(0, 1)).toString(), u"東京都千代田区丸の内"_qs);
+            QTest::keyClick(w->focusWidget(), Qt::Key_Return);
+        });
+        QTest::keyClick(window.get(), Qt::Key_F4);
+        QCOMPARE(grid->GetCell(1, 1), u"100-0005"_qs);
+        QCOMPARE(grid->GetCell(2, 1), u"東京都千代田区丸の内　"_qs);
+        QCOMPARE(grid->CurCol(), 2);
+
+        QTRY_VERIFY(window->isActiveWindow());
+        grid->GoToCell(2, 2);
+        grid->SetCell(2, 2, u"東京都千代田区丸の内　１－１"_qs);
+        whenModal([](QWidget *w) { QTest::keyClick(w->focusWidget(), Qt::Key_Return); });
+        QTest::keyClick(window.get(), Qt::Key_F3);
+        QCOMPARE(grid->GetCell(1, 2), u"100-0005"_qs);
+        QCOMPARE(grid->GetCell(2, 2), u"東京都千代田区丸の内　１－１　"_qs);
+    }
+};
+
+KOTOVEN_WIDGET_TEST_MAIN(AddressLookupTest)
+#include "AddressLookupTest.moc"
