@@ -129,18 +129,39 @@ void AddressTableModel::clearCells(int firstRow, int firstColumn, int lastRow, i
     if (firstRow > lastRow || firstColumn > lastColumn)
         return;
     const bool wholeRows = firstColumn == 0 && lastColumn == ColumnCount - 1;
+    QList<QString> dropped;
     for (int r = firstRow; r <= lastRow; ++r) {
         Row &row = m_rows[r];
         if (row.isEmpty())
             continue;
         if (wholeRows) {
+            dropped.append(std::move(row.text));
             row = Row();
         } else {
             for (int c = firstColumn; c <= lastColumn; ++c)
                 row.setCell(c, {});
         }
     }
+    releaseLater(std::move(dropped));
     Q_EMIT dataChanged(index(firstRow, firstColumn), index(lastRow, lastColumn), {Qt::DisplayRole, Qt::EditRole});
+}
+
+void AddressTableModel::releaseLater(QList<QString> texts)
+{
+    // Freeing a million row texts takes longer than the command itself; a
+    // large batch is freed on a helper thread while the table goes on.
+    constexpr qsizetype FreeInPlace = 16 * 1024;
+    if (texts.size() < FreeInPlace)
+        return;
+    if (m_release.valid())
+        m_release.wait();
+    m_release = std::async(std::launch::async, [dropped = std::move(texts)]() mutable { dropped = {}; });
+}
+
+AddressTableModel::~AddressTableModel()
+{
+    if (m_release.valid())
+        m_release.wait();
 }
 
 void AddressTableModel::clearAll()

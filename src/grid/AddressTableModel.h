@@ -6,6 +6,7 @@
 #include <QStringView>
 
 #include <array>
+#include <future>
 #include <vector>
 
 // The address table: rows of five text cells. Each row keeps its five cells in
@@ -35,6 +36,8 @@ public:
     using Rows = QList<Row>;
 
     explicit AddressTableModel(QObject *parent = nullptr);
+    ~AddressTableModel() override;
+    Q_DISABLE_COPY_MOVE(AddressTableModel)
 
     // QAbstractItemModel
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -63,7 +66,10 @@ Q_SIGNALS:
     void cellEdited(int row, int column);
 
 private:
+    void releaseLater(QList<QString> texts);
+
     Rows m_rows;
+    std::future<void> m_release; // texts of cleared rows being freed
 };
 
 Q_DECLARE_TYPEINFO(AddressTableModel::Row, Q_RELOCATABLE_TYPE);

@@ -88,6 +88,24 @@ TEST_F(ModelFixture, ClearBlanksABlockAndKeepsTheRowCount)
     EXPECT_EQ(column(model, 3), QStringList(5, QString()));
 }
 
+TEST(AddressTableModelLarge, ClearingLeavesEveryRowBlank)
+{
+    // Large enough that the cleared texts are freed off the UI thread (no
+    // model tester here: it would check every one of the rows).
+    AddressTableModel model;
+    AddressTableModel::Rows rows;
+    for (int r = 0; r < 40'000; ++r)
+        rows.append(AddressTableModel::Row::fromCells(QString::number(r), u"住所", u"", u"", u""));
+    model.replaceRows(std::move(rows));
+    model.clearCells(0, 0, 39'999, AddressTableModel::ColumnCount - 1);
+    model.setCell(5, AddressTableModel::Tel, QStringLiteral("after"));
+    EXPECT_EQ(model.cell(5, AddressTableModel::Tel), u"after");
+    model.clearAll(); // a second release waits for the first
+    for (int r = 0; r < model.rowCount(); ++r)
+        ASSERT_TRUE(model.row(r).isEmpty()) << r;
+    EXPECT_EQ(model.rowCount(), 40'000);
+}
+
 TEST_F(ModelFixture, ResizingKeepsTheFirstRows)
 {
     fill(4);
