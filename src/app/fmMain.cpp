@@ -60,6 +60,8 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     connect(m_vAdd, &vAdd::LeavingCell, this, &fmMain::vAdd_LeavingCell);
     connect(m_vAdd, &vAdd::GridRightClick, this, &fmMain::vAdd_GridRightClick);
 
+    SetUpIme();
+
     m_clipboard = new ClipboardWatcher([this](const QString &text) { ClipEvent(text); }, this);
 
     resize(DesignedWidth, DesignedGridPane + DesignedBrowserPane + DesignedStatusBar

@@ -1,0 +1,44 @@
+#include "DesktopImeBackend.h"
+
+DesktopImeBackend::DesktopImeBackend(const QDBusConnection &bus, QObject *parent)
+    : QObject(parent), m_fcitx(new FcitxImeBackend(bus, this))
+{
+    connect(m_fcitx, &FcitxImeBackend::presenceChanged, this, [this] { followPresence(); });
+}
+
+void DesktopImeBackend::apply(const ImeMode::Request &request)
+{
+    m_last = request;
+    m_asked = true;
+    const FcitxImeBackend::Presence presence = m_fcitx->presence();
+    m_fcitxTold = presence != FcitxImeBackend::Presence::Absent;
+    if (m_fcitxTold)
+        m_fcitx->apply(request);
+    if (presence == FcitxImeBackend::Presence::Present)
+        m_widgets.release();
+    else
+        m_widgets.apply(request);
+}
+
+void DesktopImeBackend::attach(QWidget *widget)
+{
+    m_widgets.attach(widget);
+}
+
+void DesktopImeBackend::followPresence()
+{
+    switch (m_fcitx->presence()) {
+    case FcitxImeBackend::Presence::Present:
+        m_widgets.release();
+        if (m_asked && !m_fcitxTold)
+            m_fcitx->apply(m_last);
+        m_fcitxTold = true;
+        break;
+    case FcitxImeBackend::Presence::Absent:
+        m_fcitxTold = false;
+        m_widgets.apply(m_last);
+        break;
+    case FcitxImeBackend::Presence::Unknown:
+        break;
+    }
+}
