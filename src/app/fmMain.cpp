@@ -75,6 +75,9 @@ fmMain::~fmMain()
     // A window destroyed without being closed still shuts down in order.
     if (!m_shutDown)
         Form_QueryUnload();
+    // The grid outlives this body: a cell editor it closes while the window is
+    // torn down must not call back into a half-destroyed window.
+    m_vAdd->disconnect(this);
 }
 
 QAction *fmMain::topAction(int index) const

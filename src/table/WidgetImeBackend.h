@@ -3,6 +3,7 @@
 #include "table/ImeBackend.h"
 
 #include <QList>
+#include <QObject>
 #include <QPointer>
 #include <QWidget>
 
@@ -10,9 +11,18 @@
 // widgets accept composed text only while the input method is meant to be
 // open, and carry hints that ask for Latin input in the alphanumeric modes.
 // A closed column therefore never receives composed text.
-class WidgetImeBackend final : public ImeBackend
+//
+// Qt's platform input contexts decide by asking the focused widget whether it
+// takes input-method text (Qt::ImEnabled), and a line edit answers yes even
+// with Qt::WA_InputMethodEnabled off; so the answer is given here, for every
+// attached widget, besides setting the attribute.
+class WidgetImeBackend final : public QObject, public ImeBackend
 {
+    Q_OBJECT
 public:
+    WidgetImeBackend() = default;
+    Q_DISABLE_COPY_MOVE(WidgetImeBackend)
+
     void apply(const ImeMode::Request &request) override;
     void attach(QWidget *widget) override;
 
@@ -24,8 +34,12 @@ public:
     static bool imeEnabled(const ImeMode::Request &request);
     static Qt::InputMethodHints hints(const ImeMode::Request &request, Qt::InputMethodHints current);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void adjust(QWidget *widget) const;
+    void adjustAll();
 
     QList<QPointer<QWidget>> m_widgets;
     ImeMode::Request m_last; // open as last asked; the last conversion set
