@@ -10,12 +10,12 @@ void DesktopImeBackend::apply(const ImeMode::Request &request)
 {
     m_last = request;
     m_asked = true;
-    const FcitxImeBackend::Presence presence = m_fcitx->presence();
-    m_fcitxTold = presence != FcitxImeBackend::Presence::Absent;
+    // While the bus has not answered yet, the widgets stay as they are: a
+    // widget that refuses compositions at the moment it takes the focus is
+    // never given an input context by the Fcitx frontend of Qt.
+    m_fcitxTold = m_fcitx->presence() != FcitxImeBackend::Presence::Absent;
     if (m_fcitxTold)
         m_fcitx->apply(request);
-    if (presence == FcitxImeBackend::Presence::Present)
-        m_widgets.release();
     else
         m_widgets.apply(request);
 }
@@ -36,7 +36,8 @@ void DesktopImeBackend::followPresence()
         break;
     case FcitxImeBackend::Presence::Absent:
         m_fcitxTold = false;
-        m_widgets.apply(m_last);
+        if (m_asked)
+            m_widgets.apply(m_last);
         break;
     case FcitxImeBackend::Presence::Unknown:
         break;

@@ -6,9 +6,9 @@
 #include <QObject>
 
 // The program's own input-method backend: Fcitx 5 while it answers on the
-// session bus, the widgets' input-method settings otherwise. Until the bus has
-// said whether Fcitx is there, both are used; when the answer changes, the
-// last request is carried over to the one that now decides.
+// session bus, the widgets' input-method settings when it is known not to be
+// there. When that changes, the last request is carried over to the one that
+// now decides.
 class DesktopImeBackend final : public QObject, public ImeBackend
 {
     Q_OBJECT

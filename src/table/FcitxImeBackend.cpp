@@ -45,9 +45,11 @@ void FcitxImeBackend::apply(const ImeMode::Request &request)
 {
     if (m_presence == Presence::Absent)
         return;
-    const QDBusMessage call = QDBusMessage::createMethodCall(
+    QDBusMessage call = QDBusMessage::createMethodCall(
         Service, ControllerPath, ControllerInterface,
         request.open ? QStringLiteral("Activate") : QStringLiteral("Deactivate"));
+    // Switching the input method never starts one (Fcitx is bus-activatable).
+    call.setAutoStartService(false);
     watchReply(m_bus.asyncCall(call, CallTimeoutMs), false);
 }
 

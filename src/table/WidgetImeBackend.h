@@ -27,7 +27,8 @@ public:
     void attach(QWidget *widget) override;
 
     // Gives the attached widgets back to the input method framework, which
-    // then decides alone (used while a framework answers).
+    // then decides alone (used while a framework answers), as they are
+    // before the first request.
     void release();
 
     // The state a widget gets for a request, given the hints it has now.
@@ -43,5 +44,5 @@ private:
 
     QList<QPointer<QWidget>> m_widgets;
     ImeMode::Request m_last; // open as last asked; the last conversion set
-    bool m_released = false;
+    bool m_released = true; // widgets are left alone until the first request
 };

@@ -246,7 +246,7 @@ private Q_SLOTS:
         QCOMPARE(backend.presence(), FcitxImeBackend::Presence::Present);
     }
 
-    void desktopBackendUsesBothUntilTheBusAnswers()
+    void desktopBackendFollowsTheService()
     {
         startFake();
         QLineEdit editor;
@@ -254,17 +254,25 @@ private Q_SLOTS:
         backend.attach(&editor);
         backend.apply(ImeMode::forMode(0)); // before the bus has answered
         QCOMPARE(backend.fcitx()->presence(), FcitxImeBackend::Presence::Unknown);
-        QVERIFY(!editor.testAttribute(Qt::WA_InputMethodEnabled));
+        // Fcitx is tried; the editor is left to it meanwhile.
+        QVERIFY(imeEnabledFor(&editor));
         QTRY_COMPARE(backend.fcitx()->presence(), FcitxImeBackend::Presence::Present);
-        // Fcitx decides now; the editor is given back to it and not told twice.
-        QVERIFY(editor.testAttribute(Qt::WA_InputMethodEnabled));
+        QVERIFY(imeEnabledFor(&editor));
         QTRY_COMPARE(m_fake->log, QStringList{u"Deactivate"_qs});
         QTest::qWait(100);
-        QCOMPARE(m_fake->log, QStringList{u"Deactivate"_qs});
-        // Fcitx going away hands the last request to the widgets.
+        QCOMPARE(m_fake->log, QStringList{u"Deactivate"_qs}); // not told twice
+        // Fcitx going away hands the last request to the widgets...
         stopFake();
         QTRY_COMPARE(backend.fcitx()->presence(), FcitxImeBackend::Presence::Absent);
-        QVERIFY(!editor.testAttribute(Qt::WA_InputMethodEnabled));
+        QVERIFY(!imeEnabledFor(&editor));
+        backend.apply(ImeMode::forMode(1));
+        QVERIFY(imeEnabledFor(&editor));
+        backend.apply(ImeMode::forMode(0));
+        // ...and its coming back takes it from them, with the last request.
+        startFake();
+        QTRY_COMPARE(backend.fcitx()->presence(), FcitxImeBackend::Presence::Present);
+        QVERIFY(imeEnabledFor(&editor));
+        QTRY_COMPARE(m_fake->log, QStringList{u"Deactivate"_qs});
     }
 
     // The window's own backend on the private session bus, driven by arrow
