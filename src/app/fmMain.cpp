@@ -61,6 +61,8 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     connect(m_vAdd, &vAdd::LeavingCell, this, &fmMain::vAdd_LeavingCell);
     connect(m_vAdd, &vAdd::GridRightClick, this, &fmMain::vAdd_GridRightClick);
 
+    SetUpIme();
+
     m_clipboard = new ClipboardWatcher([this](const QString &text) { ClipEvent(text); }, this);
 
     resize(DesignedWidth, DesignedGridPane + DesignedBrowserPane + DesignedStatusBar
@@ -77,6 +79,9 @@ fmMain::~fmMain()
     // A window destroyed without being closed still shuts down in order.
     if (!m_shutDown)
         Form_QueryUnload();
+    // The grid outlives this body: a cell editor it closes while the window is
+    // torn down must not call back into a half-destroyed window.
+    m_vAdd->disconnect(this);
 }
 
 QAction *fmMain::topAction(int index) const

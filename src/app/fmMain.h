@@ -121,7 +121,12 @@ private:
     void OpenHelp();
 
     void CreateAddressComponent();
+
+    // Cell editing and the input method: the backend from the services, or
+    // the window's own (a child of the window), and the grid hooked to it.
+    void SetUpIme();
     void SetImeMode(int mode);
+    ImeBackend *m_ime = nullptr;
 
     void vAdd_BlockSelected(int col1, int row1, int col2, int row2);
     void vAdd_CellChanged(int col, int row);

@@ -218,23 +218,30 @@ void vAdd::contextMenuEvent(QContextMenuEvent *event)
 
 bool vAdd::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
 {
-    // Typing into a cell whose caret was placed (a pre-filled address) goes on
-    // after the caret instead of replacing the cell's text.
+    if (state() == EditingState || !index.isValid() || !(editTriggers() & trigger))
+        return QTableView::edit(index, trigger, event);
+    // A cell whose caret was placed (a pre-filled address) is edited from that
+    // caret: typing goes on after it instead of replacing the cell's text.
     const bool caretPending = index.row() == m_caret.row && index.column() == m_caret.col;
-    if (trigger == AnyKeyPressed && caretPending && event && event->type() == QEvent::KeyPress
-        && state() != EditingState) {
-        if (!QTableView::edit(index, AllEditTriggers, nullptr))
-            return false;
-        if (m_editor) {
-            m_editor->setSelection(m_caret.start, m_caret.length);
-            if (m_caret.length == 0)
-                m_editor->setCursorPosition(m_caret.start);
+    // Text typed through an input method arrives as a composition, which the
+    // view does not pass on by itself; the editor gets it like a key press.
+    const bool typed = trigger == AnyKeyPressed && event
+                       && (event->type() == QEvent::KeyPress || event->type() == QEvent::InputMethod);
+    if (!caretPending && !(typed && event->type() == QEvent::InputMethod))
+        return QTableView::edit(index, trigger, event);
+    if (!QTableView::edit(index, typed ? AllEditTriggers : trigger, typed ? nullptr : event))
+        return false;
+    if (m_editor && state() == EditingState && currentIndex() == index) {
+        if (caretPending) {
+            m_editor->setCursorPosition(m_caret.start);
+            if (m_caret.length > 0)
+                m_editor->setSelection(m_caret.start, m_caret.length);
             m_caret = {};
-            QCoreApplication::sendEvent(m_editor, event);
         }
-        return true;
+        if (typed)
+            QCoreApplication::sendEvent(m_editor, event);
     }
-    return QTableView::edit(index, trigger, event);
+    return true;
 }
 
 void vAdd::editorCreated(QLineEdit *editor, const QModelIndex &index)

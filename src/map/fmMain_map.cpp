@@ -32,8 +32,8 @@ void fmMain::mnMap_Click(int index)
 void fmMain::ShowCellAddress(const QString &address)
 {
     // A cell may hold anything a file or another program put there; only web
-    // addresses are opened from it.
-    if (!MapSearch::isWebAddress(address)) {
+    // addresses are opened from it. An empty cell shows the blank page.
+    if (!address.trimmed().isEmpty() && !MapSearch::isWebAddress(address.trimmed())) {
         m_services.desktop->message(address + u" は開けません\rhttp または https のｱﾄﾞﾚｽではありません"_s);
         return;
     }
