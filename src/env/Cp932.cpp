@@ -1,5 +1,7 @@
 #include "Cp932.h"
 
+#include "env/Iconv.h"
+
 #include <QtEndian>
 
 #include <array>
@@ -93,39 +95,8 @@ namespace Cp932 {
 
 Decoded decode(QByteArrayView bytes)
 {
-    Decoded result;
-    if (bytes.isEmpty())
-        return result;
-    Converter cv("UTF-16LE", "CP932");
-    if (!cv.valid())
-        return result;
-
-    // Every CP932 byte gives at most one UTF-16 code unit.
-    result.text.resize(bytes.size());
-    char *in = const_cast<char *>(bytes.data());
-    size_t inLeft = size_t(bytes.size());
-    char *outStart = reinterpret_cast<char *>(result.text.data());
-    char *out = outStart;
-    size_t outLeft = size_t(bytes.size()) * 2;
-
-    while (inLeft > 0) {
-        if (iconv(cv.handle(), &in, &inLeft, &out, &outLeft) != size_t(-1))
-            break;
-        if (errno != EILSEQ && errno != EINVAL)
-            break;
-        // An undecodable byte (or a lead byte cut off at the end) becomes U+FFFD.
-        if (result.firstInvalidByte < 0)
-            result.firstInvalidByte = in - bytes.data();
-        ++result.invalidCount;
-        const char16_t replacement = u'\uFFFD';
-        memcpy(out, &replacement, 2);
-        out += 2;
-        outLeft -= 2;
-        ++in;
-        --inLeft;
-    }
-    result.text.truncate((out - outStart) / 2);
-    return result;
+    Iconv::Decoded decoded = Iconv::toUtf16(bytes, "CP932");
+    return {std::move(decoded.text), decoded.firstInvalidByte, decoded.invalidCount};
 }
 
 Encoded encode(QStringView text)

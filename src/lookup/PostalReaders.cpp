@@ -1,6 +1,7 @@
 #include "PostalReaders.h"
 
 #include "env/Cp932.h"
+#include "env/Iconv.h"
 #include "lookup/AddressKey.h"
 
 #include <QDir>
@@ -93,43 +94,10 @@ bool splitCsv(QStringView line, std::array<QStringView, N> &fields, size_t *coun
 
 QString decodeIconv(QByteArrayView bytes, const char *charset, qsizetype *invalid)
 {
-    QString text;
+    Iconv::Decoded decoded = Iconv::toUtf16(bytes, charset);
     if (invalid)
-        *invalid = 0;
-    if (bytes.isEmpty())
-        return text;
-    const iconv_t cd = iconv_open("UTF-16LE", charset);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return text;
-    // Each byte gives at most one UTF-16 code unit (three-byte sequences give
-    // at most a surrogate pair, two-byte ones at most a base and a combining
-    // mark), so one buffer of the input's size holds everything.
-    text.resize(bytes.size() + 8);
-    char *in = const_cast<char *>(bytes.data());
-    size_t inLeft = size_t(bytes.size());
-    char *outStart = reinterpret_cast<char *>(text.data());
-    char *out = outStart;
-    size_t outLeft = size_t(text.size()) * 2;
-    while (inLeft > 0) {
-        if (iconv(cd, &in, &inLeft, &out, &outLeft) != size_t(-1))
-            break;
-        if ((errno != EILSEQ && errno != EINVAL) || outLeft < 2)
-            break;
-        if (invalid)
-            ++*invalid;
-        const char16_t replacement = u'\uFFFD';
-        memcpy(out, &replacement, 2);
-        out += 2;
-        outLeft -= 2;
-        ++in;
-        --inLeft;
-    }
-    // A converter that holds back a character for a possible combining mark
-    // gives it up here.
-    iconv(cd, nullptr, nullptr, &out, &outLeft);
-    iconv_close(cd);
-    text.truncate((out - outStart) / 2);
-    return text;
+        *invalid = decoded.invalidCount;
+    return std::move(decoded.text);
 }
 
 // ---- SKK -----------------------------------------------------------------

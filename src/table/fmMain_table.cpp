@@ -2,25 +2,12 @@
 #include "app/fmMain.h"
 
 #include "grid/vAdd.h"
+#include "table/CsvFormat.h"
 
 #include <QMenu>
 
 #include <algorithm>
 
-namespace {
-// Leading and trailing half-width spaces go; tabs, line breaks and full-width
-// spaces stay.
-QString trimSpaces(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin] == u' ')
-        ++begin;
-    while (end > begin && text[end - 1] == u' ')
-        --end;
-    return text.mid(begin, end - begin);
-}
-} // namespace
 
 int fmMain::KeyCol(const QString &key)
 {
@@ -40,7 +27,7 @@ int fmMain::KeyCol(const QString &key)
 
 QString fmMain::GetRowVal(const QString &key) const
 {
-    return trimSpaces(m_vAdd->GetCell(KeyCol(key), m_vAdd->CurRow()));
+    return Csv::trimSpaces(m_vAdd->GetCell(KeyCol(key), m_vAdd->CurRow())).toString();
 }
 
 void fmMain::SetRowVal(const QString &key, const QString &value)
@@ -49,7 +36,7 @@ void fmMain::SetRowVal(const QString &key, const QString &value)
     const int row = m_vAdd->CurRow();
     if (col == 0 || row == 0)
         return;
-    const QString trimmed = trimSpaces(value);
+    const QString trimmed = Csv::trimSpaces(value).toString();
     if (m_vAdd->GetCell(col, row) == trimmed)
         return;
     m_vAdd->SetCell(col, row, trimmed);

@@ -4,6 +4,7 @@
 #include "env/yIni.h"
 #include "support/ScriptedDesktop.h"
 #include "support/WidgetTestMain.h"
+#include "support/TestData.h"
 
 #include <QAction>
 #include <QDir>
@@ -14,18 +15,6 @@
 #include <memory>
 
 namespace {
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 QByteArray document(const QString &body)
 {

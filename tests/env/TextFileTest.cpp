@@ -2,6 +2,7 @@
 #include "env/Program.h"
 #include "support/QtPrinters.h"
 #include "env/TextFile.h"
+#include "support/TestData.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -11,19 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 // ---- code page 932 ------------------------------------------------------------
 
@@ -148,7 +136,7 @@ TEST_F(TextFiles, MissingOrEmptyFilesReadAsEmptyText)
     const TextFile::ReadResult missing = TextFile::read(path());
     EXPECT_FALSE(missing.ok);
     EXPECT_TRUE(missing.error.startsWith(path())) << missing.error.toStdString();
-    writeBytes(path(), {});
+    ASSERT_TRUE(writeBytes(path(), {}));
     EXPECT_EQ(ReadTextFile(path()), QString());
     EXPECT_TRUE(TextFile::read(path()).ok);
     EXPECT_EQ(ReadTextFile(dir.path()), QString()); // a folder
@@ -156,7 +144,7 @@ TEST_F(TextFiles, MissingOrEmptyFilesReadAsEmptyText)
 
 TEST_F(TextFiles, ReadsTheWholeFileWithoutByteOrderMark)
 {
-    writeBytes(path(), "\xef\xbb\xbf\x93\x8c\r\nx");
+    ASSERT_TRUE(writeBytes(path(), "\xef\xbb\xbf\x93\x8c\r\nx"));
     const TextFile::ReadResult read = TextFile::read(path());
     EXPECT_TRUE(read.ok);
     // No Unicode detection: a UTF-8 mark is read as code page 932 bytes.
@@ -166,7 +154,7 @@ TEST_F(TextFiles, ReadsTheWholeFileWithoutByteOrderMark)
 
 TEST_F(TextFiles, WritesExactlyTheTextOverALongerFile)
 {
-    writeBytes(path(), QByteArray(1000, 'z'));
+    ASSERT_TRUE(writeBytes(path(), QByteArray(1000, 'z')));
     const TextFile::WriteResult written = WriteTextFile(path(), u"郵便番号,住所\r\n\"1\",\"東京\""_qs);
     EXPECT_TRUE(written.ok) << written.error.toStdString();
     EXPECT_EQ(readBytes(path()), "\x97\x58\x95\xd6\x94\xd4\x8d\x86,\x8f\x5a\x8f\x8a\r\n\"1\",\"\x93\x8c\x8b\x9e\"");
@@ -175,7 +163,7 @@ TEST_F(TextFiles, WritesExactlyTheTextOverALongerFile)
 
 TEST_F(TextFiles, UnmappableTextIsReportedAndNothingIsWritten)
 {
-    writeBytes(path(), "old");
+    ASSERT_TRUE(writeBytes(path(), "old"));
     const TextFile::WriteResult refused = WriteTextFile(path(), u"ab€c€"_qs);
     EXPECT_FALSE(refused.ok);
     EXPECT_EQ(refused.firstUnmappable, 2);

@@ -3,6 +3,7 @@
 #include "support/QtPrinters.h"
 #include "support/ScriptedDesktop.h"
 #include "env/yIni.h"
+#include "support/TestData.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,19 +40,6 @@ private:
 const auto *const home = ::testing::AddGlobalTestEnvironment(new TestHome);
 
 const QString Name = u"yinitest"_qs;
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 QString dataHome()
 {
@@ -259,7 +247,7 @@ TEST_F(UserData, CreateFolderMakesEveryMissingLevel)
     EXPECT_TRUE(QFileInfo(deep).isDir());
 
     // A file standing in the way: the rest is skipped, nothing breaks.
-    writeBytes(elsewhere.filePath(u"file"_qs), "x");
+    ASSERT_TRUE(writeBytes(elsewhere.filePath(u"file"_qs), "x"));
     ini.F_CreateFld(elsewhere.path() + u"/file/below"_qs);
     EXPECT_FALSE(QFileInfo::exists(elsewhere.path() + u"/file/below"_qs));
     ini.F_CreateFld(QString());
@@ -272,7 +260,7 @@ TEST_F(UserData, CheckSubFoldersCreatesOneLevelEach)
     EXPECT_TRUE(QFileInfo(base + u"Wrk"_qs).isDir());
     EXPECT_TRUE(QFileInfo(base + u"CSV"_qs).isDir());
     EXPECT_FALSE(ini.F_ChkSb(base, {u"a/b"_qs}));
-    writeBytes(base + u"f"_qs, "x");
+    ASSERT_TRUE(writeBytes(base + u"f"_qs, "x"));
     EXPECT_FALSE(ini.F_ChkSb(base, {u"f"_qs}));
 }
 
@@ -329,7 +317,7 @@ TEST_F(UserData, InstalledHelpIsPreferred)
     ASSERT_TRUE(installed.startsWith(elsewhere.path())) << installed.toStdString();
     EXPECT_EQ(yIni::helpSite(), QUrl::fromLocalFile(QStringLiteral(KOTOVEN_SOURCE_DIR "/help/")));
     ASSERT_TRUE(QDir().mkpath(installed));
-    writeBytes(installed + u"/kotoven.htm"_qs, "<html></html>");
+    ASSERT_TRUE(writeBytes(installed + u"/kotoven.htm"_qs, "<html></html>"));
     EXPECT_EQ(yIni::helpSite(), QUrl::fromLocalFile(installed + u'/'));
 }
 

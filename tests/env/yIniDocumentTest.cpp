@@ -2,6 +2,7 @@
 #include "env/yIni.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedDesktop.h"
+#include "support/TestData.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,19 +28,6 @@ const QByteArray NineLines = "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<" 
                              + Ichi + ">\r\n</" + Unyo + ">";
 
 const QString EmptyDocument = u"<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n</運用>"_qs;
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 QByteArray cp932(const QString &text)
 {
@@ -74,7 +62,7 @@ protected:
     // Loads a document with the given text (code page 932 on disk).
     void load(const QString &text)
     {
-        writeBytes(path(), cp932(text));
+        ASSERT_TRUE(writeBytes(path(), cp932(text)));
         bool ok = false;
         ini.GetTxt(path(), ok);
         ASSERT_TRUE(ok);
@@ -139,8 +127,9 @@ class DocumentLoad : public SettingsDocument, public ::testing::WithParamInterfa
 TEST_P(DocumentLoad, GivesTheDocumentOrTheEmptyOne)
 {
     const LoadCase c = GetParam();
-    if (c.exists)
-        writeBytes(path(), c.bytes);
+    if (c.exists) {
+        ASSERT_TRUE(writeBytes(path(), c.bytes));
+    }
     bool ok = false;
     ini.GetTxt(path(), ok);
     EXPECT_TRUE(ok);
@@ -221,7 +210,7 @@ TEST_F(SettingsDocument, UnreadableDocumentIsNeverOverwritten)
 {
     if (geteuid() == 0)
         GTEST_SKIP() << "root reads a mode-000 file";
-    writeBytes(path(), NineLines);
+    ASSERT_TRUE(writeBytes(path(), NineLines));
     QFile::setPermissions(path(), QFileDevice::Permissions());
     bool ok = true;
     ini.GetTxt(path(), ok);
@@ -237,7 +226,7 @@ TEST_F(SettingsDocument, UnreadableDocumentIsNeverOverwritten)
 // must stay whole (this works for root too).
 TEST_F(SettingsDocument, FailedWriteKeepsTheOldDocumentWhole)
 {
-    writeBytes(path(), NineLines);
+    ASSERT_TRUE(writeBytes(path(), NineLines));
     bool ok = false;
     ini.GetTxt(path(), ok);
     ASSERT_TRUE(ok);
@@ -273,7 +262,7 @@ TEST_F(SettingsDocument, FullDiskKeepsTheOldDocumentWhole)
         || QProcess::execute(u"mount"_qs, {u"-t"_qs, u"tmpfs"_qs, u"-o"_qs, u"size=16k"_qs, u"tmpfs"_qs, mountPoint}) != 0)
         GTEST_SKIP() << "cannot mount a small tmpfs here (needs root); FailedWriteKeepsTheOldDocumentWhole covers it";
     const QString document = mountPoint + u"/User.xml"_qs;
-    writeBytes(document, NineLines);
+    ASSERT_TRUE(writeBytes(document, NineLines));
     bool ok = false;
     ini.GetTxt(document, ok);
     ini.GetGtx(u"位置"_qs);
@@ -291,7 +280,7 @@ TEST_F(SettingsDocument, FullDiskKeepsTheOldDocumentWhole)
 
 TEST_F(SettingsDocument, InvalidBytesElsewhereDoNotStopTheSave)
 {
-    writeBytes(path(), "<?xml?>\r\n<" + Unyo + ">\r\n   <x>\r\n      <a>\x81\x20</a>\r\n   </x>\r\n</" + Unyo + ">");
+    ASSERT_TRUE(writeBytes(path(), "<?xml?>\r\n<" + Unyo + ">\r\n   <x>\r\n      <a>\x81\x20</a>\r\n   </x>\r\n</" + Unyo + ">"));
     bool ok = false;
     ini.GetTxt(path(), ok);
     ASSERT_TRUE(ok);
