@@ -58,7 +58,7 @@ vAdd::vAdd(QWidget *parent) : QTableView(parent), m_model(new AddressTableModel(
     font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
                       QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAPGothic"),
                       QStringLiteral("IPAGothic")});
-    font.setPointSize(10);
+    font.setPointSize(9); // the designed column widths hold a postal code at this size
     setFont(font);
 
     // A fixed row height keeps scrolling through a million rows cheap.
