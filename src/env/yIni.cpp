@@ -501,11 +501,9 @@ void yIni::W_UserData(const QObject *nWhnd)
     QString chosen;
     if (lower == u"%app%")
         chosen = folder + QStringLiteral("usData/");
-    else if (lower == u"%usr%" || lower == u"%applicaion data%")
-        chosen = defaultFolder;
     else if (lower == u"%doc" || lower == u"%my document%")
         chosen = FsGtSpFld(5) + tail;
-    else if (lower.startsWith(u'%'))
+    else if (lower.startsWith(u'%')) // "%usr%", "%applicaion data%" and any other placeholder
         chosen = defaultFolder;
     else if (QFileInfo(choice).isDir())
         chosen = withSlash(choice);

@@ -100,7 +100,7 @@ QString chooseCsvFile(Desktop &desktop, Desktop::FileMode mode, QString &lastNam
     request.folder = Program().UserDataFolder;
     request.startName = lastName;
     request.filter = QStringLiteral("CSVﾃｷｽﾄﾌｧｲﾙ (*.csv)");
-    const QString name = desktop.chooseFile(request);
+    QString name = desktop.chooseFile(request);
     if (!name.isEmpty())
         lastName = name;
     return name;
