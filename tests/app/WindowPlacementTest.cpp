@@ -1,4 +1,5 @@
 #include "app/WindowPlacement.h"
+#include "support/ParamName.h"
 
 #include <gtest/gtest.h>
 
@@ -67,13 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RestoreCase{"144 dpi", {1200, 1500, 9600, 7200}, 10, QRect(150, 120, 960, 720)},
                       RestoreCase{"pixels rounded to the nearest", {22, 37, 9607, 7222}, 15, QRect(2, 1, 640, 481)},
                       RestoreCase{"pixel ties go to the even one", {35, 25, 9600, 7200}, 10, QRect(2, 4, 960, 720)}),
-    [](const auto &info) {
-        std::string name = info.param.name;
-        for (char &ch : name)
-            if (!std::isalnum(static_cast<unsigned char>(ch)))
-                ch = '_';
-        return name;
-    });
+    ParamName());
 
 struct StoreCase
 {
@@ -108,12 +103,6 @@ INSTANTIATE_TEST_SUITE_P(
                       StoreCase{"120 dpi keeps the fraction of the size", QRect(7, 3, 641, 479), 12, 36, 84, 7692,
                                 5748},
                       StoreCase{"110 dpi", QRect(11, 11, 100, 100), 1440.0 / 110, 144, 144, 1309.0909F, 1309.0909F}),
-    [](const auto &info) {
-        std::string name = info.param.name;
-        for (char &ch : name)
-            if (!std::isalnum(static_cast<unsigned char>(ch)))
-                ch = '_';
-        return name;
-    });
+    ParamName());
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "env/Cp932.h"
 #include "env/Program.h"
+#include "support/ParamName.h"
 #include "support/QtPrinters.h"
 #include "env/TextFile.h"
 #include "support/TestData.h"
@@ -52,13 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"byte 0xA0 and 0xFD", "\xa0\xfd", u"\uFFFD\uFFFD"_qs, 0, 2},
         DecodeCase{"lead byte cut off at the end", "ab\x93", u"ab\uFFFD"_qs, 2, 1},
         DecodeCase{"NUL byte kept", QByteArray("a\0b", 3), QStringView(u"a\0b", 3).toString(), -1, 0}),
-    [](const auto &info) {
-        std::string name = info.param.name;
-        for (char &ch : name)
-            if (!std::isalnum(static_cast<unsigned char>(ch)))
-                ch = '_';
-        return name;
-    });
+    ParamName());
 
 struct EncodeCase
 {
@@ -94,13 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
         EncodeCase{"characters outside the code page", u"é€x"_qs, "??x", 0, 2},
         EncodeCase{"lone surrogate", QStringView(u"a\xD800", 2).toString(), "a?", 1, 1},
         EncodeCase{"replacement character", u"\uFFFD"_qs, "?", 0, 1}),
-    [](const auto &info) {
-        std::string name = info.param.name;
-        for (char &ch : name)
-            if (!std::isalnum(static_cast<unsigned char>(ch)))
-                ch = '_';
-        return name;
-    });
+    ParamName());
 
 // Every two-byte sequence: decoding never crashes, and what decodes encodes
 // to bytes that decode to the same text (the code page has duplicate codes).

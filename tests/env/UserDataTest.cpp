@@ -1,5 +1,6 @@
 #include "env/Cp932.h"
 #include "env/Program.h"
+#include "support/ParamName.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedDesktop.h"
 #include "env/yIni.h"
@@ -166,13 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
                    u"ﾌｫﾙﾀﾞ {lower} が見つかりません\r{use}"_qs},
         ChoiceCase{"invalid bytes", true, "\x81\x20\xa0", u"{default}"_qs,
                    u"ﾌｫﾙﾀﾞ \uFFFD \uFFFD が見つかりません\r{use}"_qs}),
-    [](const auto &info) {
-        std::string name = info.param.name;
-        for (char &ch : name)
-            if (!std::isalnum(static_cast<unsigned char>(ch)))
-                ch = '_';
-        return name;
-    });
+    ParamName());
 
 TEST_F(UserData, DefaultFolderIsCreatedLevelByLevel)
 {
@@ -296,13 +291,7 @@ INSTANTIATE_TEST_SUITE_P(Pages, HelpShortcut,
                          ::testing::Values(HelpCase{"menu", u"kotoven.htm"_qs, u"kotoven.htm"_qs},
                                            HelpCase{"capitals with a point", u"README.TXT"_qs, u"readme.txt"_qs},
                                            HelpCase{"no point", u"Index"_qs, u"index.htm"_qs}),
-                         [](const auto &info) {
-                             std::string name = info.param.name;
-                             for (char &ch : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(ch)))
-                                     ch = '_';
-                             return name;
-                         });
+                         ParamName());
 
 TEST_F(UserData, TheRealHelpPageExists)
 {

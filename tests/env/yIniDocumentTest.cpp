@@ -1,5 +1,6 @@
 #include "env/Cp932.h"
 #include "env/yIni.h"
+#include "support/ParamName.h"
 #include "support/QtPrinters.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TestData.h"
@@ -148,13 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"invalid code page 932 bytes", true, "a\x81\x20" "b\xa0", u"a\uFFFD b\uFFFD"_qs},
                       LoadCase{"lead byte cut off at the end", true, "ab\x82", u"ab\uFFFD"_qs},
                       LoadCase{"0x81 0x60 is the full-width tilde", true, "x\x81\x60", u"x\uFF5E"_qs}),
-    [](const auto &info) {
-        std::string name = info.param.name;
-        for (char &ch : name)
-            if (!std::isalnum(static_cast<unsigned char>(ch)))
-                ch = '_';
-        return name;
-    });
+    ParamName());
 
 TEST_F(SettingsDocument, DvNameLoadsAndWritesThePlainName)
 {
@@ -370,13 +365,7 @@ INSTANTIATE_TEST_SUITE_P(
                   u"pos"_qs, {}, false},
         GroupCase{"no header or root needed", u"   <位置>\r\n      <A>1</A>\r\n   </位置>\r\n"_qs, u"位置"_qs,
                   u"      <A>1</A>\r\n"_qs, false}),
-    [](const auto &info) {
-        std::string name = info.param.name;
-        for (char &ch : name)
-            if (!std::isalnum(static_cast<unsigned char>(ch)))
-                ch = '_';
-        return name;
-    });
+    ParamName());
 
 // ---- reading keys -------------------------------------------------------------
 
@@ -437,13 +426,7 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"closing tag missing", u"<A>1\r\n"_qs, u"A"_qs, 5, 5, true},
         KeyCase{"closing before opening", u"</A><A>"_qs, u"A"_qs, 5, 5, true},
         KeyCase{"empty default, no text", u""_qs, u"A"_qs, QVariant(), QVariant()}),
-    [](const auto &info) {
-        std::string name = info.param.name;
-        for (char &ch : name)
-            if (!std::isalnum(static_cast<unsigned char>(ch)))
-                ch = '_';
-        return name;
-    });
+    ParamName());
 
 INSTANTIATE_TEST_SUITE_P(
     TextsAndBooleans, KeyRead,
@@ -460,13 +443,7 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"date that is none", u"<D>abc</D>"_qs, u"D"_qs, QDate(2001, 2, 3), QDate(2001, 2, 3)},
         KeyCase{"date in ISO form", u"<D>2024-05-06T07:08:09</D>"_qs, u"D"_qs, QDate(2001, 2, 3),
                 QDate(2024, 5, 6)}),
-    [](const auto &info) {
-        std::string name = info.param.name;
-        for (char &ch : name)
-            if (!std::isalnum(static_cast<unsigned char>(ch)))
-                ch = '_';
-        return name;
-    });
+    ParamName());
 
 // ---- writing keys and groups -----------------------------------------------------
 
@@ -505,13 +482,7 @@ INSTANTIATE_TEST_SUITE_P(
         SetValCase{"closing tag missing: a second copy", u"      <A>1\r\n"_qs, u"A"_qs, 2,
                    u"      <A>1\r\n      <A>2</A>\r\n"_qs},
         SetValCase{"duplicate keys: the first is written", u"<A>1</A><A>2</A>"_qs, u"A"_qs, 3, u"<A>3</A><A>2</A>"_qs}),
-    [](const auto &info) {
-        std::string name = info.param.name;
-        for (char &ch : name)
-            if (!std::isalnum(static_cast<unsigned char>(ch)))
-                ch = '_';
-        return name;
-    });
+    ParamName());
 
 TEST_F(SettingsDocument, ChangesNotCarriedBackAreLostOnTheNextGroup)
 {
@@ -567,13 +538,7 @@ INSTANTIATE_TEST_SUITE_P(
         GroupWriteCase{"tab indentation comes back as three blanks",
                        u"<運用>\r\n\t<g>\r\n\t\t<K>1</K>\r\n\t</g>\r\n</運用>"_qs, u"g"_qs, u"\t\t<K>v</K>"_qs,
                        u"<運用>\r\n\t<g>\r\n\t\t<K>v</K>   </g>\r\n</運用>"_qs}),
-    [](const auto &info) {
-        std::string name = info.param.name;
-        for (char &ch : name)
-            if (!std::isalnum(static_cast<unsigned char>(ch)))
-                ch = '_';
-        return name;
-    });
+    ParamName());
 
 class GroupRoundTrip : public SettingsDocument, public ::testing::WithParamInterface<QString>
 {
