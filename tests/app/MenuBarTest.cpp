@@ -2,6 +2,7 @@
 // that reach the commands.
 #include "app/fmMain.h"
 #include "env/Program.h"
+#include "support/MainWindow.h"
 #include "support/ScriptedDesktop.h"
 #include "support/WidgetTestMain.h"
 
@@ -38,10 +39,7 @@ private Q_SLOTS:
         fmMainServices services;
         services.desktop = &desktop;
         window = std::make_unique<fmMain>(std::move(services));
-        window->show();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        QTRY_VERIFY(window->activated());
+        QVERIFY(showAndActivate(*window));
     }
 
     void cleanup() { window.reset(); }

@@ -2,6 +2,7 @@
 #include "env/Cp932.h"
 #include "env/Program.h"
 #include "env/yIni.h"
+#include "support/MainWindow.h"
 #include "support/ScriptedDesktop.h"
 #include "support/WidgetTestMain.h"
 #include "support/TestData.h"
@@ -56,10 +57,7 @@ private:
         fmMainServices services;
         services.desktop = &desktop;
         window = std::make_unique<fmMain>(std::move(services));
-        window->show();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        QTRY_VERIFY(window->activated());
+        QVERIFY(showAndActivate(*window));
     }
 
     void close()

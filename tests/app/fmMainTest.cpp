@@ -3,6 +3,7 @@
 #include "grid/GridUnits.h"
 #include "grid/vAdd.h"
 #include "lookup/AddressComponent.h"
+#include "support/MainWindow.h"
 #include "support/ScriptedDesktop.h"
 #include "support/WidgetTestMain.h"
 
@@ -44,10 +45,7 @@ private:
         services.desktop = &desktop;
         services.addressComponent = [] { return std::unique_ptr<AddressComponent>(); };
         window = std::make_unique<fmMain>(std::move(services));
-        window->show();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        QTRY_VERIFY(window->activated());
+        QVERIFY(showAndActivate(*window));
     }
 
     QStringList zipColumn() const

@@ -3,6 +3,7 @@
 #include "grid/vAdd.h"
 #include "lookup/AddressLookupDialog.h"
 #include "lookup/PostalAddressComponent.h"
+#include "support/MainWindow.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TestData.h"
 #include "support/WidgetTestMain.h"
@@ -131,10 +132,7 @@ private:
         services.addressComponent = std::move(factory);
         window = std::make_unique<fmMain>(std::move(services));
         window->move(40, 30);
-        window->show();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        QTRY_VERIFY(window->activated());
+        QVERIFY(showAndActivate(*window));
     }
     void openScripted()
     {

@@ -4,6 +4,7 @@
 #include "env/Program.h"
 #include "grid/vAdd.h"
 #include "map/uWeb.h"
+#include "support/MainWindow.h"
 #include "support/ScriptedDesktop.h"
 #include "support/WidgetTestMain.h"
 
@@ -93,10 +94,7 @@ private Q_SLOTS:
         map.redirect = redirect();
         map.base = base();
         window->setMapAddresses(map);
-        window->show();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        QTRY_VERIFY(window->activated());
+        QVERIFY(showAndActivate(*window));
         QTRY_COMPARE_WITH_TIMEOUT(window->web()->URL(), u"about:blank"_s, 10000);
         server.clearLog();
     }

@@ -4,6 +4,7 @@
 #include "env/Program.h"
 #include "grid/vAdd.h"
 #include "map/uWeb.h"
+#include "support/MainWindow.h"
 #include "support/ScriptedDesktop.h"
 #include "support/WidgetTestMain.h"
 
@@ -72,10 +73,7 @@ private Q_SLOTS:
         services.desktop = &desktop;
         services.ime = &ime;
         window = std::make_unique<fmMain>(std::move(services));
-        window->show();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        QTRY_VERIFY(window->activated());
+        QVERIFY(showAndActivate(*window));
     }
 
     void cleanup()

@@ -4,6 +4,7 @@
 #include "env/Cp932.h"
 #include "env/Program.h"
 #include "grid/vAdd.h"
+#include "support/MainWindow.h"
 #include "support/ScriptedDesktop.h"
 #include "support/WidgetTestMain.h"
 
@@ -127,10 +128,7 @@ private Q_SLOTS:
         services.desktop = &desktop;
         window = std::make_unique<fmMain>(std::move(services));
         Program().UserDataFolder = dir->path() + u'/';
-        window->show();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        QTRY_VERIFY(window->activated());
+        QVERIFY(showAndActivate(*window));
     }
 
     void cleanup()

@@ -1,6 +1,7 @@
 #include "app/fmMain.h"
 #include "env/Program.h"
 #include "grid/vAdd.h"
+#include "support/MainWindow.h"
 #include "support/ScriptedDesktop.h"
 #include "support/WidgetTestMain.h"
 #include "table/DesktopImeBackend.h"
@@ -285,10 +286,7 @@ private Q_SLOTS:
         fmMainServices services;
         services.desktop = &desktop;
         auto window = std::make_unique<fmMain>(std::move(services));
-        window->show();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        QTRY_VERIFY(window->activated());
+        QVERIFY(showAndActivate(*window));
         // Activation: column 2, then column 1.
         QTRY_COMPARE(m_fake->log, QStringList({u"Activate"_qs, u"Deactivate"_qs}));
         auto *backend = window->findChild<DesktopImeBackend *>();
@@ -318,10 +316,7 @@ private Q_SLOTS:
         fmMainServices services;
         services.desktop = &desktop;
         auto window = std::make_unique<fmMain>(std::move(services));
-        window->show();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
-        QTRY_VERIFY(window->activated());
+        QVERIFY(showAndActivate(*window));
         auto *backend = window->findChild<DesktopImeBackend *>();
         QVERIFY(backend);
         QTRY_COMPARE(backend->fcitx()->presence(), FcitxImeBackend::Presence::Absent);

@@ -4,6 +4,7 @@
 #include "app/fmMain.h"
 #include "env/Program.h"
 #include "grid/vAdd.h"
+#include "support/MainWindow.h"
 #include "support/ScriptedDesktop.h"
 #include "table/FcitxImeBackend.h"
 
@@ -139,10 +140,7 @@ private Q_SLOTS:
         m_window = std::make_unique<fmMain>(std::move(services));
         vAdd *grid = m_window->grid();
         grid->SetCell(2, 1, u"東京都\u3000千代田区"_qs);
-        m_window->show();
-        m_window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-        QTRY_VERIFY(m_window->activated());
+        QVERIFY(showAndActivate(*m_window));
         grid->setFocus();
         // The window's input context has the focus, and starts closed.
         QTRY_COMPARE_WITH_TIMEOUT(state(), 1, 10000);

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "app/fmMain.h"
+
+#include <QTest>
+
+// Shows the real main window and waits for its first activation, when its
+// start-up cell placement runs. False when the window never became active.
+inline bool showAndActivate(fmMain &window)
+{
+    window.show();
+    window.activateWindow();
+    return QTest::qWaitForWindowActive(&window) && QTest::qWaitFor([&window] { return window.activated(); });
+}
