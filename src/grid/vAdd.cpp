@@ -247,6 +247,8 @@ bool vAdd::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
 void vAdd::editorCreated(QLineEdit *editor, const QModelIndex &index)
 {
     m_editor = editor;
+    m_enterInEditor = false;
+    editor->installEventFilter(this);
     Q_EMIT EditorCreated(editor, index.column() + 1, index.row() + 1);
 }
 
@@ -278,4 +280,35 @@ void vAdd::onSelectionChanged()
     if (top == bottom && left == right)
         return; // a single cell is no block
     Q_EMIT BlockSelected(left + 1, top + 1, right + 1, bottom + 1);
+}
+
+// Enter takes the typed text and moves down one row, as in a spreadsheet.
+bool vAdd::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_editor && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        m_enterInEditor = key == Qt::Key_Return || key == Qt::Key_Enter;
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
+void vAdd::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    const bool byEnter = m_enterInEditor && editor == m_editor;
+    m_enterInEditor = false;
+    QTableView::closeEditor(editor, hint);
+    if (byEnter && CurRow() >= 1 && CurRow() < RowCount())
+        GoToCell(CurCol(), CurRow() + 1);
+}
+
+void vAdd::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && event->modifiers() == Qt::NoModifier && state() != EditingState) {
+        if (CurRow() >= 1 && CurRow() < RowCount())
+            GoToCell(CurCol(), CurRow() + 1);
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }

@@ -53,6 +53,9 @@ Q_SIGNALS:
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
+    void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
@@ -75,5 +78,6 @@ private:
     double m_units[AddressTableModel::ColumnCount];
     bool m_settingWidth = false;
     bool m_restoringCurrent = false;
+    bool m_enterInEditor = false; // the open editor is being closed by Enter
     QModelIndex m_enteredIndex;
 };

@@ -196,6 +196,12 @@ private Q_SLOTS:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QTRY_COMPARE(grid->GetCell(4, 2), u"0312345678"_qs);
         QVERIFY(window->Dirty);
+        // Enter takes the text and moves down, as in a spreadsheet; so does
+        // Enter on a cell that is not being edited.
+        QCOMPARE(grid->CurRow(), 3);
+        QTest::keyClick(grid, Qt::Key_Return);
+        QCOMPARE(grid->CurRow(), 4);
+        QCOMPARE(grid->CurCol(), 4);
     }
 
     void rowAccessorsTrimHalfWidthSpaces()
