@@ -285,7 +285,9 @@ void vAdd::onSelectionChanged()
 // Enter takes the typed text and moves down one row, as in a spreadsheet.
 bool vAdd::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_editor && event->type() == QEvent::KeyPress) {
+    // The type first: the editor also sends events while it is being
+    // destroyed, when it is no longer a line edit to compare with.
+    if (event->type() == QEvent::KeyPress && watched == m_editor) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         m_enterInEditor = key == Qt::Key_Return || key == Qt::Key_Enter;
     }
