@@ -35,7 +35,6 @@ private Q_SLOTS:
     void init()
     {
         desktop.clear();
-        Program().desktop = &desktop;
         fmMainServices services;
         services.desktop = &desktop;
         window = std::make_unique<fmMain>(std::move(services));

@@ -53,7 +53,6 @@ private:
     void open()
     {
         desktop.clear();
-        Program().desktop = &desktop;
         fmMainServices services;
         services.desktop = &desktop;
         window = std::make_unique<fmMain>(std::move(services));

@@ -40,7 +40,6 @@ private:
     void open()
     {
         desktop.clear();
-        Program().desktop = &desktop;
         fmMainServices services;
         services.desktop = &desktop;
         services.addressComponent = [] { return std::unique_ptr<AddressComponent>(); };

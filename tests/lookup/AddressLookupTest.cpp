@@ -126,7 +126,6 @@ private:
     {
         desktop.clear();
         script = Script{};
-        Program().desktop = &desktop;
         fmMainServices services;
         services.desktop = &desktop;
         services.addressComponent = std::move(factory);

@@ -86,7 +86,6 @@ private Q_SLOTS:
     void init()
     {
         desktop.clear();
-        Program().desktop = &desktop;
         fmMainServices services;
         services.desktop = &desktop;
         window = std::make_unique<fmMain>(std::move(services));

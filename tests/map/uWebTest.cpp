@@ -77,7 +77,6 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(server.listening());
-        Program().desktop = &desktop;
         Program().FormLoaded = true;
         server.setPage("/slow", {"<html><body>slow</body></html>", "text/html", 1500});
         server.setPage("/frames", {"<html><body><iframe id=f src=\"/inner\"></iframe></body></html>"});

@@ -68,7 +68,6 @@ private Q_SLOTS:
     {
         desktop.clear();
         ime = {};
-        Program().desktop = &desktop;
         fmMainServices services;
         services.desktop = &desktop;
         services.ime = &ime;

@@ -121,7 +121,6 @@ private Q_SLOTS:
     void init()
     {
         desktop.clear();
-        Program().desktop = &desktop;
         dir = std::make_unique<QTemporaryDir>();
         QVERIFY(dir->isValid());
         fmMainServices services;

@@ -282,7 +282,6 @@ private Q_SLOTS:
     {
         startFake();
         ScriptedDesktop desktop;
-        Program().desktop = &desktop;
         fmMainServices services;
         services.desktop = &desktop;
         auto window = std::make_unique<fmMain>(std::move(services));
@@ -312,7 +311,6 @@ private Q_SLOTS:
     void windowFallsBackToTheWidgets()
     {
         ScriptedDesktop desktop;
-        Program().desktop = &desktop;
         fmMainServices services;
         services.desktop = &desktop;
         auto window = std::make_unique<fmMain>(std::move(services));

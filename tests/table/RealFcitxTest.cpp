@@ -134,7 +134,6 @@ private Q_SLOTS:
 
     void typingSwitchesTheRealInputMethod()
     {
-        Program().desktop = &m_desktop;
         fmMainServices services;
         services.desktop = &m_desktop;
         m_window = std::make_unique<fmMain>(std::move(services));
