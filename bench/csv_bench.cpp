@@ -4,10 +4,10 @@
 // UTF-16 and back, and reports the peak memory.
 //
 //   csv_bench [rows] [folder]
-#include "env/Cp932.h"
-#include "grid/AddressTableModel.h"
-#include "table/CsvReader.h"
-#include "table/CsvWriter.h"
+#include "core/env/Cp932.h"
+#include "core/grid/AddressTableModel.h"
+#include "core/table/CsvReader.h"
+#include "core/table/CsvWriter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 // Row commands on a table of a million realistic addresses, through the grid
 // the main window uses (model and view), and the table's memory.
-#include "grid/vAdd.h"
+#include "widgets/grid/vAdd.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

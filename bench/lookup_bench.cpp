@@ -1,11 +1,11 @@
 // Loads both SKK zipcode dictionaries, then times the three kinds of lookup
 // and the search window's list update per keystroke.
-#include "lookup/AddressKey.h"
-#include "lookup/PostalReaders.h"
-#include "lookup/PostalSearch.h"
+#include "core/lookup/AddressKey.h"
+#include "core/lookup/PostalReaders.h"
+#include "core/lookup/PostalSearch.h"
 
 #ifdef KOTOVEN_BENCH_WIDGETS
-#include "lookup/AddressLookupDialog.h"
+#include "widgets/lookup/AddressLookupDialog.h"
 #include <QApplication>
 #include <QLineEdit>
 #include <QKeyEvent>

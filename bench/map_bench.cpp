@@ -1,14 +1,14 @@
 // Map search figures: the keyword encoder on the longest keyword a 16-bit
 // position could count, the time from setting the pane's address to the
 // completed local page, and what the browser pane adds to start-up.
-#include "LocalHttpServer.h"
+#include "support/LocalHttpServer.h"
 
 #include "app/fmMain.h"
-#include "env/Desktop.h"
-#include "env/Program.h"
-#include "grid/vAdd.h"
-#include "map/MapSearch.h"
-#include "map/uWeb.h"
+#include "support/ScriptedDesktop.h"
+#include "core/env/Program.h"
+#include "widgets/grid/vAdd.h"
+#include "core/map/MapSearch.h"
+#include "widgets/map/uWeb.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -27,15 +27,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Answers every question with its default; opens nothing.
-class QuietDesktop final : public Desktop
-{
-public:
-    Answer ask(const QString &, Buttons buttons) override { return buttons == Buttons::Ok ? Answer::Ok : Answer::No; }
-    QString chooseFile(const FileRequest &) override { return {}; }
-    bool openUrl(const QUrl &) override { return false; }
-};
 
 void print(const char *name, double value, const char *unit)
 {
@@ -96,8 +87,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(u"QuorvaleTools"_s);
     QApplication::setApplicationName(u"kotoven-bench"_s);
-    QuietDesktop desktop;
-    Program().desktop = &desktop;
+    ScriptedDesktop desktop; // answers nothing, opens nothing
 
     benchEncoder();
 

@@ -2,8 +2,8 @@
 // side by side with iconv(1) doing the same conversions on the same file.
 //
 //   textfile_bench [megabytes]
-#include "env/Cp932.h"
-#include "env/TextFile.h"
+#include "core/env/Cp932.h"
+#include "core/env/TextFile.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 // The CSV reader on arbitrary bytes: it never crashes, no row holds more than
 // five cells, and whatever it read is written and read back unchanged (less
 // the cells' outer spaces and the blank rows).
-#include "table/CsvReader.h"
-#include "table/CsvWriter.h"
+#include "core/table/CsvReader.h"
+#include "core/table/CsvWriter.h"
 
 #include <cstdint>
 #include <cstdlib>

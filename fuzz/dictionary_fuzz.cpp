@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to every postal data reader, then looks up with
 // slices of the same bytes as typed text.
-#include "lookup/PostalReaders.h"
-#include "lookup/PostalSearch.h"
+#include "core/lookup/PostalReaders.h"
+#include "core/lookup/PostalSearch.h"
 
 #include <algorithm>
 #include <cstddef>

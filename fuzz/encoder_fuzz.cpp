@@ -2,7 +2,7 @@
 // the keyword encoder and checks what it writes: only the allowed characters,
 // at most nine per code unit, and bytes that decode back to the UTF-8 of the
 // keyword, with U+FFFD for each lone surrogate.
-#include "map/MapSearch.h"
+#include "core/map/MapSearch.h"
 
 #include <QByteArray>
 #include <QString>

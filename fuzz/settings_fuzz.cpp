@@ -4,9 +4,9 @@
 //
 // Input: two bytes of document length, the document in code page 932, then
 // operations: one byte each, followed by their length-prefixed UTF-8 texts.
-#include "env/Desktop.h"
-#include "env/Program.h"
-#include "env/yIni.h"
+#include "core/env/Desktop.h"
+#include "core/env/Program.h"
+#include "core/env/yIni.h"
 
 #include <QDate>
 #include <QDir>

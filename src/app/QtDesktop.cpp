@@ -1,6 +1,6 @@
 #include "QtDesktop.h"
 
-#include "env/Program.h"
+#include "core/env/Program.h"
 
 #include <QApplication>
 #include <QDesktopServices>

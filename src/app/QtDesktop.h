@@ -1,6 +1,6 @@
 #pragma once
 
-#include "env/Desktop.h"
+#include "core/env/Desktop.h"
 
 // The real seam: Qt message boxes and file dialogs, QDesktopServices.
 class QtDesktop final : public Desktop

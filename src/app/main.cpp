@@ -1,6 +1,5 @@
 #include "app/QtDesktop.h"
 #include "app/fmMain.h"
-#include "env/Program.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -35,8 +34,6 @@ int main(int argc, char *argv[])
         QApplication::installTranslator(&qtTranslator);
 
     QtDesktop desktop;
-    Program().desktop = &desktop;
-
     fmMainServices services;
     services.desktop = &desktop;
     auto *window = new fmMain(std::move(services));

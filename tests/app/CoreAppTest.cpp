@@ -1,6 +1,6 @@
-#include "app/ColumnFit.h"
-#include "env/Program.h"
-#include "grid/GridUnits.h"
+#include "core/app/ColumnFit.h"
+#include "core/env/Program.h"
+#include "core/grid/GridUnits.h"
 
 #include <gtest/gtest.h>
 

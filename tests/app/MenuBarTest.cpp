@@ -1,10 +1,10 @@
 // The menu bar: every item with its caption and key, and the keys and clicks
 // that reach the commands.
 #include "app/fmMain.h"
-#include "env/Program.h"
-#include "support/MainWindow.h"
+#include "core/env/Program.h"
+#include "harness/MainWindow.h"
 #include "support/ScriptedDesktop.h"
-#include "support/WidgetTestMain.h"
+#include "harness/WidgetTestMain.h"
 
 #include <QAction>
 #include <QMenu>
@@ -23,12 +23,12 @@ private:
     QAction *item(const QString &array, int index) const
     {
         if (array == u"mnFile")
-            return window->fileAction(index);
+            return window->menus().mnFile[index];
         if (array == u"mnEdt")
-            return window->editAction(index);
+            return window->menus().mnEdt[index];
         if (array == u"mnAdd")
-            return window->addressAction(index);
-        return window->mapAction(index);
+            return window->menus().mnAdd[index];
+        return window->menus().mnMap[index];
     }
 
 private Q_SLOTS:
@@ -101,7 +101,7 @@ private Q_SLOTS:
         QCOMPARE(action->shortcut(), key);
         QCOMPARE(action->objectName(), array + u'_' + QString::number(index));
         // In its menu, in the order of the indexes.
-        const QList<QAction *> inMenu = window->topMenu(menu)->actions();
+        const QList<QAction *> inMenu = window->menus().mnJb[menu]->actions();
         QVERIFY(inMenu.contains(action));
         const int position = int(inMenu.indexOf(action));
         QCOMPARE(position, array == u"mnMap" && index > 1 ? index - 1 : index);
@@ -115,33 +115,33 @@ private Q_SLOTS:
         QCOMPARE(bar.size(), 5);
         for (int i = 0; i < 5; ++i) {
             QCOMPARE(bar[i]->text(), captions[i]);
-            QCOMPARE(bar[i], window->topAction(i));
+            QCOMPARE(bar[i], window->menus().topAction(i));
         }
-        QCOMPARE(window->topMenu(0)->actions().size(), 7);
-        QCOMPARE(window->topMenu(1)->actions().size(), 5);
-        QCOMPARE(window->topMenu(2)->actions().size(), 3);
-        QCOMPARE(window->topMenu(3)->actions().size(), 3);
-        QCOMPARE(window->mapAction(1), nullptr); // the map menu has no index 1
+        QCOMPARE(window->menus().mnJb[0]->actions().size(), 7);
+        QCOMPARE(window->menus().mnJb[1]->actions().size(), 5);
+        QCOMPARE(window->menus().mnJb[2]->actions().size(), 3);
+        QCOMPARE(window->menus().mnJb[3]->actions().size(), 3);
+        QCOMPARE(window->menus().mnMap[1], nullptr); // the map menu has no index 1
         QCOMPARE(bar[4]->menu(), nullptr);       // help has no items
     }
 
     void helpOpensAtOnceByKeyAndByMouse()
     {
         QTest::keyClick(window.get(), Qt::Key_H, Qt::AltModifier);
-        QTRY_COMPARE(window->helpRequests, 1);
+        QTRY_COMPARE(window->helpRequests(), 1);
         QCOMPARE(QApplication::activePopupWidget(), nullptr);
 
         QMenuBar *bar = window->menuBar();
-        const QPoint help = bar->actionGeometry(window->topAction(4)).center();
+        const QPoint help = bar->actionGeometry(window->menus().topAction(4)).center();
         QTest::mouseClick(bar, Qt::LeftButton, {}, help);
-        QTRY_COMPARE(window->helpRequests, 2);
+        QTRY_COMPARE(window->helpRequests(), 2);
         QCOMPARE(QApplication::activePopupWidget(), nullptr);
 
         // Opening another menu is not help.
-        window->topMenu(0)->popup(window->mapToGlobal(QPoint(10, 10)));
-        QTRY_VERIFY(window->topMenu(0)->isVisible());
-        window->topMenu(0)->close();
-        QCOMPARE(window->helpRequests, 2);
+        window->menus().mnJb[0]->popup(window->mapToGlobal(QPoint(10, 10)));
+        QTRY_VERIFY(window->menus().mnJb[0]->isVisible());
+        window->menus().mnJb[0]->close();
+        QCOMPARE(window->helpRequests(), 2);
     }
 
     void fileKeysReachTheirCommands()
@@ -153,14 +153,14 @@ private Q_SLOTS:
         QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(desktop.fileRequests.size(), 2);
         QCOMPARE(desktop.fileRequests[1].mode, Desktop::FileMode::Save);
-        window->fileAction(2)->trigger();
+        window->menus().mnFile[2]->trigger();
         QCOMPARE(desktop.fileRequests.size(), 3);
         QCOMPARE(desktop.fileRequests[2].mode, Desktop::FileMode::Save);
         // Separators do nothing; Exit closes.
         window->mnFile_Click(3);
         window->mnFile_Click(5);
         QVERIFY(window->isVisible());
-        window->fileAction(6)->trigger();
+        window->menus().mnFile[6]->trigger();
         QVERIFY(!window->isVisible());
         QVERIFY(window->shutDown());
     }

@@ -1,5 +1,6 @@
-#include "app/WindowPlacement.h"
-#include "support/ParamName.h"
+#include "core/app/WindowPlacement.h"
+#include "core/env/Twips.h"
+#include "harness/ParamName.h"
 
 #include <gtest/gtest.h>
 
@@ -32,10 +33,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, NearestInt,
 
 TEST(WindowPlacement, TwipsPerPixel)
 {
-    EXPECT_EQ(WindowPlacement::twipsPerPixel(96), 15.0);
-    EXPECT_EQ(WindowPlacement::twipsPerPixel(144), 10.0);
-    EXPECT_EQ(WindowPlacement::twipsPerPixel(192), 7.5);
-    EXPECT_EQ(WindowPlacement::twipsPerPixel(0), 15.0);
+    EXPECT_EQ(Twips::perPixel(96), 15.0);
+    EXPECT_EQ(Twips::perPixel(120), 12.0);
+    EXPECT_EQ(Twips::perPixel(144), 10.0);
+    EXPECT_EQ(Twips::perPixel(192), 7.5);
+    EXPECT_EQ(Twips::perPixel(0), 15.0);
 }
 
 struct RestoreCase

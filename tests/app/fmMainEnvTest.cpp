@@ -1,10 +1,11 @@
 #include "app/fmMain.h"
-#include "env/Cp932.h"
-#include "env/Program.h"
-#include "env/yIni.h"
-#include "support/MainWindow.h"
+#include "widgets/map/MapCommands.h"
+#include "core/env/Cp932.h"
+#include "core/env/Program.h"
+#include "core/env/yIni.h"
+#include "harness/MainWindow.h"
 #include "support/ScriptedDesktop.h"
-#include "support/WidgetTestMain.h"
+#include "harness/WidgetTestMain.h"
 #include "support/TestData.h"
 
 #include <QAction>
@@ -176,8 +177,8 @@ private Q_SLOTS:
                             u"      <BASE>http://127.0.0.1:8080/</BASE>\r\n   </地図>\r\n"_qs;
         QVERIFY(writeBytes(userXml(), document(map)));
         open();
-        QCOMPARE(window->mapAddresses().redirect, u"http://127.0.0.1:8080/r/"_qs);
-        QCOMPARE(window->mapAddresses().base, u"http://127.0.0.1:8080/"_qs);
+        QCOMPARE(window->map().mapAddresses().redirect, u"http://127.0.0.1:8080/r/"_qs);
+        QCOMPARE(window->map().mapAddresses().base, u"http://127.0.0.1:8080/"_qs);
         const QString group = expectedGroup();
         close();
         QCOMPARE(readBytes(userXml()), document(map + group));
@@ -185,8 +186,8 @@ private Q_SLOTS:
         // Without the group the defaults hold and nothing is added for them.
         QVERIFY(writeBytes(userXml(), QByteArray()));
         open();
-        QCOMPARE(window->mapAddresses().base, u"http://map.yahoo.co.jp/"_qs);
-        QCOMPARE(window->mapAddresses().redirect, u"http://rd.yahoo.co.jp/maps/recommend/map_search/"_qs);
+        QCOMPARE(window->map().mapAddresses().base, u"http://map.yahoo.co.jp/"_qs);
+        QCOMPARE(window->map().mapAddresses().redirect, u"http://rd.yahoo.co.jp/maps/recommend/map_search/"_qs);
         const QString only = expectedGroup();
         close();
         QCOMPARE(readBytes(userXml()), document(only));
@@ -240,11 +241,11 @@ private Q_SLOTS:
     void helpOpensTheHelpPageThroughItsShortcut()
     {
         open();
-        const QUrl page = QUrl::fromLocalFile(QStringLiteral(KOTOVEN_SOURCE_DIR "/help/kotoven.htm"));
-        QVERIFY(QFileInfo(page.toLocalFile()).isFile());
+        // Where the pages stand beside the program when it is not installed.
+        const QUrl page = QUrl::fromLocalFile(::programFolder() + u"help/kotoven.htm"_qs);
         const QString shortcut = dataFolder() + Program().ProgramName + u"_help.lnk"_qs;
         for (int click = 1; click <= 2; ++click) {
-            window->topAction(4)->trigger();
+            window->menus().topAction(4)->trigger();
             QCOMPARE(desktop.opened.size(), click);
             QCOMPARE(desktop.opened.last(), page);
             QCOMPARE(readBytes(shortcut), QByteArray("[Desktop Entry]\nVersion=1.0\nType=Link\nName=")
@@ -256,7 +257,7 @@ private Q_SLOTS:
 
     void helpPageIsAJapaneseHtmlDocument()
     {
-        const QString text = QString::fromUtf8(readBytes(QStringLiteral(KOTOVEN_SOURCE_DIR "/help/kotoven.htm")));
+        const QString text = QString::fromUtf8(readBytes(sourcePath(u"help/kotoven.htm"_qs)));
         QVERIFY(text.startsWith(u"<!DOCTYPE html>"_qs));
         QVERIFY(text.contains(u"<html lang=\"ja\">"_qs));
         // Every menu command and key is explained.

@@ -1,11 +1,13 @@
 #include "app/fmMain.h"
-#include "env/Program.h"
-#include "grid/GridUnits.h"
-#include "grid/vAdd.h"
-#include "lookup/AddressComponent.h"
-#include "support/MainWindow.h"
+#include "widgets/grid/AddressTable.h"
+#include "widgets/lookup/LookupCommands.h"
+#include "core/env/Program.h"
+#include "core/grid/GridUnits.h"
+#include "widgets/grid/vAdd.h"
+#include "core/lookup/AddressComponent.h"
+#include "harness/MainWindow.h"
 #include "support/ScriptedDesktop.h"
-#include "support/WidgetTestMain.h"
+#include "harness/WidgetTestMain.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -63,7 +65,7 @@ private:
         grid->ClearCells(-1, -1, -1, -1);
         for (int r = 1; r <= rows; ++r)
             grid->SetCell(1, r, QString::number(r));
-        window->Dirty = false;
+        window->state().Dirty = false;
     }
 
     // Selects rows from..to the way a person drags over them.
@@ -92,9 +94,9 @@ private Q_SLOTS:
         QCOMPARE(grid->RowCount(), 50);
         QCOMPARE(grid->ColCount(), 5);
         QVERIFY(Program().FormLoaded);
-        QVERIFY(!window->Quiet);
-        QVERIFY(!window->Dirty);
-        QVERIFY(!window->ImeOn);
+        QVERIFY(!window->state().Quiet);
+        QVERIFY(!window->state().Dirty);
+        QVERIFY(!window->state().ImeOn);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QVERIFY(desktop.asked.isEmpty());
         const QStringList captions{u"郵便番号"_qs, u"住所"_qs, u"勤務先等"_qs, u"電話番号"_qs, u"Map URL"_qs};
@@ -112,17 +114,17 @@ private Q_SLOTS:
         for (int i = 0; i < 5; ++i)
             QCOMPARE(actions[i]->text(), top[i]);
         QVERIFY(actions[4]->menu() == nullptr); // help has no items
-        QCOMPARE(window->fileAction(0)->shortcut(), QKeySequence(u"Ctrl+O"_qs));
-        QCOMPARE(window->fileAction(1)->shortcut(), QKeySequence(u"Ctrl+S"_qs));
-        QVERIFY(window->fileAction(3)->isSeparator());
-        QVERIFY(window->fileAction(5)->isSeparator());
-        QCOMPARE(window->fileAction(6)->text(), u"終了(&X)"_qs);
-        QCOMPARE(window->editAction(4)->text(), u"行削除(&D)"_qs);
-        QCOMPARE(window->addressAction(2)->shortcut(), QKeySequence(Qt::Key_F4));
-        QCOMPARE(window->mapAction(1), nullptr);
-        QCOMPARE(window->mapAction(3)->shortcut(), QKeySequence(Qt::Key_F8));
+        QCOMPARE(window->menus().mnFile[0]->shortcut(), QKeySequence(u"Ctrl+O"_qs));
+        QCOMPARE(window->menus().mnFile[1]->shortcut(), QKeySequence(u"Ctrl+S"_qs));
+        QVERIFY(window->menus().mnFile[3]->isSeparator());
+        QVERIFY(window->menus().mnFile[5]->isSeparator());
+        QCOMPARE(window->menus().mnFile[6]->text(), u"終了(&X)"_qs);
+        QCOMPARE(window->menus().mnEdt[4]->text(), u"行削除(&D)"_qs);
+        QCOMPARE(window->menus().mnAdd[2]->shortcut(), QKeySequence(Qt::Key_F4));
+        QCOMPARE(window->menus().mnMap[1], nullptr);
+        QCOMPARE(window->menus().mnMap[3]->shortcut(), QKeySequence(Qt::Key_F8));
         // No dictionary component was made: the address menu is disabled.
-        QVERIFY(!window->topAction(2)->isEnabled());
+        QVERIFY(!window->menus().topAction(2)->isEnabled());
     }
 
     void editCommands_data()
@@ -164,22 +166,22 @@ private Q_SLOTS:
         vAdd *grid = window->grid();
         if (block.to > 0) {
             selectRows(block.from, block.to);
-            QCOMPARE(window->SelRowFrom, block.from);
-            QCOMPARE(window->SelRowTo, block.to);
+            QCOMPARE(window->state().SelRowFrom, block.from);
+            QCOMPARE(window->state().SelRowTo, block.to);
         }
         grid->GoToCell(1, current); // a later single click keeps the remembered block
         for (int i = 0; i < repeat; ++i)
-            window->editAction(command)->trigger();
+            window->menus().mnEdt[command]->trigger();
 
         QStringList want = expected.isEmpty() ? QStringList() : expected.split(u' ');
         for (QString &w : want)
             if (w == u".")
                 w.clear();
         QCOMPARE(zipColumn(), want);
-        QCOMPARE(window->SelRowFrom, block.from);
-        QCOMPARE(window->SelRowTo, block.to);
+        QCOMPARE(window->state().SelRowFrom, block.from);
+        QCOMPARE(window->state().SelRowTo, block.to);
         QVERIFY(grid->RowCount() >= 0);
-        QCOMPARE(window->Dirty, rows > 0);
+        QCOMPARE(window->state().Dirty, rows > 0);
         QCOMPARE(desktop.asked.size(), 0);
     }
 
@@ -187,14 +189,14 @@ private Q_SLOTS:
     {
         vAdd *grid = window->grid();
         grid->SetCell(2, 3, u"program"_qs);
-        QVERIFY(!window->Dirty);
+        QVERIFY(!window->state().Dirty);
         grid->setFocus();
         grid->GoToCell(4, 2);
         for (const QChar ch : u"0312345678"_qs)
             QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QTRY_COMPARE(grid->GetCell(4, 2), u"0312345678"_qs);
-        QVERIFY(window->Dirty);
+        QVERIFY(window->state().Dirty);
         // Enter takes the text and moves down, as in a spreadsheet; so does
         // Enter on a cell that is not being edited.
         QCOMPARE(grid->CurRow(), 3);
@@ -207,15 +209,15 @@ private Q_SLOTS:
     {
         vAdd *grid = window->grid();
         grid->GoToCell(3, 6);
-        window->SetRowVal(u"Zip"_qs, u"  100-0005 "_qs);
+        window->table().SetRowVal(u"Zip"_qs, u"  100-0005 "_qs);
         QCOMPARE(grid->GetCell(1, 6), u"100-0005"_qs);
-        QVERIFY(window->Dirty);
+        QVERIFY(window->state().Dirty);
         grid->SetCell(2, 6, u" 東京都　千代田区\t "_qs);
-        QCOMPARE(window->GetRowVal(u"add"_qs), u"東京都　千代田区\t"_qs);
-        QCOMPARE(fmMain::KeyCol(u"url"_qs), 5);
-        QCOMPARE(fmMain::KeyCol(u"Tel"_qs), 4);
-        QCOMPARE(fmMain::KeyCol(u"addr"_qs), 0);
-        QCOMPARE(fmMain::KeyCol(QString()), 0);
+        QCOMPARE(window->table().GetRowVal(u"add"_qs), u"東京都　千代田区\t"_qs);
+        QCOMPARE(AddressTable::KeyCol(u"url"_qs), 5);
+        QCOMPARE(AddressTable::KeyCol(u"Tel"_qs), 4);
+        QCOMPARE(AddressTable::KeyCol(u"addr"_qs), 0);
+        QCOMPARE(AddressTable::KeyCol(QString()), 0);
     }
 
     void lastColumnFollowsTheWindowWidth()
@@ -249,9 +251,9 @@ private Q_SLOTS:
         QCOMPARE(grid->ColumnWidth(5), kept);
 
         // While Quiet, a width notification is ignored.
-        window->Quiet = true;
+        window->state().Quiet = true;
         grid->horizontalHeader()->resizeSection(1, grid->columnWidth(1) - 81);
-        window->Quiet = false;
+        window->state().Quiet = false;
         QCOMPARE(grid->ColumnWidth(5), kept);
     }
 
@@ -263,8 +265,8 @@ private Q_SLOTS:
         QTimer::singleShot(0, this, [this] {
             QMenu *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
             QVERIFY(popup);
-            QCOMPARE(popup, window->editMenu());
-            window->editAction(4)->trigger();
+            QCOMPARE(popup, window->menus().mnJb[1]);
+            window->menus().mnEdt[4]->trigger();
             popup->close();
         });
         const QPoint inCell = grid->visualRect(grid->table()->index(3, 2)).center();
@@ -279,7 +281,7 @@ private Q_SLOTS:
         QVERIFY(window->close());
         QVERIFY(window->shutDown());
         QVERIFY(!Program().FormLoaded);
-        QVERIFY(window->AddressComponent == nullptr);
+        QVERIFY(window->lookup().component() == nullptr);
         QVERIFY(desktop.asked.isEmpty());
     }
 };

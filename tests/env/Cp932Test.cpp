@@ -1,4 +1,4 @@
-#include "env/Cp932.h"
+#include "core/env/Cp932.h"
 
 #include <gtest/gtest.h>
 

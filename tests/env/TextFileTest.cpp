@@ -1,8 +1,8 @@
-#include "env/Cp932.h"
-#include "env/Program.h"
-#include "support/ParamName.h"
-#include "support/QtPrinters.h"
-#include "env/TextFile.h"
+#include "core/env/Cp932.h"
+#include "core/env/Program.h"
+#include "harness/ParamName.h"
+#include "harness/QtPrinters.h"
+#include "core/env/TextFile.h"
 #include "support/TestData.h"
 
 #include <QBuffer>

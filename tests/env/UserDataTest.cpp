@@ -1,9 +1,9 @@
-#include "env/Cp932.h"
-#include "env/Program.h"
-#include "support/ParamName.h"
-#include "support/QtPrinters.h"
+#include "core/env/Cp932.h"
+#include "core/env/Program.h"
+#include "harness/ParamName.h"
+#include "harness/QtPrinters.h"
 #include "support/ScriptedDesktop.h"
-#include "env/yIni.h"
+#include "core/env/yIni.h"
 #include "support/TestData.h"
 
 #include <QDir>
@@ -68,7 +68,14 @@ protected:
     QTemporaryDir program;
     QTemporaryDir elsewhere;
     ScriptedDesktop desktop;
-    yIni ini;
+    yIni ini{&desktop};
+    QStringList said; // what the settings code gave the window to show
+
+    QStringList messages()
+    {
+        said += ini.takeMessages();
+        return said;
+    }
 
     void SetUp() override
     {
@@ -130,9 +137,9 @@ TEST_P(FolderChoice, FollowsUserDataIni)
     EXPECT_TRUE(QFileInfo(Program().UserDataFolder).isDir());
     const QString lower = Cp932::decode(content).text.toLower();
     if (c.message.isEmpty()) {
-        EXPECT_EQ(desktop.messages(), QStringList());
+        EXPECT_EQ(messages(), QStringList());
     } else {
-        EXPECT_EQ(desktop.messages(), QStringList{expand(c.message, lower)});
+        EXPECT_EQ(messages(), QStringList{expand(c.message, lower)});
     }
 }
 
@@ -194,7 +201,7 @@ TEST_F(UserData, AFolderThatCannotBeWrittenIsUsedAndFailsQuietly)
     ok = true;
     ini.SetTxt(ok);
     EXPECT_FALSE(ok);
-    EXPECT_TRUE(desktop.messages().isEmpty());
+    EXPECT_TRUE(messages().isEmpty());
 }
 
 TEST_F(UserData, SettingsStoreHoldsTheProgramFile)
@@ -276,7 +283,7 @@ TEST_P(HelpShortcut, IsWrittenThenOpened)
 {
     Program().UserDataFolder = elsewhere.path() + u'/';
     const QString shortcut = elsewhere.filePath(Name + u"_help.lnk"_qs);
-    const QUrl address = QUrl::fromLocalFile(QStringLiteral(KOTOVEN_SOURCE_DIR "/help/") + GetParam().page);
+    const QUrl address = QUrl::fromLocalFile(programFolder() + u"help/"_qs + GetParam().page);
     for (int click = 1; click <= 2; ++click) {
         ini.W_Help(GetParam().job);
         EXPECT_EQ(readBytes(shortcut), "[Desktop Entry]\nVersion=1.0\nType=Link\nName=yinitest_help\nURL="
@@ -284,7 +291,7 @@ TEST_P(HelpShortcut, IsWrittenThenOpened)
         EXPECT_EQ(desktop.opened.size(), click);
         EXPECT_EQ(desktop.opened.value(click - 1), address);
     }
-    EXPECT_TRUE(desktop.messages().isEmpty());
+    EXPECT_TRUE(messages().isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, HelpShortcut,
@@ -293,9 +300,11 @@ INSTANTIATE_TEST_SUITE_P(Pages, HelpShortcut,
                                            HelpCase{"no point", u"Index"_qs, u"index.htm"_qs}),
                          ParamName());
 
-TEST_F(UserData, TheRealHelpPageExists)
+TEST_F(UserData, TheBuildPutsTheHelpPagesBesideTheProgram)
 {
-    EXPECT_TRUE(QFileInfo(QUrl(yIni::helpSite().toString() + u"kotoven.htm"_qs).toLocalFile()).isFile());
+    Program().ProgramFolder = QStringLiteral(KOTOVEN_PROGRAM_DIR);
+    EXPECT_TRUE(QFileInfo(QUrl(yIni::helpSite().toString() + u"kotoven.htm"_qs).toLocalFile()).isFile())
+        << yIni::helpSite().toString().toStdString();
 }
 
 TEST_F(UserData, InstalledHelpIsPreferred)
@@ -304,7 +313,7 @@ TEST_F(UserData, InstalledHelpIsPreferred)
     Program().ProgramFolder = elsewhere.path() + u"/a/b/c/d/e/f"_qs;
     const QString installed = yIni::installedHelpFolder();
     ASSERT_TRUE(installed.startsWith(elsewhere.path())) << installed.toStdString();
-    EXPECT_EQ(yIni::helpSite(), QUrl::fromLocalFile(QStringLiteral(KOTOVEN_SOURCE_DIR "/help/")));
+    EXPECT_EQ(yIni::helpSite(), QUrl::fromLocalFile(elsewhere.path() + u"/a/b/c/d/e/f/help/"_qs));
     ASSERT_TRUE(QDir().mkpath(installed));
     ASSERT_TRUE(writeBytes(installed + u"/kotoven.htm"_qs, "<html></html>"));
     EXPECT_EQ(yIni::helpSite(), QUrl::fromLocalFile(installed + u'/'));
@@ -315,7 +324,7 @@ TEST_F(UserData, HelpWithoutItsFolderOpensNothing)
     Program().UserDataFolder = elsewhere.path() + u"/missing/"_qs;
     ini.W_Help(u"kotoven.htm"_qs);
     EXPECT_TRUE(desktop.opened.isEmpty());
-    EXPECT_TRUE(desktop.messages().isEmpty());
+    EXPECT_TRUE(messages().isEmpty());
 }
 
 TEST_F(UserData, ViewShortcutNeedsTheWorkFolder)
@@ -339,12 +348,12 @@ TEST_F(UserData, SendToSaysWhereTheShortcutWent)
     const QString applications = dataHome() + u"/applications"_qs;
     QDir(applications).removeRecursively();
     ini.W_SendTo();
-    EXPECT_TRUE(desktop.messages().isEmpty()); // no folder: nothing written, nothing said
+    EXPECT_TRUE(messages().isEmpty()); // no folder: nothing written, nothing said
 
     ASSERT_TRUE(QDir().mkpath(applications));
     ini.W_SendTo();
     const QString file = programFolder() + Name;
-    EXPECT_EQ(desktop.messages(), QStringList{file + u" のｼｮｰﾄｶｯﾄを "_qs + applications + u" に作成しました"_qs});
+    EXPECT_EQ(messages(), QStringList{file + u" のｼｮｰﾄｶｯﾄを "_qs + applications + u" に作成しました"_qs});
     EXPECT_EQ(readBytes(applications + u"/yinitest.lnk"_qs), "[Desktop Entry]\nVersion=1.0\nType=Link\nName=yinitest\nURL="
                                                                  + QUrl::fromLocalFile(file).toEncoded() + "\n");
 }

@@ -1,7 +1,7 @@
-#include "env/Cp932.h"
-#include "env/yIni.h"
-#include "support/ParamName.h"
-#include "support/QtPrinters.h"
+#include "core/env/Cp932.h"
+#include "core/env/yIni.h"
+#include "harness/ParamName.h"
+#include "harness/QtPrinters.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TestData.h"
 
@@ -56,7 +56,14 @@ class SettingsDocument : public ::testing::Test
 protected:
     QTemporaryDir dir;
     ScriptedDesktop desktop;
-    yIni ini;
+    yIni ini{&desktop};
+    QStringList said; // what the settings code gave the window to show
+
+    QStringList messages()
+    {
+        said += ini.takeMessages();
+        return said;
+    }
 
     QString path(const QString &name = u"User.xml"_qs) const { return dir.filePath(name); }
 
@@ -91,7 +98,7 @@ TEST_F(SettingsDocument, FirstShutdownWritesTheNineLineDocument)
     ini.SetTxt(ok);
     EXPECT_TRUE(ok);
     EXPECT_EQ(readBytes(path()), NineLines);
-    EXPECT_TRUE(desktop.messages().isEmpty());
+    EXPECT_TRUE(messages().isEmpty());
 }
 
 TEST_F(SettingsDocument, SecondShutdownChangesOnlyTheFourValues)
@@ -136,7 +143,7 @@ TEST_P(DocumentLoad, GivesTheDocumentOrTheEmptyOne)
     EXPECT_TRUE(ok);
     EXPECT_EQ(ini.docText(), c.docText);
     EXPECT_EQ(readBytes(path()), c.exists ? c.bytes : QByteArray());
-    EXPECT_TRUE(desktop.messages().isEmpty());
+    EXPECT_TRUE(messages().isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -190,7 +197,7 @@ TEST_F(SettingsDocument, AFolderWhereTheFileShouldBeFailsWithoutAMessage)
     ok = true;
     ini.SetTxt(ok);
     EXPECT_FALSE(ok);
-    EXPECT_TRUE(desktop.messages().isEmpty());
+    EXPECT_TRUE(messages().isEmpty());
 }
 
 TEST_F(SettingsDocument, AMissingFolderFailsTheLoad)
@@ -335,9 +342,9 @@ TEST_P(GroupRead, CutsTheGroupOrReportsTheDamage)
     EXPECT_EQ(ini.groupName(), c.group);
     EXPECT_EQ(ini.groupText(), c.groupText);
     if (c.corrupt) {
-        EXPECT_EQ(desktop.messages(), QStringList{corruption(c.group, path())});
+        EXPECT_EQ(messages(), QStringList{corruption(c.group, path())});
     } else {
-        EXPECT_TRUE(desktop.messages().isEmpty()) << desktop.messages().join(u'|').toStdString();
+        EXPECT_TRUE(messages().isEmpty()) << messages().join(u'|').toStdString();
     }
 }
 
@@ -395,9 +402,9 @@ TEST_P(KeyRead, ConvertsByTheDefaultsType)
     } else {
         EXPECT_EQ(value, c.expected);
     }
-    EXPECT_EQ(desktop.messages().size(), c.corrupt ? 1 : 0);
+    EXPECT_EQ(messages().size(), c.corrupt ? 1 : 0);
     if (c.corrupt) {
-        EXPECT_EQ(desktop.messages().value(0), corruption(c.key, path()));
+        EXPECT_EQ(messages().value(0), corruption(c.key, path()));
     }
 }
 
@@ -510,7 +517,7 @@ TEST_P(GroupWrite, PutsTheGroupBack)
 {
     const GroupWriteCase c = GetParam();
     load(u"<?xml?>\r\n"_qs + c.before);
-    desktop.messages().clear();
+    messages().clear();
     ini.GetGtx(c.group);
     ini.SetVal(u"K"_qs, u"v"_qs);
     ASSERT_EQ(ini.groupText().right(c.groupText.size()), c.groupText);
@@ -564,7 +571,7 @@ TEST_P(GroupRoundTrip, WrittenThenReadGivesTheSameText)
     EXPECT_EQ(ini.vGtVal(u"k"_qs, u"-"_qs).toString(), text + u'z');
     ini.GetGtx(u"他"_qs);
     EXPECT_EQ(ini.groupText(), QString());
-    EXPECT_TRUE(desktop.messages().isEmpty());
+    EXPECT_TRUE(messages().isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, GroupRoundTrip,

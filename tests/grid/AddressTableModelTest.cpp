@@ -1,4 +1,4 @@
-#include "grid/AddressTableModel.h"
+#include "core/grid/AddressTableModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>

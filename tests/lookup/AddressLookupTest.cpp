@@ -1,19 +1,19 @@
 #include "app/fmMain.h"
-#include "env/Program.h"
-#include "grid/vAdd.h"
-#include "lookup/AddressLookupDialog.h"
-#include "lookup/PostalAddressComponent.h"
-#include "support/MainWindow.h"
+#include "core/env/Program.h"
+#include "widgets/grid/vAdd.h"
+#include "widgets/lookup/AddressLookupDialog.h"
+#include "widgets/lookup/PostalAddressComponent.h"
+#include "harness/MainWindow.h"
 #include "support/ScriptedDesktop.h"
 #include "support/TestData.h"
-#include "support/WidgetTestMain.h"
+#include "harness/WidgetTestMain.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QFileInfo>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include "lookup/PostalReaders.h"
+#include "core/lookup/PostalReaders.h"
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
@@ -144,7 +144,7 @@ private:
         grid->SetCell(2, row, add);
         grid->SetCell(3, row, cmp);
         grid->SetCell(4, row, tel);
-        window->Dirty = false;
+        window->state().Dirty = false;
     }
     QStringList row(int r) const
     {
@@ -200,7 +200,7 @@ private Q_SLOTS:
         setRow(3, cells[0], cells[1], cells[2], u"03-1234-5678"_qs);
         window->grid()->GoToCell(col, 3);
 
-        window->addressAction(index)->trigger();
+        window->menus().mnAdd[index]->trigger();
 
         QCOMPARE(int(script.calls.size()), 1);
         const Call &call = script.calls.front();
@@ -227,11 +227,11 @@ private Q_SLOTS:
         setRow(2, {}, {}, {});
         window->grid()->GoToCell(col, 2);
         for (int i = 0; i < 3; ++i)
-            window->addressAction(i)->trigger();
+            window->menus().mnAdd[i]->trigger();
         QVERIFY(script.calls.empty());
         QVERIFY(desktop.asked.isEmpty());
         QCOMPARE(window->grid()->CurCol(), col);
-        QVERIFY(!window->Dirty);
+        QVERIFY(!window->state().Dirty);
     }
 
     void writesBackWithCaretAfterTheAddress_data()
@@ -265,13 +265,13 @@ private Q_SLOTS:
         setRow(4, u"1000005"_qs, {}, {}, u"tel"_qs);
         window->grid()->GoToCell(1, 4);
 
-        window->addressAction(2)->trigger();
+        window->menus().mnAdd[2]->trigger();
 
         QCOMPARE(row(4).mid(0, 3), written);
         QCOMPARE(window->grid()->GetCell(4, 4), u"tel"_qs);
         QCOMPARE(window->grid()->CurRow(), 4);
         QCOMPARE(window->grid()->CurCol(), 2);
-        QVERIFY(window->Dirty);
+        QVERIFY(window->state().Dirty);
         // The cell is open with the caret right after the address text.
         QLineEdit *editor = window->grid()->cellEditor();
         QVERIFY(editor && editor->isVisible());
@@ -286,9 +286,9 @@ private Q_SLOTS:
         openScripted();
         setRow(1, u"1000005"_qs, u"東京都千代田区丸の内"_qs, {});
         window->grid()->GoToCell(2, 1);
-        window->addressAction(0)->trigger();
+        window->menus().mnAdd[0]->trigger();
         QCOMPARE(window->grid()->GetCell(2, 1), u"東京都千代田区丸の内　"_qs);
-        QVERIFY(window->Dirty);
+        QVERIFY(window->state().Dirty);
     }
 
     void positionIsTheCellOnTheScreenInTwips()
@@ -297,7 +297,7 @@ private Q_SLOTS:
         setRow(5, u"1"_qs, {}, {});
         vAdd *grid = window->grid();
         grid->GoToCell(3, 5);
-        window->addressAction(0)->trigger();
+        window->menus().mnAdd[0]->trigger();
         QCOMPARE(int(script.calls.size()), 1);
         const QRect cell = grid->CellRect(3, 5);
         const QPoint gridAt = grid->mapTo(window.get(), QPoint(0, 0));
@@ -331,12 +331,12 @@ private Q_SLOTS:
             return std::unique_ptr<AddressComponent>();
         });
         QCOMPARE(made, 1);
-        QVERIFY(!window->topAction(2)->isEnabled());
+        QVERIFY(!window->menus().topAction(2)->isEnabled());
         setRow(1, {}, {}, {});
         window->grid()->GoToCell(1, 1);
         window->mnAdd_Click(0);
         QVERIFY(desktop.asked.isEmpty());
-        QVERIFY(!window->Dirty);
+        QVERIFY(!window->state().Dirty);
         QCOMPARE(made, 1); // not tried again
     }
 
@@ -519,7 +519,7 @@ private Q_SLOTS:
     void lookupsFromTheGridEndToEnd()
     {
         open([] { return PostalAddressComponent::create(QString(), testDataPath(u"lookup"_qs)); });
-        QVERIFY(window->topAction(2)->isEnabled());
+        QVERIFY(window->menus().topAction(2)->isEnabled());
         vAdd *grid = window->grid();
         setRow(1, {}, {}, {});
         setRow(2, {}, {}, {});

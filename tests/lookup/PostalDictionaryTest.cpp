@@ -1,10 +1,10 @@
-#include "lookup/AddressKey.h"
-#include "lookup/PostalReaders.h"
-#include "lookup/PostalSearch.h"
+#include "core/lookup/AddressKey.h"
+#include "core/lookup/PostalReaders.h"
+#include "core/lookup/PostalSearch.h"
 #include "support/TestData.h"
 
 #include <QFile>
-#include "env/Cp932.h"
+#include "core/env/Cp932.h"
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "map/ClipboardWatcher.h"
-#include "support/WidgetTestMain.h"
+#include "widgets/map/ClipboardWatcher.h"
+#include "harness/WidgetTestMain.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "map/MapSearch.h"
+#include "core/map/MapSearch.h"
 
 #include <gtest/gtest.h>
 

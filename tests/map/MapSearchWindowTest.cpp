@@ -1,12 +1,13 @@
-#include "LocalHttpServer.h"
+#include "support/LocalHttpServer.h"
 
 #include "app/fmMain.h"
-#include "env/Program.h"
-#include "grid/vAdd.h"
-#include "map/uWeb.h"
-#include "support/MainWindow.h"
+#include "widgets/map/MapCommands.h"
+#include "core/env/Program.h"
+#include "widgets/grid/vAdd.h"
+#include "widgets/map/uWeb.h"
+#include "harness/MainWindow.h"
 #include "support/ScriptedDesktop.h"
-#include "support/WidgetTestMain.h"
+#include "harness/WidgetTestMain.h"
 
 #include <QAction>
 #include <QBuffer>
@@ -92,7 +93,7 @@ private Q_SLOTS:
         MapAddresses map;
         map.redirect = redirect();
         map.base = base();
-        window->setMapAddresses(map);
+        window->map().setMapAddresses(map);
         QVERIFY(showAndActivate(*window));
         QTRY_COMPARE_WITH_TIMEOUT(window->web()->URL(), u"about:blank"_s, 10000);
         server.clearLog();
@@ -116,7 +117,7 @@ private Q_SLOTS:
         const MapAddresses map;
         QCOMPARE(map.redirect, u"http://rd.yahoo.co.jp/maps/recommend/map_search/"_s);
         QCOMPARE(map.base, u"http://map.yahoo.co.jp/"_s);
-        QCOMPARE(window->mapAddresses().base, base());
+        QCOMPARE(window->map().mapAddresses().base, base());
     }
 
     void searchOpensTheExactAddress_data()
@@ -155,7 +156,7 @@ private Q_SLOTS:
         QCOMPARE(server.requestLines().constFirst(), "GET " + target + " HTTP/1.1");
         QTRY_COMPARE_WITH_TIMEOUT(window->web()->CurUrl(), server.url(QString::fromLatin1(target)), 10000);
         QVERIFY(desktop.asked.isEmpty());
-        QVERIFY(!window->Dirty);
+        QVERIFY(!window->state().Dirty);
     }
 
     void storedLinkIsOpenedAsItStands()
@@ -257,10 +258,10 @@ private Q_SLOTS:
         text.replace(u"BASE"_s, base()).replace(u"HOST"_s, host);
         stored.replace(u"BASE"_s, base()).replace(u"HOST"_s, host);
         fillRow(6, u"東京都"_s, QString(), u"old"_s);
-        window->Dirty = false;
+        window->state().Dirty = false;
         setFromOutside(text.toUtf8());
         QCOMPARE(window->grid()->GetCell(5, 6), stored.isEmpty() ? u"old"_s : stored);
-        QCOMPARE(window->Dirty, !stored.isEmpty());
+        QCOMPARE(window->state().Dirty, !stored.isEmpty());
         // Nothing else moves: no message, no navigation, other rows untouched.
         QVERIFY(desktop.asked.isEmpty());
         QCOMPARE(window->grid()->GetCell(5, 5), QString());
@@ -280,27 +281,27 @@ private Q_SLOTS:
         buffer.open(QIODevice::WriteOnly);
         picture.save(&buffer, "PNG");
         fillRow(7, QString(), QString(), u"old"_s);
-        window->Dirty = false;
+        window->state().Dirty = false;
         setFromOutside(png, u"image/png"_s);
         QCOMPARE(window->grid()->GetCell(5, 7), u"old"_s);
-        QVERIFY(!window->Dirty);
+        QVERIFY(!window->state().Dirty);
     }
 
     void copiedTableIsNotStored()
     {
         fillRow(8, QString(), QString(), u"old"_s);
-        window->Dirty = false;
+        window->state().Dirty = false;
         QClipboard *clipboard = QGuiApplication::clipboard();
         // What the copy command puts there: quoted, tab-separated lines.
         const QString table = u"\"100-0005\"\t\"東京都千代田区\"\t\"\"\t\"\"\t\"" + base() + u"pl\"\r\n"_s;
         clipboard->setText(table);
         QTRY_COMPARE(clipboard->text(), table);
         QCOMPARE(window->grid()->GetCell(5, 8), u"old"_s);
-        QVERIFY(!window->Dirty);
+        QVERIFY(!window->state().Dirty);
         // A link copied inside the program is taken like any other.
         clipboard->setText(base() + u"pl?in=1"_s);
         QTRY_COMPARE(window->grid()->GetCell(5, 8), base() + u"pl?in=1"_s);
-        QVERIFY(window->Dirty);
+        QVERIFY(window->state().Dirty);
     }
 
     void closedWindowNoLongerWatches()

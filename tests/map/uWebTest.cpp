@@ -1,9 +1,9 @@
-#include "LocalHttpServer.h"
+#include "support/LocalHttpServer.h"
 
-#include "env/Program.h"
-#include "map/uWeb.h"
+#include "core/env/Program.h"
+#include "widgets/map/uWeb.h"
 #include "support/ScriptedDesktop.h"
-#include "support/WidgetTestMain.h"
+#include "harness/WidgetTestMain.h"
 
 #include <QApplication>
 #include <QDir>
@@ -77,7 +77,6 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(server.listening());
-        Program().FormLoaded = true;
         server.setPage("/slow", {"<html><body>slow</body></html>", "text/html", 1500});
         server.setPage("/frames", {"<html><body><iframe id=f src=\"/inner\"></iframe></body></html>"});
         server.setPage("/popup",
@@ -94,7 +93,8 @@ private Q_SLOTS:
     void init()
     {
         desktop.clear();
-        web = std::make_unique<uWeb>();
+        web = std::make_unique<uWeb>(desktop);
+        web->setWindowReady(true);
         web->resize(900, 500);
         web->show();
         QVERIFY(QTest::qWaitForWindowExposed(web.get()));
@@ -152,10 +152,10 @@ private Q_SLOTS:
         QCOMPARE(view()->geometry(), QRect(0, 22, 300, 277));
 
         // Nothing moves while the window is not loaded.
-        Program().FormLoaded = false;
+        web->setWindowReady(false);
         web->resize(700, 350);
         QTRY_COMPARE(web->size(), QSize(700, 350));
-        Program().FormLoaded = true;
+        web->setWindowReady(true);
         QCOMPARE(view()->geometry(), QRect(0, 22, 300, 277));
     }
 

@@ -1,12 +1,12 @@
 #include "ScriptedImeBackend.h"
 
 #include "app/fmMain.h"
-#include "env/Program.h"
-#include "grid/vAdd.h"
-#include "map/uWeb.h"
-#include "support/MainWindow.h"
+#include "core/env/Program.h"
+#include "widgets/grid/vAdd.h"
+#include "widgets/map/uWeb.h"
+#include "harness/MainWindow.h"
 #include "support/ScriptedDesktop.h"
-#include "support/WidgetTestMain.h"
+#include "harness/WidgetTestMain.h"
 
 #include <QAction>
 #include <QInputMethodEvent>
@@ -40,7 +40,7 @@ private:
         grid()->setFocus();
         QTRY_VERIFY(grid()->hasFocus());
         ime.calls.clear();
-        window->Dirty = false;
+        window->state().Dirty = false;
     }
 
     void press(const QList<int> &keys)
@@ -86,12 +86,12 @@ private Q_SLOTS:
     {
         // Column 2 first, then column 1: opened, then closed, in that order.
         QCOMPARE(ime.calls, QStringList({u"open 0x19"_qs, u"close"_qs}));
-        QVERIFY(!window->ImeOn);
+        QVERIFY(!window->state().ImeOn);
         QCOMPARE(grid()->CurCol(), 1);
         QCOMPARE(grid()->CurRow(), 1);
         // Row 1 is neither pre-filled nor a reason for a spare row.
         QCOMPARE(grid()->RowCount(), 50);
-        QVERIFY(!window->Dirty);
+        QVERIFY(!window->state().Dirty);
         QVERIFY(ime.attached.contains(grid()));
     }
 
@@ -135,7 +135,7 @@ private Q_SLOTS:
         startAt(col, row);
         press(keys);
         QCOMPARE(ime.calls, calls);
-        QCOMPARE(window->ImeOn, imeOn);
+        QCOMPARE(window->state().ImeOn, imeOn);
     }
 
     void editorsAreHandedToTheInputMethod()
@@ -196,7 +196,7 @@ private Q_SLOTS:
         QCOMPARE(grid()->CurCol(), 2);
         QCOMPARE(grid()->CurRow(), 5);
         QCOMPARE(grid()->GetCell(2, 5), after);
-        QCOMPARE(window->Dirty, dirty);
+        QCOMPARE(window->state().Dirty, dirty);
         QCOMPARE(grid()->GetCell(2, 4), above);
         QCOMPARE(grid()->RowCount(), 50);
     }
@@ -209,7 +209,7 @@ private Q_SLOTS:
         QCOMPARE(grid()->CurCol(), 2);
         QCOMPARE(grid()->GetCell(2, 1), QString());
         QCOMPARE(grid()->RowCount(), 1);
-        QVERIFY(!window->Dirty);
+        QVERIFY(!window->state().Dirty);
     }
 
     // The caret stands after the pre-filled text: what is typed next goes on
@@ -259,7 +259,7 @@ private Q_SLOTS:
         QVERIFY(grid()->cellEditor());
         QTest::keyClick(grid()->cellEditor(), Qt::Key_Return);
         QTRY_COMPARE(grid()->GetCell(2, 7), result);
-        QVERIFY(window->Dirty);
+        QVERIFY(window->state().Dirty);
     }
 
     // Typing into a filled cell replaces its text, as in any spreadsheet,
@@ -413,17 +413,17 @@ private Q_SLOTS:
         const QPoint inWindow = handle->mapFromGlobal(global);
         QTest::mouseClick(handle, Qt::RightButton, {}, inWindow);
 
-        QMenu *menu = window->editMenu();
+        QMenu *menu = window->menus().mnJb[1];
         QTRY_VERIFY(menu->isVisible());
         QTRY_COMPARE(menu->pos(), QCursor::pos());
-        QAction *action = window->editAction(item);
+        QAction *action = window->menus().mnEdt[item];
         QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
         QTRY_VERIFY(!menu->isVisible());
         QStringList after;
         for (int r = 1; r <= 4; ++r)
             after.append(grid()->GetCell(1, r));
         QCOMPARE(after, zip);
-        QVERIFY(window->Dirty);
+        QVERIFY(window->state().Dirty);
     }
 };
 

@@ -1,5 +1,5 @@
-#include "env/Cp932.h"
-#include "table/CsvReader.h"
+#include "core/env/Cp932.h"
+#include "core/table/CsvReader.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "env/Cp932.h"
-#include "table/CsvReader.h"
-#include "table/CsvWriter.h"
-#include "table/TableClipboard.h"
-#include "support/QtPrinters.h"
+#include "core/env/Cp932.h"
+#include "core/table/CsvReader.h"
+#include "core/table/CsvWriter.h"
+#include "core/table/TableClipboard.h"
+#include "harness/QtPrinters.h"
 
 #include <QBuffer>
 #include <QDir>

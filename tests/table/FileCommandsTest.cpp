@@ -1,12 +1,13 @@
 // The File menu driven as a person drives it: menus and keys on the real main
 // window, dialogs answered by the scripted desktop, files in a temporary folder.
 #include "app/fmMain.h"
-#include "env/Cp932.h"
-#include "env/Program.h"
-#include "grid/vAdd.h"
-#include "support/MainWindow.h"
+#include "widgets/table/FileCommands.h"
+#include "core/env/Cp932.h"
+#include "core/env/Program.h"
+#include "widgets/grid/vAdd.h"
+#include "harness/MainWindow.h"
 #include "support/ScriptedDesktop.h"
-#include "support/WidgetTestMain.h"
+#include "harness/WidgetTestMain.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -133,7 +134,7 @@ private Q_SLOTS:
     void cleanup()
     {
         if (window)
-            window->Dirty = false;
+            window->state().Dirty = false;
         window.reset();
         dir.reset();
     }
@@ -143,9 +144,9 @@ private Q_SLOTS:
         const QString file = path(u"住所録.csv"_qs);
         writeFile(file, cp932(Header + u"\"100-0005\",\"東京都千代田区丸の内\",\"\",\"03-1234-5678\",\"\"\r\n"
                                        u"\"\",\"大阪府\",\"株式会社ﾃｽﾄ\",\"\",\"\"\r\n"_qs));
-        window->Dirty = true; // answered Yes below
-        window->SelRowFrom = 3;
-        window->SelRowTo = 4;
+        window->state().Dirty = true; // answered Yes below
+        window->state().SelRowFrom = 3;
+        window->state().SelRowTo = 4;
         desktop.answers = {Answer::Yes};
         open(file);
 
@@ -153,11 +154,11 @@ private Q_SLOTS:
         QCOMPARE(desktop.asked[0].buttons, Desktop::Buttons::YesNo);
         QCOMPARE(table(), QStringList({u"100-0005|東京都千代田区丸の内||03-1234-5678|"_qs,
                                        u"|大阪府|株式会社ﾃｽﾄ||"_qs, u"||||"_qs}));
-        QCOMPARE(window->CurrentFile, file);
-        QVERIFY(!window->Dirty);
-        QVERIFY(!window->Quiet);
-        QCOMPARE(window->SelRowFrom, 0);
-        QCOMPARE(window->SelRowTo, 0);
+        QCOMPARE(window->state().CurrentFile, file);
+        QVERIFY(!window->state().Dirty);
+        QVERIFY(!window->state().Quiet);
+        QCOMPARE(window->state().SelRowFrom, 0);
+        QCOMPARE(window->state().SelRowTo, 0);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
 
         QCOMPARE(desktop.fileRequests.size(), 1);
@@ -169,7 +170,7 @@ private Q_SLOTS:
         QCOMPARE(request.startName, QString());
 
         // One dialog for Open and Save As: it offers the name chosen last.
-        window->fileAction(2)->trigger(); // cancelled
+        window->menus().mnFile[2]->trigger(); // cancelled
         QCOMPARE(desktop.fileRequests[1].mode, Desktop::FileMode::Save);
         QCOMPARE(desktop.fileRequests[1].startName, file);
         QCOMPARE(desktop.fileRequests[1].title, u"table_file_commands_dv"_qs);
@@ -229,10 +230,10 @@ private Q_SLOTS:
 
         const QString file = path(u"in.csv"_qs);
         writeFile(file, bytes);
-        window->CurrentFile = path(u"before.csv"_qs);
+        window->state().CurrentFile = path(u"before.csv"_qs);
         fill({u"old|||"_qs});
-        window->SelRowFrom = 1;
-        window->SelRowTo = 1;
+        window->state().SelRowFrom = 1;
+        window->state().SelRowTo = 1;
         open(file);
 
         for (QString &m : messages)
@@ -241,18 +242,18 @@ private Q_SLOTS:
         if (!rows.isEmpty())
             QCOMPARE(table(), rows);
         QCOMPARE(grid()->RowCount(), rowCount);
-        QVERIFY(!window->Quiet);
+        QVERIFY(!window->state().Quiet);
         // A partly loaded table has no file to go back to.
-        QCOMPARE(window->CurrentFile, becomesCurrent ? file : QString());
-        QCOMPARE(window->SelRowTo, becomesCurrent ? 0 : 1);
+        QCOMPARE(window->state().CurrentFile, becomesCurrent ? file : QString());
+        QCOMPARE(window->state().SelRowTo, becomesCurrent ? 0 : 1);
         QCOMPARE(contents(file), bytes);
     }
 
     void openQuestionNoKeepsEverything()
     {
         fill({u"mine|||"_qs});
-        window->Dirty = true;
-        window->CurrentFile = path(u"mine.csv"_qs);
+        window->state().Dirty = true;
+        window->state().CurrentFile = path(u"mine.csv"_qs);
         const QString other = path(u"other.csv"_qs);
         writeFile(other, cp932(Header + u"1,2,3,4,5\r\n"_qs));
         desktop.answers = {Answer::No};
@@ -260,8 +261,8 @@ private Q_SLOTS:
         QCOMPARE(desktop.messages(), QStringList{u"現在のﾃﾞｰﾀｰを更新しますか"_qs});
         QVERIFY(desktop.fileRequests.isEmpty());
         QCOMPARE(table(), QStringList{u"mine||||"_qs});
-        QVERIFY(window->Dirty);
-        QCOMPARE(window->CurrentFile, path(u"mine.csv"_qs));
+        QVERIFY(window->state().Dirty);
+        QCOMPARE(window->state().CurrentFile, path(u"mine.csv"_qs));
     }
 
     void openingANewNameLoadsNothingAndSaveCreatesIt()
@@ -270,7 +271,7 @@ private Q_SLOTS:
         const QString fresh = path(u"new.csv"_qs);
         open(fresh);
         QCOMPARE(table(), QStringList({u"1|2|3|4|5"_qs, u"||||"_qs}));
-        QCOMPARE(window->CurrentFile, fresh);
+        QCOMPARE(window->state().CurrentFile, fresh);
         press(Qt::Key_S);
         QCOMPARE(desktop.fileRequests.size(), 1); // no dialog for the save
         QCOMPARE(contents(fresh), cp932(Header + u"\"1\",\"2\",\"3\",\"4\",\"5\"\r\n"_qs));
@@ -285,12 +286,12 @@ private Q_SLOTS:
         if (probe.open(QIODevice::ReadOnly))
             QSKIP("a mode-000 file is readable here (running as root)");
         fill({u"mine|||"_qs});
-        window->CurrentFile = path(u"mine.csv"_qs);
+        window->state().CurrentFile = path(u"mine.csv"_qs);
         open(file);
         QCOMPARE(desktop.messages().size(), 1);
         QVERIFY(desktop.messages()[0].startsWith(u"読み込めませんでした\r"_qs + file + u": "_qs));
         QCOMPARE(table(), QStringList{u"mine||||"_qs});
-        QCOMPARE(window->CurrentFile, path(u"mine.csv"_qs));
+        QCOMPARE(window->state().CurrentFile, path(u"mine.csv"_qs));
     }
 
     void saveAfterAFailedLoadAsksForAName()
@@ -299,7 +300,7 @@ private Q_SLOTS:
         const QByteArray bytes = cp932(Header + u"1,2,3,4,5\r\n1,2\r\n"_qs);
         writeFile(file, bytes);
         open(file);
-        QCOMPARE(window->CurrentFile, QString());
+        QCOMPARE(window->state().CurrentFile, QString());
         grid()->SetCell(1, 1, u"changed"_qs);
         press(Qt::Key_S); // the dialog is cancelled
         QCOMPARE(desktop.fileRequests.size(), 2);
@@ -310,15 +311,15 @@ private Q_SLOTS:
     void saveWithoutAFileActsAsSaveAsAndThenSavesThere()
     {
         fill({u" 100-0005 | 東京都 |||"_qs, u"   |||  |"_qs, u"||||http://map"_qs});
-        window->Dirty = true;
+        window->state().Dirty = true;
         const QString file = path(u"out.csv"_qs);
         desktop.files = {file};
         press(Qt::Key_S);
         const QByteArray expected =
             cp932(Header + u"\"100-0005\",\"東京都\",\"\",\"\",\"\"\r\n\"\",\"\",\"\",\"\",\"http://map\"\r\n"_qs);
         QCOMPARE(contents(file), expected);
-        QCOMPARE(window->CurrentFile, file);
-        QVERIFY(!window->Dirty);
+        QCOMPARE(window->state().CurrentFile, file);
+        QVERIFY(!window->state().Dirty);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
 
         grid()->SetCell(3, 1, u"会社"_qs);
@@ -335,8 +336,8 @@ private Q_SLOTS:
         open(first);
         const QString second = path(u"b.csv"_qs);
         desktop.files = {second};
-        window->fileAction(2)->trigger();
-        QCOMPARE(window->CurrentFile, second);
+        window->menus().mnFile[2]->trigger();
+        QCOMPARE(window->state().CurrentFile, second);
         QCOMPARE(contents(second), original);
         grid()->SetCell(1, 1, u"2"_qs);
         press(Qt::Key_S);
@@ -347,7 +348,7 @@ private Q_SLOTS:
     void textBeingTypedIsSaved()
     {
         const QString file = path(u"typed.csv"_qs);
-        window->CurrentFile = file;
+        window->state().CurrentFile = file;
         grid()->setFocus();
         grid()->GoToCell(2, 1);
         for (const char key : {'a', 'b', 'c'})
@@ -355,7 +356,7 @@ private Q_SLOTS:
         QTRY_VERIFY(grid()->cellEditor());
         press(Qt::Key_S); // still editing
         QCOMPARE(contents(file), cp932(Header + u"\"\",\"abc\",\"\",\"\",\"\"\r\n"_qs));
-        QVERIFY(!window->Dirty);
+        QVERIFY(!window->state().Dirty);
         // Closing the window in the middle of an edit is safe.
         QTest::keyClick(QApplication::focusWidget(), 'd');
         window.reset();
@@ -394,9 +395,9 @@ private Q_SLOTS:
             }
         }
         fill({u"1|2|3|4|5"_qs});
-        window->Dirty = true;
-        window->CurrentFile = target;
-        window->fileAction(1)->trigger();
+        window->state().Dirty = true;
+        window->state().CurrentFile = target;
+        window->menus().mnFile[1]->trigger();
         if (immutable)
             QProcess::execute(u"chattr"_qs, {u"-i"_qs, dir->path()});
         else if (kind == u"read-only")
@@ -407,8 +408,8 @@ private Q_SLOTS:
         const QString message = desktop.messages()[0];
         QVERIFY2(message.startsWith(u"保存できませんでした\r"_qs + target + u": "_qs), qPrintable(message));
         QVERIFY2(message.size() > (u"保存できませんでした\r"_qs + target + u": "_qs).size(), "no reason given");
-        QVERIFY(window->Dirty);
-        QCOMPARE(window->CurrentFile, target);
+        QVERIFY(window->state().Dirty);
+        QCOMPARE(window->state().CurrentFile, target);
         if (kind == u"read-only")
             QCOMPARE(contents(target), old);
         if (kind == u"parent file")
@@ -429,8 +430,8 @@ private Q_SLOTS:
         const QByteArray old = QByteArrayLiteral("old\r\n");
         writeFile(file, old);
         fill({u"1||||"_qs, u"||||"_qs, u"2|東京 😀|☃||"_qs});
-        window->Dirty = true;
-        window->CurrentFile = file;
+        window->state().Dirty = true;
+        window->state().CurrentFile = file;
         desktop.answers = {answer};
         press(Qt::Key_S);
         QCOMPARE(desktop.messages(),
@@ -438,11 +439,11 @@ private Q_SLOTS:
         QCOMPARE(desktop.asked[0].buttons, Desktop::Buttons::YesNo);
         if (answer == Answer::No) {
             QCOMPARE(contents(file), old);
-            QVERIFY(window->Dirty);
+            QVERIFY(window->state().Dirty);
         } else {
             QCOMPARE(contents(file),
                      cp932(Header + u"\"1\",\"\",\"\",\"\",\"\"\r\n\"2\",\"東京 ?\",\"?\",\"\",\"\"\r\n"_qs));
-            QVERIFY(!window->Dirty);
+            QVERIFY(!window->state().Dirty);
         }
     }
 
@@ -476,10 +477,10 @@ private Q_SLOTS:
 
         const QString file = path(u"c.csv"_qs);
         fill({u"1|2|3|4|5"_qs});
-        window->Dirty = dirty;
-        window->CurrentFile = current == u"ok" ? file : current == u"broken" ? path(u"no/c.csv"_qs) : QString();
+        window->state().Dirty = dirty;
+        window->state().CurrentFile = current == u"ok" ? file : current == u"broken" ? path(u"no/c.csv"_qs) : QString();
         desktop.answers.assign(answers.begin(), answers.end());
-        window->fileAction(6)->trigger(); // "終了(&X)"
+        window->menus().mnFile[6]->trigger(); // "終了(&X)"
 
         QCOMPARE(desktop.asked.size(), questions);
         if (questions > 0) {
@@ -495,21 +496,21 @@ private Q_SLOTS:
     {
         fill({u"||||"_qs, u" 100-0005 |東京都|||"_qs, u"  | |||"_qs, u"||||"_qs, u"||||"_qs, u"||||"_qs,
               u"|||03-1234-5678|"_qs, u"|say \"hi\"|a\tb||"_qs});
-        window->fileAction(4)->trigger();
+        window->menus().mnFile[4]->trigger();
         const QByteArray expected = "\"100-0005\"\t\"\xE6\x9D\xB1\xE4\xBA\xAC\xE9\x83\xBD\"\t\"\"\t\"\"\t\"\"\r\n"
                                     "\"\"\t\"\"\t\"\"\t\"03-1234-5678\"\t\"\"\r\n"
                                     "\"\"\t\"say \"hi\"\"\t\"a\tb\"\t\"\"\t\"\"\r\n";
         QCOMPARE(QGuiApplication::clipboard()->text(QClipboard::Clipboard).toUtf8(), expected);
         QCOMPARE(desktop.messages(), QStringList{u"表の内容をｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰしました"_qs});
         QCOMPARE(desktop.asked[0].buttons, Desktop::Buttons::Ok);
-        QVERIFY(!window->Dirty);
+        QVERIFY(!window->state().Dirty);
     }
 
     void copyingAnEmptyTableTouchesNothing()
     {
         QGuiApplication::clipboard()->setText(u"before"_qs, QClipboard::Clipboard);
         fill({u"  |  |||"_qs, u"||||"_qs});
-        window->fileAction(4)->trigger();
+        window->menus().mnFile[4]->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(QClipboard::Clipboard), u"before"_qs);
         QVERIFY(desktop.asked.isEmpty());
     }
@@ -522,9 +523,9 @@ private Q_SLOTS:
         const QString file = path(u"big.csv"_qs);
         writeFile(file, cp932(text));
         fill({u"mine|||"_qs});
-        window->Dirty = true;
-        window->CurrentFile = path(u"mine.csv"_qs);
-        window->progressDelayMs = 0;
+        window->state().Dirty = true;
+        window->state().CurrentFile = path(u"mine.csv"_qs);
+        window->files().progressDelayMs = 0;
         Qt::CursorShape cursor = Qt::ArrowCursor;
         bool shown = false;
         cancelProgressWhenShown(&cursor, &shown);
@@ -533,8 +534,8 @@ private Q_SLOTS:
         QVERIFY(shown);
         QCOMPARE(cursor, Qt::WaitCursor);
         QCOMPARE(table(), QStringList{u"mine||||"_qs});
-        QVERIFY(window->Dirty);
-        QCOMPARE(window->CurrentFile, path(u"mine.csv"_qs));
+        QVERIFY(window->state().Dirty);
+        QCOMPARE(window->state().CurrentFile, path(u"mine.csv"_qs));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QCOMPARE(desktop.messages(), QStringList{u"現在のﾃﾞｰﾀｰを更新しますか"_qs});
     }
@@ -548,9 +549,9 @@ private Q_SLOTS:
         for (int i = 0; i < 40000; ++i)
             rows.append(u"100-0005|東京都千代田区|||"_qs);
         fill(rows);
-        window->Dirty = true;
-        window->CurrentFile = file;
-        window->progressDelayMs = 0;
+        window->state().Dirty = true;
+        window->state().CurrentFile = file;
+        window->files().progressDelayMs = 0;
         Qt::CursorShape cursor = Qt::ArrowCursor;
         bool shown = false;
         cancelProgressWhenShown(&cursor, &shown);
@@ -558,7 +559,7 @@ private Q_SLOTS:
         QVERIFY(shown);
         QCOMPARE(cursor, Qt::WaitCursor);
         QCOMPARE(contents(file), old);
-        QVERIFY(window->Dirty);
+        QVERIFY(window->state().Dirty);
         QCOMPARE(QDir(dir->path()).entryList(QDir::Files), QStringList{u"keep.csv"_qs});
     }
 
@@ -568,11 +569,11 @@ private Q_SLOTS:
         const QStringList rows{u"100-0005|東京都千代田区丸の内1-1, ﾋﾞﾙ 5F|\"ＡＢＣ\" 商事|03-1234-5678|"_qs,
                                u"||||"_qs, u"530-0001|大阪府大阪市北区梅田\r\n2丁目|||https://map.example/?a=1&b=2"_qs};
         fill(rows);
-        window->Dirty = true;
+        window->state().Dirty = true;
         desktop.files = {file};
         press(Qt::Key_S);
         fill({u"other|||"_qs});
-        window->Dirty = false;
+        window->state().Dirty = false;
         open(file);
         QCOMPARE(table(), QStringList({rows[0], rows[2], u"||||"_qs}));
         QVERIFY(desktop.messages().isEmpty());

@@ -1,4 +1,4 @@
-#include "grid/AddressTableModel.h"
+#include "core/grid/AddressTableModel.h"
 
 // A table of plausible addresses that depends only on count and seed.
 AddressTableModel::Rows generatedRows(int count, int seed)

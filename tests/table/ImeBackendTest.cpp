@@ -1,13 +1,13 @@
 #include "app/fmMain.h"
-#include "env/Program.h"
-#include "grid/vAdd.h"
-#include "support/MainWindow.h"
+#include "core/env/Program.h"
+#include "widgets/grid/vAdd.h"
+#include "harness/MainWindow.h"
 #include "support/ScriptedDesktop.h"
-#include "support/WidgetTestMain.h"
-#include "table/DesktopImeBackend.h"
-#include "table/FcitxImeBackend.h"
-#include "table/ImeMode.h"
-#include "table/WidgetImeBackend.h"
+#include "harness/WidgetTestMain.h"
+#include "widgets/table/DesktopImeBackend.h"
+#include "widgets/table/FcitxImeBackend.h"
+#include "core/table/ImeMode.h"
+#include "widgets/table/WidgetImeBackend.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -1,4 +1,4 @@
-#include "table/ImeMode.h"
+#include "core/table/ImeMode.h"
 
 #include <gtest/gtest.h>
 

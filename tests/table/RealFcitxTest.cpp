@@ -2,11 +2,11 @@
 // sent through the X server. Skipped where that cannot run: no Fcitx 5 or
 // Mozc, no X display, or running as root (Mozc's server refuses root).
 #include "app/fmMain.h"
-#include "env/Program.h"
-#include "grid/vAdd.h"
-#include "support/MainWindow.h"
+#include "core/env/Program.h"
+#include "widgets/grid/vAdd.h"
+#include "harness/MainWindow.h"
 #include "support/ScriptedDesktop.h"
-#include "table/FcitxImeBackend.h"
+#include "widgets/table/FcitxImeBackend.h"
 
 #include <QApplication>
 #include <QDBusConnection>

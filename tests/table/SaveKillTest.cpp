@@ -1,6 +1,6 @@
 // A save killed with SIGKILL at any moment leaves the old file or the new one
 // on disk, never a mix, a truncated file or an empty one.
-#include "table/CsvWriter.h"
+#include "core/table/CsvWriter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "table/ImeBackend.h"
+#include "widgets/table/ImeBackend.h"
 
 #include <QPointer>
 #include <QStringList>

@@ -1,7 +1,7 @@
 // Saves a generated address table to a CSV file the way the main window does
 // (encode, then write through QSaveFile), announcing on stdout when the write
 // starts. The fault-injection test kills it while it writes.
-#include "table/CsvWriter.h"
+#include "core/table/CsvWriter.h"
 
 #include <QCoreApplication>
 

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <functional>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+class QObject;
+
+// The menu bar's menus and items under their design names; an item's index in
+// its array is the index its menu's handler receives.
+struct MainMenus
+{
+    QMenu *mnJb[4] = {};       // ﾌｧｲﾙ, 編集, 住所検索, 地図検索
+    QAction *mnHelp = nullptr; // ﾍﾙﾌﾟ: a top-level entry without items
+    QAction *mnFile[7] = {};
+    QAction *mnEdt[5] = {};
+    QAction *mnAdd[3] = {};
+    QAction *mnMap[4] = {};
+
+    // The entry of top-level menu `index` (4: help) in the menu bar.
+    QAction *topAction(int index) const;
+};
+
+// Fills the menu bar. Choosing an item calls `click(menu, index)`; opening a
+// top-level menu, or choosing help, calls `click(menu, -1)`. `context` owns
+// the connections.
+MainMenus buildMainMenus(QMenuBar &bar, QObject *context, const std::function<void(int menu, int index)> &click);

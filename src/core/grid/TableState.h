@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// What the window keeps beside the grid about the table; the file, row and
+// cell commands share one instance.
+struct TableState
+{
+    bool Dirty = false;  // the table differs from the file it came from
+    int SelRowFrom = 0;  // the remembered block of rows; SelRowTo 0: none
+    int SelRowTo = 0;
+    QString CurrentFile; // the file of the last Open or Save; empty: none
+    bool Quiet = false;  // the program itself is changing the grid
+    bool ImeOn = false;  // the input method was last switched on
+};

@@ -1,0 +1,27 @@
+#include "LookupRules.h"
+
+#include "core/grid/CellText.h"
+
+namespace LookupRules {
+
+Fields request(Search search, Fields row)
+{
+    if (search == Search::FromAddress && !row.add.isEmpty())
+        row.zip.clear();
+    if (search == Search::FromPostalCode && !row.zip.isEmpty())
+        row.add.clear();
+    return row;
+}
+
+Written writtenAddress(const QString &returned)
+{
+    // The cell is written through the row accessors, which drop leading
+    // half-width spaces: the caret moves left by as many.
+    const QString text = CellText::trimSpaces(QString(returned + CellText::FullWidthSpace)).toString();
+    qsizetype lead = 0;
+    while (lead < returned.size() && returned[lead] == u' ')
+        ++lead;
+    return {text, int(returned.size() - lead)};
+}
+
+} // namespace LookupRules

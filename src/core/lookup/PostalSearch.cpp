@@ -1,0 +1,111 @@
+#include "PostalSearch.h"
+
+#include "core/grid/CellText.h"
+#include "core/lookup/AddressKey.h"
+
+#include <algorithm>
+#include <bit>
+#include <unordered_map>
+
+namespace {
+
+bool blank(const QString &s)
+{
+    for (const QChar c : s)
+        if (c != u' ' && c != CellText::FullWidthSpace && c != u'\t')
+            return false;
+    return true;
+}
+
+} // namespace
+
+PostalSearch::Result PostalSearch::run(const PostalDictionary &dict, const QString &zip, const QString &add,
+                                       const QString &cmp, qsizetype limit)
+{
+    Result result;
+    struct Found
+    {
+        Candidate candidate;
+        int fields = 0;
+        size_t order = 0;
+    };
+    std::vector<Found> found;
+    std::unordered_map<quint32, size_t> at;
+    auto take = [&](const PostalDictionary::Hit &hit, int field, bool addressMatch, bool building) {
+        const auto [it, inserted] = at.try_emplace(hit.entry, found.size());
+        if (inserted) {
+            Candidate c{hit.entry, hit.key, addressMatch, building};
+            found.push_back(Found{c, 0, found.size()});
+        }
+        Found &f = found[it->second];
+        f.fields |= field;
+        if (addressMatch && !f.candidate.addressMatch) {
+            f.candidate.addressMatch = true;
+            f.candidate.key = hit.key;
+            f.candidate.building = building;
+        }
+    };
+
+    const QString digits = AddressKey::postalDigits(zip);
+    const bool byCode = digits.size() >= 3;
+    const bool byAddress = !blank(add);
+    const bool byOffice = !blank(cmp);
+
+    // The address first: its ranking is the most telling.
+    if (byAddress) {
+        const PostalDictionary::AddressResult match = dict.findAddress(add);
+        if (match.restFrom >= 0)
+            result.addressRest = add.mid(match.restFrom);
+        if (match.prefixKey != PostalDictionary::None)
+            result.prefixAddress = dict.keyAddress(match.prefixKey).toString();
+        for (const auto &hit : match.hits)
+            take(hit, 1, true, hit.score >= 10);
+    }
+    if (byCode) {
+        for (const auto &hit : dict.findCode(digits, limit))
+            take(hit, 2, false, false);
+    }
+    if (byAddress) {
+        for (const auto &hit : dict.completeAddress(add, limit))
+            take(hit, 1, false, false);
+    }
+    if (byOffice) {
+        for (const auto &hit : dict.findOffice(cmp, limit))
+            take(hit, 4, false, false);
+    }
+
+    std::stable_sort(found.begin(), found.end(), [](const Found &a, const Found &b) {
+        const int fa = std::popcount(unsigned(a.fields));
+        const int fb = std::popcount(unsigned(b.fields));
+        return fa > fb;
+    });
+    result.total = qsizetype(found.size());
+    const size_t n = std::min(found.size(), size_t(std::max<qsizetype>(limit, 0)));
+    result.candidates.reserve(n);
+    for (size_t i = 0; i < n; ++i)
+        result.candidates.push_back(found[i].candidate);
+    return result;
+}
+
+QStringView PostalSearch::shownAddress(const PostalDictionary &dict, const Candidate &candidate)
+{
+    if (candidate.key != PostalDictionary::None)
+        return dict.keyAddress(candidate.key);
+    return dict.address(candidate.entry);
+}
+
+PostalSearch::Choice PostalSearch::choose(const PostalDictionary &dict, const Result &result,
+                                          const Candidate &candidate, const QString &cmp)
+{
+    Choice choice;
+    choice.zip = AddressKey::formatCode(dict.code(candidate.entry));
+    if (candidate.building)
+        choice.add = result.prefixAddress + result.addressRest;
+    else if (candidate.addressMatch)
+        choice.add = shownAddress(dict, candidate) + result.addressRest;
+    else
+        choice.add = dict.address(candidate.entry).toString();
+    choice.cmp = dict.kind(candidate.entry) == PostalDictionary::Kind::Office ? dict.officeName(candidate.entry).toString()
+                                                                               : cmp;
+    return choice;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "core/grid/AddressTableModel.h"
+#include "core/table/CsvFormat.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+#include <vector>
+
+class QIODevice;
+
+// Reads an address CSV file into table rows: one pass of decoding, one pass of
+// parsing, no notification per cell.
+//
+// Line 0 is the header and is never looked at. Every later line needs at least
+// five fields; fields after the fifth are ignored and fields are kept as they
+// stand. A line ends at CR LF or at a lone LF; a lone CR stays in its field.
+// A double quote at the start of a field opens a quoted section in which
+// commas and line ends are text and "" is one quote, so the writer's quoting
+// comes back exactly, and a file without quotes, commas or line breaks inside
+// its cells reads as it always did. Line ends at the end of the file are
+// dropped.
+class CsvReader final
+{
+public:
+    struct Result
+    {
+        enum class Status {
+            Loaded,     // every line read
+            BadFormat,  // stopped at badLine; the rows before it hold their data
+            Unreadable, // the file could not be read; error says why
+            Cancelled,  // the progress callback said stop; rows is empty
+        };
+        Status status = Status::Loaded;
+        // Data lines 1..n in rows 0..n-1 and one blank row after them; no rows
+        // at all for an empty file. On BadFormat the failing line keeps the
+        // fields it had and the rows after it are blank.
+        AddressTableModel::Rows rows;
+        int badLine = -1;          // BadFormat: the failing line, the header being line 0
+        QString error;             // Unreadable: names the path and the reason
+        int undecodableLine = 0;   // first line (from 1) holding bytes that could not be decoded
+        qsizetype undecodableCount = 0; // each such byte became U+FFFD
+    };
+
+    // Parses decoded text.
+    static Result parse(QStringView text, const Csv::Progress &progress = {});
+    // Decodes (UTF-8 after a UTF-8 byte-order mark, code page 932 otherwise)
+    // and parses; the bytes are released before parsing to keep the peak low.
+    static Result read(QByteArray bytes, const Csv::Progress &progress = {});
+    static Result read(QIODevice &device, const Csv::Progress &progress = {});
+    static Result read(const QString &path, const Csv::Progress &progress = {});
+};

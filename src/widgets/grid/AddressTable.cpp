@@ -1,0 +1,45 @@
+#include "AddressTable.h"
+
+#include "core/grid/CellText.h"
+#include "widgets/grid/vAdd.h"
+
+int AddressTable::KeyCol(const QString &key)
+{
+    static constexpr struct
+    {
+        char16_t key[4];
+        AddressTableModel::Column column;
+    } Keys[] = {{u"ZIP", AddressTableModel::Zip},
+                {u"ADD", AddressTableModel::Add},
+                {u"CMP", AddressTableModel::Cmp},
+                {u"TEL", AddressTableModel::Tel},
+                {u"URL", AddressTableModel::Url}};
+    for (const auto &entry : Keys)
+        if (key.compare(QStringView(entry.key), Qt::CaseInsensitive) == 0)
+            return vAdd::gridColumn(entry.column);
+    return 0;
+}
+
+QString AddressTable::GetRowVal(const QString &key) const
+{
+    return CellText::trimSpaces(m_grid.GetCell(KeyCol(key), m_grid.CurRow())).toString();
+}
+
+void AddressTable::SetRowVal(const QString &key, const QString &value)
+{
+    const int col = KeyCol(key);
+    const int row = m_grid.CurRow();
+    if (col == 0 || row == 0)
+        return;
+    const QString trimmed = CellText::trimSpaces(value).toString();
+    if (m_grid.GetCell(col, row) == trimmed)
+        return;
+    m_grid.SetCell(col, row, trimmed);
+    markDirty();
+}
+
+void AddressTable::markDirty()
+{
+    if (!m_state.Quiet)
+        m_state.Dirty = true;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "core/grid/AddressTableModel.h"
+#include "core/grid/TableState.h"
+
+#include <QString>
+
+class vAdd;
+
+// The table as the commands see it: the grid and the state kept beside it.
+// Every command reaches the records through this, never through the window.
+class AddressTable final
+{
+public:
+    AddressTable(vAdd &grid, TableState &state) : m_grid(grid), m_state(state) {}
+    Q_DISABLE_COPY_MOVE(AddressTable)
+
+    vAdd &grid() const { return m_grid; }
+    TableState &state() const { return m_state; }
+
+    // The grid's column number of a key "ZIP", "ADD", "CMP", "TEL" or "URL"
+    // (any letter case); 0 for any other key.
+    static int KeyCol(const QString &key);
+    // The active row's cell, leading and trailing half-width spaces removed.
+    QString GetRowVal(const QString &key) const;
+    // Writes the active row's cell, trimmed the same way; a change marks the
+    // table dirty.
+    void SetRowVal(const QString &key, const QString &value);
+
+    // Marks a content change made by a command (never while Quiet).
+    void markDirty();
+
+    // Runs a bulk change of the program's own with the grid's notifications
+    // ignored.
+    template<typename Change>
+    void quietly(Change &&change)
+    {
+        const bool was = m_state.Quiet;
+        m_state.Quiet = true;
+        change();
+        m_state.Quiet = was;
+    }
+
+private:
+    vAdd &m_grid;
+    TableState &m_state;
+};

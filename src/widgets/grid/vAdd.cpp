@@ -1,0 +1,342 @@
+#include "vAdd.h"
+
+#include "core/grid/GridUnits.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+#include <cmath>
+
+// Makes plain line editors and tells the grid about each one, so the caret
+// rule and the input-method hints apply to it.
+class CellDelegate final : public QStyledItemDelegate
+{
+public:
+    explicit CellDelegate(vAdd *grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &index) const override
+    {
+        auto *editor = new QLineEdit(parent);
+        editor->setFrame(false);
+        m_grid->editorCreated(editor, index);
+        return editor;
+    }
+
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override
+    {
+        if (auto *line = qobject_cast<QLineEdit *>(editor))
+            line->setText(index.data(Qt::EditRole).toString());
+    }
+
+    void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override
+    {
+        if (auto *line = qobject_cast<QLineEdit *>(editor))
+            model->setData(index, line->text(), Qt::EditRole);
+    }
+
+private:
+    vAdd *m_grid;
+};
+
+vAdd::vAdd(QWidget *parent) : QTableView(parent), m_model(new AddressTableModel(this))
+{
+    setObjectName(QStringLiteral("vAdd"));
+    setModel(m_model);
+    setItemDelegate(new CellDelegate(this));
+    setSelectionMode(QAbstractItemView::ContiguousSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked);
+    setWordWrap(false);
+    setTabKeyNavigation(true);
+
+    QFont font = this->font();
+    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
+                      QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAPGothic"),
+                      QStringLiteral("IPAGothic")});
+    font.setPointSize(9); // the designed column widths hold a postal code at this size
+    setFont(font);
+
+    // A fixed row height keeps scrolling through a million rows cheap.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(GridUnits::RowHeightPixels);
+    verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    verticalHeader()->setMinimumWidth(int(std::lround(1.37 * GridUnits::PixelsPerUnit)));
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setHighlightSections(true);
+
+    m_model->setRowCountTo(GridUnits::InitialRows);
+    for (int c = 1; c <= ColCount(); ++c)
+        SetColumnWidth(c, GridUnits::DesignedWidths[c - 1]);
+
+    connect(m_model, &AddressTableModel::cellEdited, this,
+            [this](int row, int column) { Q_EMIT CellChanged(column + 1, row + 1); });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &vAdd::onSelectionChanged);
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, &vAdd::onSectionResized);
+    connect(this, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex &index) { Q_EMIT CellDblClick(index.column() + 1, index.row() + 1); });
+
+    // A model reset (a file load) loses the current index; put it back on the
+    // same cell, clamped, without raising a cell move.
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        m_enteredIndex = QModelIndex();
+    });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        if (m_model->rowCount() == 0)
+            return;
+        m_restoringCurrent = true;
+        selectionModel()->setCurrentIndex(m_model->index(0, 0), QItemSelectionModel::ClearAndSelect);
+        m_restoringCurrent = false;
+    });
+}
+
+int vAdd::RowCount() const
+{
+    return m_model->rowCount();
+}
+
+void vAdd::SetRowCount(int count)
+{
+    m_model->setRowCountTo(count);
+}
+
+int vAdd::CurCol() const
+{
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? current.column() + 1 : 0;
+}
+
+int vAdd::CurRow() const
+{
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? current.row() + 1 : 0;
+}
+
+QString vAdd::GetCell(int col, int row) const
+{
+    if (row < 1 || row > RowCount() || col < 1 || col > ColCount())
+        return {};
+    return m_model->cell(row - 1, col - 1).toString();
+}
+
+void vAdd::SetCell(int col, int row, const QString &text)
+{
+    m_model->setCell(row - 1, col - 1, text);
+}
+
+void vAdd::GoToCell(int col, int row)
+{
+    if (row < 1 || row > RowCount() || col < 1 || col > ColCount())
+        return;
+    const QModelIndex target = m_model->index(row - 1, col - 1);
+    selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+    scrollTo(target);
+}
+
+void vAdd::ClearCells(int col1, int row1, int col2, int row2)
+{
+    const int lastRow = RowCount();
+    const int lastCol = ColCount();
+    const int c1 = col1 == -1 ? 1 : col1;
+    const int c2 = col1 == -1 ? lastCol : col2;
+    const int r1 = row1 == -1 ? 1 : row1;
+    const int r2 = row1 == -1 ? lastRow : (row2 == -1 ? row1 : row2);
+    m_model->clearCells(r1 - 1, c1 - 1, r2 - 1, c2 - 1);
+}
+
+void vAdd::InsertRowsAt(int row, int count)
+{
+    const int total = RowCount();
+    if (count <= 0 || row < 1 || row > total)
+        return;
+    count = std::min(count, total - row + 1);
+    m_model->insertBlankRows(row - 1, count);
+    m_model->removeRowsAt(total, count); // the row count stays as it was
+}
+
+void vAdd::DeleteRowsAt(int row, int count)
+{
+    const int total = RowCount();
+    if (count <= 0 || row < 1 || row > total)
+        return;
+    count = std::min(count, total - row + 1);
+    m_model->removeRowsAt(row - 1, count);
+    m_model->setRowCountTo(total); // blank rows come in at the bottom
+}
+
+QRect vAdd::CellRect(int col, int row) const
+{
+    const QRect rect = visualRect(m_model->index(row - 1, col - 1));
+    return rect.translated(viewport()->geometry().topLeft());
+}
+
+void vAdd::SetCaret(int start, int length)
+{
+    const QModelIndex target = m_enteredIndex.isValid() ? m_enteredIndex : currentIndex();
+    m_caret = {target.row(), target.column(), start, length};
+    if (m_editor && state() == EditingState && currentIndex() == target)
+        m_editor->setSelection(start, length);
+}
+
+void vAdd::CommitEdit()
+{
+    if (m_editor && state() == EditingState)
+        commitData(m_editor);
+}
+
+void vAdd::EndEdit()
+{
+    if (!m_editor || state() != EditingState || !m_editor->isVisible())
+        return;
+    commitData(m_editor);
+    closeEditor(m_editor, QAbstractItemDelegate::NoHint);
+}
+
+void vAdd::EditCell(int col, int row, int caret)
+{
+    if (row < 1 || row > RowCount() || col < 1 || col > ColCount())
+        return;
+    GoToCell(col, row);
+    if (CurRow() == row && CurCol() == col)
+        QTableView::edit(currentIndex());
+    SetCaret(caret, 0);
+    if (m_editor && m_editor->isVisible())
+        m_editor->setCursorPosition(caret);
+}
+
+double vAdd::ColumnWidth(int col) const
+{
+    if (col < 1 || col > ColCount())
+        return 0;
+    return m_units[col - 1];
+}
+
+void vAdd::SetColumnWidth(int col, double units)
+{
+    if (col < 1 || col > ColCount())
+        return;
+    m_units[col - 1] = units;
+    m_settingWidth = true;
+    setColumnWidth(col - 1, int(std::lround(units * GridUnits::PixelsPerUnit)));
+    m_settingWidth = false;
+}
+
+void vAdd::onSectionResized(int logicalIndex, int, int newSize)
+{
+    if (m_settingWidth || logicalIndex < 0 || logicalIndex >= ColCount())
+        return;
+    m_units[logicalIndex] = newSize / GridUnits::PixelsPerUnit;
+    Q_EMIT ColWidthChanged(logicalIndex + 1, logicalIndex + 1);
+}
+
+void vAdd::contextMenuEvent(QContextMenuEvent *event)
+{
+    const QModelIndex index = indexAt(viewport()->mapFrom(this, event->pos()));
+    const int clickType = event->reason() == QContextMenuEvent::Mouse ? 1 : 0;
+    Q_EMIT GridRightClick(clickType, index.column() + 1, index.row() + 1, event->globalPos().x(),
+                          event->globalPos().y());
+    event->accept();
+}
+
+bool vAdd::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    if (state() == EditingState || !index.isValid() || !(editTriggers() & trigger))
+        return QTableView::edit(index, trigger, event);
+    // A cell whose caret was placed (a pre-filled address) is edited from that
+    // caret: typing goes on after it instead of replacing the cell's text.
+    const bool caretPending = index.row() == m_caret.row && index.column() == m_caret.col;
+    // Text typed through an input method arrives as a composition, which the
+    // view does not pass on by itself; the editor gets it like a key press.
+    const bool typed = trigger == AnyKeyPressed && event
+                       && (event->type() == QEvent::KeyPress || event->type() == QEvent::InputMethod);
+    if (!caretPending && !(typed && event->type() == QEvent::InputMethod))
+        return QTableView::edit(index, trigger, event);
+    if (!QTableView::edit(index, typed ? AllEditTriggers : trigger, typed ? nullptr : event))
+        return false;
+    if (m_editor && state() == EditingState && currentIndex() == index) {
+        if (caretPending) {
+            m_editor->setCursorPosition(m_caret.start);
+            if (m_caret.length > 0)
+                m_editor->setSelection(m_caret.start, m_caret.length);
+            m_caret = {};
+        }
+        if (typed)
+            QCoreApplication::sendEvent(m_editor, event);
+    }
+    return true;
+}
+
+void vAdd::editorCreated(QLineEdit *editor, const QModelIndex &index)
+{
+    m_editor = editor;
+    m_enterInEditor = false;
+    editor->installEventFilter(this);
+    Q_EMIT EditorCreated(editor, index.column() + 1, index.row() + 1);
+}
+
+void vAdd::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    if (!m_restoringCurrent && current.isValid() && current != previous) {
+        bool cancel = false;
+        m_enteredIndex = current;
+        m_caret = {};
+        Q_EMIT LeavingCell(previous.column() + 1, previous.row() + 1, current.column() + 1, current.row() + 1,
+                           &cancel);
+        m_enteredIndex = QModelIndex();
+    }
+    QTableView::currentChanged(current, previous);
+}
+
+void vAdd::onSelectionChanged()
+{
+    const QItemSelection selection = selectionModel()->selection();
+    if (selection.isEmpty())
+        return;
+    int top = INT_MAX, bottom = -1, left = INT_MAX, right = -1;
+    for (const QItemSelectionRange &range : selection) {
+        top = std::min(top, range.top());
+        bottom = std::max(bottom, range.bottom());
+        left = std::min(left, range.left());
+        right = std::max(right, range.right());
+    }
+    if (top == bottom && left == right)
+        return; // a single cell is no block
+    Q_EMIT BlockSelected(left + 1, top + 1, right + 1, bottom + 1);
+}
+
+// Enter takes the typed text and moves down one row, as in a spreadsheet.
+bool vAdd::eventFilter(QObject *watched, QEvent *event)
+{
+    // The type first: the editor also sends events while it is being
+    // destroyed, when it is no longer a line edit to compare with.
+    if (event->type() == QEvent::KeyPress && watched == m_editor) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        m_enterInEditor = key == Qt::Key_Return || key == Qt::Key_Enter;
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
+void vAdd::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    const bool byEnter = m_enterInEditor && editor == m_editor;
+    m_enterInEditor = false;
+    QTableView::closeEditor(editor, hint);
+    if (byEnter && CurRow() >= 1 && CurRow() < RowCount())
+        GoToCell(CurCol(), CurRow() + 1);
+}
+
+void vAdd::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && event->modifiers() == Qt::NoModifier && state() != EditingState) {
+        if (CurRow() >= 1 && CurRow() < RowCount())
+            GoToCell(CurCol(), CurRow() + 1);
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}

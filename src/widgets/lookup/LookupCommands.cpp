@@ -1,0 +1,73 @@
+#include "LookupCommands.h"
+
+#include "core/env/Desktop.h"
+#include "core/env/Program.h"
+#include "core/env/Twips.h"
+#include "core/lookup/AddressComponent.h"
+#include "core/lookup/LookupRules.h"
+#include "widgets/grid/AddressTable.h"
+#include "widgets/grid/vAdd.h"
+#include "widgets/lookup/PostalAddressComponent.h"
+
+#include <cmath>
+
+LookupCommands::LookupCommands(AddressTable &table, Desktop &desktop, QWidget &window, Factory factory)
+    : m_table(table), m_desktop(desktop), m_window(window), m_factory(std::move(factory))
+{
+}
+
+LookupCommands::~LookupCommands() = default;
+
+void LookupCommands::CreateAddressComponent()
+{
+    // Left without a factory, the program's own dictionary component is made.
+    if (m_factory)
+        m_component = m_factory();
+    else
+        m_component = PostalAddressComponent::create(Program().UserDataFolder);
+}
+
+void LookupCommands::ReleaseAddressComponent()
+{
+    m_component.reset();
+}
+
+void LookupCommands::mnAdd_Click(int index)
+{
+    using enum AddressTableModel::Column;
+    if (!m_component)
+        return;
+    vAdd &grid = m_table.grid();
+    const int row = grid.CurRow();
+    const int col = grid.CurCol();
+    if (col > vAdd::gridColumn(Cmp) || row < 1 || col < 1)
+        return;
+    // What is still being typed in the cell counts: the shortcut keys reach
+    // the menu while the cell editor is open.
+    grid.EndEdit();
+
+    // The active cell's top-left on the screen, in twips: the cell inside the
+    // grid, the grid inside the window, the window's own position.
+    const QRect cell = grid.CellRect(col, row);
+    const QPoint gridAt = grid.mapTo(&m_window, QPoint(0, 0));
+    const double twipsX = Twips::perPixel(m_window.logicalDpiX());
+    const double twipsY = Twips::perPixel(m_window.logicalDpiY());
+    int x = int(std::lround(gridAt.x() * twipsX + cell.x() * twipsX + m_window.x() * twipsX));
+    int y = int(std::lround(gridAt.y() * twipsY + cell.y() * twipsY + m_window.y() * twipsY));
+
+    LookupRules::Fields fields{m_table.GetRowVal(QStringLiteral("Zip")), m_table.GetRowVal(QStringLiteral("Add")),
+                               m_table.GetRowVal(QStringLiteral("Cmp"))};
+    if (fields.zip.isEmpty() && fields.add.isEmpty() && fields.cmp.isEmpty())
+        m_desktop.message(QStringLiteral("現在の選択行には住所情報がありません"));
+    fields = LookupRules::request(LookupRules::Search(index), fields);
+
+    m_component->SetPos(x, y);
+    m_component->PutAdd(fields.zip, fields.add, fields.cmp, 0);
+
+    const LookupRules::Written address = LookupRules::writtenAddress(fields.add);
+    m_table.SetRowVal(QStringLiteral("Zip"), fields.zip);
+    m_table.SetRowVal(QStringLiteral("Add"), address.text);
+    m_table.SetRowVal(QStringLiteral("Cmp"), fields.cmp);
+    // The cell opens for editing so the caret shows where typing goes on.
+    grid.EditCell(vAdd::gridColumn(Add), row, address.caret);
+}

@@ -1,0 +1,59 @@
+#include "PostalAddressComponent.h"
+
+#include "widgets/lookup/AddressLookupDialog.h"
+#include "core/env/Twips.h"
+#include "core/lookup/PostalReaders.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <cmath>
+
+PostalAddressComponent::PostalAddressComponent(std::shared_ptr<const PostalDictionary> dict) : m_dict(std::move(dict))
+{
+}
+
+std::unique_ptr<PostalAddressComponent> PostalAddressComponent::create(const QString &userDataFolder,
+                                                                       const QString &skkFolder)
+{
+    PostalReaders::Locations where;
+    where.userDataFolder = userDataFolder;
+    where.skkFolder = skkFolder;
+    std::shared_ptr<const PostalDictionary> dict = PostalReaders::load(where);
+    if (!dict)
+        return nullptr;
+    return std::make_unique<PostalAddressComponent>(std::move(dict));
+}
+
+void PostalAddressComponent::SetPos(int &x, int &y)
+{
+    m_twips = QPoint(x, y);
+    m_placed = true;
+}
+
+void PostalAddressComponent::PutAdd(QString &zip, QString &add, QString &cmp, short)
+{
+    QWidget *owner = QApplication::activeWindow();
+    AddressLookupDialog dialog(m_dict, zip, add, cmp, owner);
+    if (m_placed) {
+        // Twips to pixels on the screen that holds the point.
+        QScreen *screen = QGuiApplication::primaryScreen();
+        const double dpiX = screen ? screen->logicalDotsPerInchX() : 96.0;
+        const double dpiY = screen ? screen->logicalDotsPerInchY() : 96.0;
+        const QPoint wanted(int(std::lround(m_twips.x() / Twips::perPixel(dpiX))), int(std::lround(m_twips.y() / Twips::perPixel(dpiY))));
+        if (QScreen *at = QGuiApplication::screenAt(wanted))
+            screen = at;
+        const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 1024);
+        dialog.move(AddressLookupDialog::keptOnScreen(wanted, dialog.frameGeometry().size().expandedTo(dialog.size()),
+                                                      available));
+    }
+    dialog.exec();
+    // Back to the window the search came from, also without a window manager
+    // that would hand the focus back.
+    if (owner)
+        owner->activateWindow();
+    zip = dialog.zip();
+    add = dialog.add();
+    cmp = dialog.cmp();
+}

@@ -1,0 +1,62 @@
+#include "MapCommands.h"
+
+#include "core/env/Desktop.h"
+#include "widgets/grid/AddressTable.h"
+#include "widgets/map/ClipboardWatcher.h"
+#include "widgets/map/uWeb.h"
+
+using namespace Qt::StringLiterals;
+
+MapCommands::MapCommands(AddressTable &table, Desktop &desktop, uWeb &web)
+    : m_table(table), m_desktop(desktop), m_web(web),
+      m_clipboard(std::make_unique<ClipboardWatcher>([this](const QString &text) { ClipEvent(text); }))
+{
+    setMapAddresses(m_map);
+}
+
+MapCommands::~MapCommands() = default;
+
+void MapCommands::setMapAddresses(const MapAddresses &addresses)
+{
+    m_map = addresses;
+    m_web.setHomePage(m_map.base);
+    m_web.setSearchPage(m_map.searchPage());
+}
+
+void MapCommands::mnMap_Click(int index)
+{
+    const QString keyword = MapSearch::keyword(index, m_table.GetRowVal(u"Add"_s), m_table.GetRowVal(u"Cmp"_s),
+                                               m_table.GetRowVal(u"URL"_s));
+    if (keyword.isEmpty()) {
+        m_desktop.message(u"検索キーワードが空です"_s);
+        return;
+    }
+    if (index == 3) {
+        // A stored link is opened as it stands, never encoded.
+        ShowCellAddress(keyword);
+        return;
+    }
+    m_web.setURL(m_map.searchAddress(EncodeKeyword(keyword)));
+}
+
+void MapCommands::ShowCellAddress(const QString &address)
+{
+    // A cell may hold anything a file or another program put there; only web
+    // addresses are opened from it. An empty cell shows the blank page.
+    if (!address.trimmed().isEmpty() && !MapSearch::isWebAddress(address.trimmed())) {
+        m_desktop.message(address + u" は開けません\rhttp または https のｱﾄﾞﾚｽではありません"_s);
+        return;
+    }
+    m_web.setURL(address);
+}
+
+void MapCommands::WatchClipboard(int mode)
+{
+    m_clipboard->WatchClipboard(mode);
+}
+
+void MapCommands::ClipEvent(const QString &text)
+{
+    if (m_map.isMapLink(text))
+        m_table.SetRowVal(u"Url"_s, text);
+}

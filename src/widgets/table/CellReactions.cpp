@@ -1,0 +1,59 @@
+#include "CellReactions.h"
+
+#include "core/table/RowRules.h"
+#include "widgets/grid/AddressTable.h"
+#include "widgets/grid/vAdd.h"
+#include "widgets/table/ImeBackend.h"
+
+namespace {
+constexpr int AddressCol = vAdd::gridColumn(AddressTableModel::Add);
+constexpr int WorkplaceCol = vAdd::gridColumn(AddressTableModel::Cmp);
+} // namespace
+
+CellReactions::CellReactions(AddressTable &table, ImeBackend &ime) : m_table(table), m_ime(ime)
+{
+    // The grid itself takes the first keys of a composition, before its cell
+    // editor exists.
+    m_ime.attach(&m_table.grid());
+}
+
+void CellReactions::vAdd_LeavingCell(int, int, int newCol, int newRow, bool *)
+{
+    TableState &state = m_table.state();
+    vAdd &grid = m_table.grid();
+    const bool want = newCol == AddressCol || newCol == WorkplaceCol;
+    if (want != state.ImeOn) {
+        SetImeMode(want ? 1 : 0);
+        state.ImeOn = want;
+    }
+
+    if (newCol != AddressCol || newRow == 1)
+        return;
+    if (grid.GetCell(AddressCol, newRow).isEmpty()) {
+        // Usually the prefecture and town the next address shares.
+        const QString prefill = RowRules::prefill(grid.GetCell(AddressCol, newRow - 1));
+        if (!prefill.isEmpty()) {
+            grid.SetCell(AddressCol, newRow, prefill);
+            grid.SetCaret(int(prefill.size()), 0);
+            m_table.markDirty();
+        }
+    }
+    if (newRow == grid.RowCount())
+        grid.SetRowCount(grid.RowCount() + 1);
+}
+
+void CellReactions::vAdd_BlockSelected(int, int row1, int, int row2)
+{
+    m_table.state().SelRowFrom = row1;
+    m_table.state().SelRowTo = row2;
+}
+
+void CellReactions::vAdd_CellChanged(int, int)
+{
+    m_table.markDirty();
+}
+
+void CellReactions::SetImeMode(int mode)
+{
+    m_ime.apply(ImeMode::forMode(mode));
+}

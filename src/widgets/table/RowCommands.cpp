@@ -1,0 +1,44 @@
+#include "RowCommands.h"
+
+#include "core/table/RowRules.h"
+#include "widgets/grid/AddressTable.h"
+#include "widgets/grid/vAdd.h"
+
+void RowCommands::mnEdt_Click(int index)
+{
+    using RowRules::EditCommand;
+    vAdd &grid = m_table.grid();
+    const TableState &state = m_table.state();
+    const auto command = EditCommand(index);
+    const RowRules::Rows rows = RowRules::rowsFor(
+        command, {state.SelRowFrom, state.SelRowTo, grid.CurRow(), grid.RowCount()});
+    switch (command) {
+    case EditCommand::ClearAll:
+        grid.ClearCells(-1, -1, -1, -1);
+        m_table.markDirty();
+        break;
+    case EditCommand::ClearRows:
+        if (rows.count > 0)
+            grid.ClearCells(1, rows.first, grid.ColCount(), rows.first + rows.count - 1);
+        m_table.markDirty();
+        break;
+    case EditCommand::InsertRows:
+        if (rows.count == 0)
+            return;
+        grid.SetRowCount(grid.RowCount() + rows.count);
+        grid.InsertRowsAt(rows.first, rows.count);
+        m_table.markDirty();
+        break;
+    case EditCommand::DeleteRows: {
+        if (rows.count == 0)
+            return;
+        const int total = grid.RowCount();
+        grid.DeleteRowsAt(rows.first, rows.count);
+        grid.SetRowCount(total - rows.count);
+        m_table.markDirty();
+        break;
+    }
+    default:
+        break;
+    }
+}

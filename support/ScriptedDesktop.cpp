@@ -1,0 +1,44 @@
+#include "ScriptedDesktop.h"
+
+Desktop::Answer ScriptedDesktop::ask(const QString &text, Buttons buttons)
+{
+    asked.append({text, buttons});
+    if (answers.empty())
+        return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+    const Answer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+QString ScriptedDesktop::chooseFile(const FileRequest &request)
+{
+    fileRequests.append(request);
+    if (files.empty())
+        return {};
+    QString file = files.front();
+    files.pop_front();
+    return file;
+}
+
+bool ScriptedDesktop::openUrl(const QUrl &url)
+{
+    opened.append(url);
+    return true;
+}
+
+QStringList ScriptedDesktop::messages() const
+{
+    QStringList texts;
+    for (const Asked &a : asked)
+        texts.append(a.text);
+    return texts;
+}
+
+void ScriptedDesktop::clear()
+{
+    answers.clear();
+    files.clear();
+    asked.clear();
+    fileRequests.clear();
+    opened.clear();
+}
