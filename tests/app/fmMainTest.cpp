@@ -137,20 +137,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected"); // postal-code column after, '.' = blank
 
         QTest::addRow("clear rows, no block") << 10 << 4 << Block{} << 2 << 1 << u"1 2 3 . 5 6 7 8 9 10"_qs;
-        QTest::addRow("insert rows, no block") << 10 << 4 << Block{} << 3 << 1 << u"1 2 3 . 4 5 6 7 8 9 10"_qs;
-        QTest::addRow("delete rows, no block") << 10 << 4 << Block{} << 4 << 1 << u"1 2 3 5 6 7 8 9 10"_qs;
-        QTest::addRow("insert rows, block 3-5")
-            << 10 << 1 << Block{3, 5} << 3 << 1 << u"1 2 . . . 3 4 5 6 7 8 9 10"_qs;
         QTest::addRow("insert rows twice, block 3-5")
             << 10 << 1 << Block{3, 5} << 3 << 2 << u"1 2 . . . . . . 3 4 5 6 7 8 9 10"_qs;
         QTest::addRow("delete rows, block 3-5") << 10 << 1 << Block{3, 5} << 4 << 1 << u"1 2 6 7 8 9 10"_qs;
         QTest::addRow("clear rows, block 3-5, other cell clicked")
             << 10 << 8 << Block{3, 5} << 2 << 1 << u"1 2 . . . 6 7 8 9 10"_qs;
-        QTest::addRow("clear the whole table") << 10 << 4 << Block{3, 5} << 0 << 1 << u". . . . . . . . . ."_qs;
         QTest::addRow("delete twice, block reaching past the end")
             << 10 << 1 << Block{8, 10} << 4 << 2 << u"1 2 3 4 5 6 7"_qs;
         QTest::addRow("delete rows, empty table") << 0 << 1 << Block{} << 4 << 1 << QString();
-        QTest::addRow("insert rows, empty table") << 0 << 1 << Block{} << 3 << 1 << QString();
     }
 
     void editCommands()

@@ -7,6 +7,8 @@
 #include "core/env/Cp932.h"
 #include <QTemporaryDir>
 
+#include "harness/ParamName.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -93,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
                     KeyCase{"kyoto_ru", "河原町通御池下ル", "河原町通御池下る"},
                     KeyCase{"kyoto_iru", "御池通河原町東入ル", "御池通河原町東入"},
                     KeyCase{"variants", "髙﨑", "高崎"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    ParamName());
 
 TEST(AddressKey, KanjiNumeralsAwayFrom丁目StayAsTheyAre)
 {
@@ -184,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {q("100-6290"), q("東京都千代田区丸の内パシフィックセンチュリープレイス丸の内"), q("地階・階層不明")}}},
         CodeCase{"two_digits_are_too_few", "10", {}}, CodeCase{"unknown_code", "9999999", {}},
         CodeCase{"eight_digits", "100-00050", {}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    ParamName());
 
 struct AddressCase
 {
@@ -241,7 +243,7 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{"ichien_town", "滋賀県犬上郡多賀町一円１２３", "522-0317", "滋賀県犬上郡多賀町一円１２３"},
         AddressCase{"whole_village", "東京都御蔵島村", "100-1400", "東京都御蔵島村"},
         AddressCase{"prefix_only_completes", "東京都千代田区霞", "100-0000", "東京都千代田区霞"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    ParamName());
 
 TEST(KenAllAddress, SameCityNameInTwoPrefecturesListsBoth)
 {
@@ -295,7 +297,7 @@ INSTANTIATE_TEST_SUITE_P(Fixture, Offices,
                                          OfficeCase{"spaces", "日本　テスト　商事", "100-8799"},
                                          OfficeCase{"variant_kanji", "株式会社高崎製作所", "370-8501"},
                                          OfficeCase{"suffix_form", "北海テスト株式会社", "060-8799"}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         ParamName());
 
 TEST(Offices, ChoiceGivesNameAndFullAddress)
 {
@@ -336,7 +338,7 @@ INSTANTIATE_TEST_SUITE_P(
                              QString::fromUtf8("★☆〒")},
                     OddQuery{"unpaired_surrogates", QString(QChar(0xD800)), QString(QChar(0xDC00)) + QChar(0xD800),
                              QString(QChar(0xDFFF))}),
-    [](const auto &info) { return std::string(info.param.name); });
+    ParamName());
 
 TEST(OddQueries, LongAddressAfterARealOneStillMatches)
 {
@@ -469,7 +471,7 @@ INSTANTIATE_TEST_SUITE_P(
                 1, 0},
         BadFile{"huge_line", PostalReaders::Format::SkkTowns,
                 QByteArray("1000005 /") + euc("東京都") + QByteArray(200000, 'x') + QByteArray("/\n"), 0, 1}),
-    [](const auto &info) { return std::string(info.param.name); });
+    ParamName());
 
 TEST(BadFiles, MissingFileNamesPathAndReason)
 {

@@ -1,5 +1,7 @@
 #include "core/map/MapSearch.h"
 
+#include "harness/ParamName.h"
+
 #include <gtest/gtest.h>
 
 #include <QByteArray>
@@ -75,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
                     EncodeCase{"high_at_end", u"x\xD842", "x%EF%BF%BD"},
                     EncodeCase{"two_highs_then_low", u"\xD842\xD842\xDFB7", "%EF%BF%BD%F0%A0%AE%B7"},
                     EncodeCase{"low_before_high", u"\xDFB7\xD842", "%EF%BF%BD%EF%BF%BD"}),
-    [](const testing::TestParamInfo<EncodeCase> &info) { return std::string(info.param.name); });
+    ParamName());
 
 TEST(EncodeKeyword, NulIsAByteLikeAnyOther)
 {
@@ -156,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
         KeywordCase{"link_empty", 3, u"A", u"B", u"", u""},
         KeywordCase{"index_one_has_no_command", 1, u"A", u"B", u"C", u""},
         KeywordCase{"unknown_index", 7, u"A", u"B", u"C", u""}),
-    [](const testing::TestParamInfo<KeywordCase> &info) { return std::string(info.param.name); });
+    ParamName());
 
 TEST(LeadingPart, StopsAfterTheThirdFullWidthSpace)
 {
@@ -208,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
                     LinkCase{"copied_table", u"\"100-0001\"\t\"東京都\"\t\"\"\t\"\"\t\"http://map.yahoo.co.jp/\"\r\n", false},
                     LinkCase{"other_host_same_prefix", u"http://map.yahoo.co.jp.evil.example/", false},
                     LinkCase{"empty", u"", false}),
-    [](const testing::TestParamInfo<LinkCase> &info) { return std::string(info.param.name); });
+    ParamName());
 
 TEST(MapAddresses, HttpsFormOnlyForAnHttpBase)
 {
@@ -244,6 +246,6 @@ INSTANTIATE_TEST_SUITE_P(
                     LinkCase{"ftp", u"ftp://example.com/", false},
                     LinkCase{"about_blank", u"about:blank", false},
                     LinkCase{"text", u"東京都千代田区", false}),
-    [](const testing::TestParamInfo<LinkCase> &info) { return std::string(info.param.name); });
+    ParamName());
 
 } // namespace

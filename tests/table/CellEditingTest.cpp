@@ -161,15 +161,6 @@ private Q_SLOTS:
             << u"東京都"_qs + Space + u"千代田区丸の内"_qs << QString() << int(Qt::Key_Down) << u"東京都"_qs + Space << true;
         QTest::addRow("entered from the right")
             << u"東京都"_qs + Space + u"港区"_qs << QString() << int(Qt::Key_Left) << u"東京都"_qs + Space << true;
-        QTest::addRow("only the first full-width space counts")
-            << u"東京都"_qs + Space + u"港区"_qs + Space + u"芝公園"_qs << QString() << int(Qt::Key_Right)
-            << u"東京都"_qs + Space << true;
-        QTest::addRow("no full-width space: copied whole")
-            << u"大阪市北区梅田"_qs << QString() << int(Qt::Key_Right) << u"大阪市北区梅田"_qs << true;
-        QTest::addRow("a half-width space is no separator")
-            << u"東京都 新宿区"_qs << QString() << int(Qt::Key_Right) << u"東京都 新宿区"_qs << true;
-        QTest::addRow("full-width space first") << Space + u"渋谷区"_qs << QString() << int(Qt::Key_Right) << Space << true;
-        QTest::addRow("nothing trimmed") << u" 札幌市 "_qs << QString() << int(Qt::Key_Right) << u" 札幌市 "_qs << true;
         QTest::addRow("empty row above: nothing written") << QString() << QString() << int(Qt::Key_Right) << QString()
                                                           << false;
         QTest::addRow("a filled cell is left alone")
