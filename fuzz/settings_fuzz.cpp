@@ -98,7 +98,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                  ? QStringLiteral("/dev/shm/settings_fuzz-XXXXXX")
                                  : QDir::tempPath() + QStringLiteral("/settings_fuzz-XXXXXX"));
     static SilentDesktop desktop;
-    Program().desktop = &desktop;
     const QString path = dir.filePath(QStringLiteral("User.xml"));
 
     Reader in(data, size);
@@ -110,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             return 0;
     }
 
-    yIni ini;
+    yIni ini(&desktop);
     bool ok = false;
     ini.GetTxt(path, ok);
     check(ok);
