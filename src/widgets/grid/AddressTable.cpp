@@ -38,6 +38,13 @@ void AddressTable::SetRowVal(const QString &key, const QString &value)
     markDirty();
 }
 
+void AddressTable::setBlock(int from, int to)
+{
+    m_state.SelRowFrom = from;
+    m_state.SelRowTo = to;
+    m_grid.SetMarkedRows(from, to);
+}
+
 void AddressTable::markDirty()
 {
     if (!m_state.Quiet)

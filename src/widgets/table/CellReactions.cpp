@@ -44,8 +44,7 @@ void CellReactions::vAdd_LeavingCell(int, int, int newCol, int newRow, bool *)
 
 void CellReactions::vAdd_BlockSelected(int, int row1, int, int row2)
 {
-    m_table.state().SelRowFrom = row1;
-    m_table.state().SelRowTo = row2;
+    m_table.setBlock(row1, row2);
 }
 
 void CellReactions::vAdd_CellChanged(int, int)

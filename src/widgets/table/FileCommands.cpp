@@ -149,7 +149,12 @@ FileCommands::LoadResult FileCommands::LoadCsv(const QString &path)
         result = CsvReader::read(path, busy.progress(0.0, 1.0));
         if (result.status == CsvReader::Result::Status::Loaded
             || result.status == CsvReader::Result::Status::BadFormat)
-            m_table.quietly([&] { m_table.grid().table()->replaceRows(std::move(result.rows)); });
+            m_table.quietly([&] {
+                m_table.grid().table()->replaceRows(std::move(result.rows));
+                // An empty file still leaves a row to type into.
+                if (m_table.grid().RowCount() == 0)
+                    m_table.grid().SetRowCount(1);
+            });
     }
 
     Desktop &desktop = m_desktop;
@@ -165,8 +170,7 @@ FileCommands::LoadResult FileCommands::LoadCsv(const QString &path)
         outcome = LoadResult::BadFormat;
         break;
     case CsvReader::Result::Status::Loaded:
-        m_table.state().SelRowFrom = 0;
-        m_table.state().SelRowTo = 0;
+        m_table.setBlock(0, 0);
         m_table.state().Dirty = false;
         break;
     }

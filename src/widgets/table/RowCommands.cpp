@@ -9,6 +9,8 @@ void RowCommands::mnEdt_Click(int index)
     using RowRules::EditCommand;
     vAdd &grid = m_table.grid();
     const TableState &state = m_table.state();
+    // Text still being typed belongs to its cell before rows move.
+    grid.EndEdit();
     const auto command = EditCommand(index);
     const RowRules::Rows rows = RowRules::rowsFor(
         command, {state.SelRowFrom, state.SelRowTo, grid.CurRow(), grid.RowCount()});
