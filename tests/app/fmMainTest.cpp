@@ -182,6 +182,8 @@ private Q_SLOTS:
             for (const char key : {'9', '9', '9'})
                 QTest::keyClick(QApplication::focusWidget(), key);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            // The editor commits its text once the event loop runs.
+            QTRY_COMPARE(QApplication::focusWidget(), grid);
         }
 
         QStringList want = expected.isEmpty() ? QStringList() : expected.split(u' ');

@@ -401,7 +401,16 @@ void vAdd::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
 {
     const bool byEnter = m_enterInEditor && editor == m_editor;
     m_enterInEditor = false;
-    QTableView::closeEditor(editor, hint);
+    // Tab and Shift+Tab take the text and move to the next or previous cell,
+    // as in a spreadsheet, without opening an editor there.
+    const bool byTab = hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem;
+    QTableView::closeEditor(editor, byTab ? QAbstractItemDelegate::NoHint : hint);
+    if (byTab) {
+        const QModelIndex next = moveCursor(hint == QAbstractItemDelegate::EditNextItem ? MoveNext : MovePrevious,
+                                            Qt::NoModifier);
+        if (next.isValid())
+            GoToCell(next.column() + 1, next.row() + 1);
+    }
     if (byEnter && CurRow() >= 1 && CurRow() < RowCount())
         GoToCell(CurCol(), CurRow() + 1);
 }

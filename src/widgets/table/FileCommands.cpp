@@ -151,6 +151,7 @@ FileCommands::LoadResult FileCommands::LoadCsv(const QString &path)
             || result.status == CsvReader::Result::Status::BadFormat)
             m_table.quietly([&] {
                 m_table.grid().table()->replaceRows(std::move(result.rows));
+                m_table.state().PrefillRow = 0;
                 // An empty file still leaves a row to type into.
                 if (m_table.grid().RowCount() == 0)
                     m_table.grid().SetRowCount(1);

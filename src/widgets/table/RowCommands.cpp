@@ -9,8 +9,10 @@ void RowCommands::mnEdt_Click(int index)
     using RowRules::EditCommand;
     vAdd &grid = m_table.grid();
     const TableState &state = m_table.state();
-    // Text still being typed belongs to its cell before rows move.
+    // Text still being typed belongs to its cell before rows move; an
+    // untouched pre-fill is taken back.
     grid.EndEdit();
+    m_table.dropPrefill();
     const auto command = EditCommand(index);
     const RowRules::Rows rows = RowRules::rowsFor(
         command, {state.SelRowFrom, state.SelRowTo, grid.CurRow(), grid.RowCount()});
