@@ -208,7 +208,10 @@ CsvWriter::Result CsvWriter::write(const QString &path, QByteArrayView bytes, co
 {
     Result result;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered: a buffered QSaveFile holds a small file in its write buffer
+    // until commit(), which does not report a short write (disk full,
+    // file-size limit) and so would replace the old file with a cut-off one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         result.status = Result::Status::Failed;
         result.error = path + QStringLiteral(": ") + file.errorString();
         return result;

@@ -2,6 +2,7 @@
 #include "table/CsvReader.h"
 #include "table/CsvWriter.h"
 #include "table/TableClipboard.h"
+#include "support/ParamName.h"
 #include "support/QtPrinters.h"
 
 #include <QBuffer>
@@ -299,13 +300,24 @@ TEST_F(WritingFiles, CancelKeepsTheOldFile)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("a.csv")});
 }
 
-TEST_F(WritingFiles, FullDiskIsReportedAndKeepsTheOldFile)
+struct FullDiskCase
+{
+    const char *name;
+    qsizetype bytes;
+};
+
+class FullDisk : public WritingFiles, public ::testing::WithParamInterface<FullDiskCase>
+{
+};
+
+TEST_P(FullDisk, IsReportedAndKeepsTheOldFile)
 {
     const QString mountPoint = dir.filePath(QStringLiteral("small"));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("small")));
+    // Two pages: the old file takes one, so the new one has 4 KiB.
     if (geteuid() != 0
         || QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                                        QStringLiteral("size=64k"), QStringLiteral("tmpfs"), mountPoint})
+                                                        QStringLiteral("size=8k"), QStringLiteral("tmpfs"), mountPoint})
                != 0)
         GTEST_SKIP() << "cannot mount a small tmpfs here (needs root); FailingDeviceIsReported covers the writer";
     const QString path = mountPoint + QStringLiteral("/a.csv");
@@ -314,7 +326,7 @@ TEST_F(WritingFiles, FullDiskIsReportedAndKeepsTheOldFile)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(old);
     }
-    const CsvWriter::Result result = CsvWriter::write(path, QByteArray(1 << 20, 'x'));
+    const CsvWriter::Result result = CsvWriter::write(path, QByteArray(GetParam().bytes, 'x'));
     const QByteArray after = contents(path);
     const QStringList entries = QDir(mountPoint).entryList(QDir::Files);
     QProcess::execute(QStringLiteral("umount"), {mountPoint});
@@ -322,6 +334,14 @@ TEST_F(WritingFiles, FullDiskIsReportedAndKeepsTheOldFile)
     EXPECT_EQ(after, old);
     EXPECT_EQ(entries, QStringList{QStringLiteral("a.csv")});
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Saves, FullDisk,
+    ::testing::Values(FullDiskCase{"one piece larger than the disk", qsizetype(1) << 20},
+                      // Less than a file's write buffer: a buffered file would meet the
+                      // full disk only while committing, too late to be told.
+                      FullDiskCase{"a small save", 10000}),
+    ParamName());
 
 TEST(Clipboard, TableTextIsTabSeparatedAndQuotedWithoutEscapes)
 {
