@@ -1,16 +1,20 @@
 #pragma once
 
+#include "grid/AddressTableModel.h"
+
 #include <QString>
 #include <QStringView>
 
+#include <array>
 #include <functional>
 
 // What the address CSV files look like, shared by the reader and the writer.
 //
 // Written: the header line, then one line per non-blank row with five fields,
-// each in double quotes with the cell's leading and trailing spaces removed
-// and every double quote inside doubled; fields separated by ",", every line
-// ending in CR LF; code page 932 without a byte-order mark.
+// each in double quotes with the cell's leading and trailing half-width and
+// full-width spaces removed and every double quote inside doubled; fields
+// separated by ",", every line ending in CR LF; code page 932 without a
+// byte-order mark.
 namespace Csv {
 
 inline constexpr QStringView Header = u"郵便番号,住所,勤務先等,電話番号,MAP URL";
@@ -36,17 +40,38 @@ inline Progress stage(const Progress &whole, double from, double to)
     };
 }
 
-// Leading and trailing half-width spaces go; tabs, line breaks and full-width
-// spaces stay.
-inline QStringView trimSpaces(QStringView text)
+enum class Spaces {
+    HalfWidth,        // U+0020 only: the row accessors (the address lookup
+                      // leaves a full-width space after the address on purpose)
+    HalfAndFullWidth, // U+0020 and U+3000: the CSV file and the clipboard text
+};
+
+// Leading and trailing spaces go; tabs and line breaks stay.
+inline QStringView trimSpaces(QStringView text, Spaces spaces = Spaces::HalfWidth)
 {
+    const auto isSpace = [spaces](QChar c) {
+        return c == u' ' || (spaces == Spaces::HalfAndFullWidth && c == u'\u3000');
+    };
     qsizetype begin = 0;
     qsizetype end = text.size();
-    while (begin < end && text[begin] == u' ')
+    while (begin < end && isSpace(text[begin]))
         ++begin;
-    while (end > begin && text[end - 1] == u' ')
+    while (end > begin && isSpace(text[end - 1]))
         --end;
     return text.mid(begin, end - begin);
+}
+
+// A row's cells as the CSV file and the clipboard text take them: without
+// their outer half-width and full-width spaces (the table keeps its text).
+// False when every one is empty: the row is blank and left out.
+inline bool exportCells(const AddressTableModel::Row &row, std::array<QStringView, FieldCount> &cells)
+{
+    bool hasText = false;
+    for (int c = 0; c < FieldCount; ++c) {
+        cells[size_t(c)] = trimSpaces(row.cell(c), Spaces::HalfAndFullWidth);
+        hasText = hasText || !cells[size_t(c)].isEmpty();
+    }
+    return hasText;
 }
 
 } // namespace Csv

@@ -45,20 +45,23 @@ TEST(Writing, PlainTableIsWrittenAsItAlwaysWas)
         row("  100-0005 ", "東京都千代田区丸の内１－１", "", "03-1234-5678", ""),
         row("", "", "", "", ""),
         row("   ", " ", "", "  ", ""), // spaces only: blank
+        row("　", " 　 ", "", "　　", ""), // full-width spaces too
         row("", "", "", "0120-000-000", ""),
-        row("", "　大阪　", "\t", "", "https://map.example/?a=1&b=2"),
+        row("", "　大阪　 ", "\t", "", "https://map.example/?a=1&b=2"),
+        row("", "東京都　千代田区", "", "", ""),
     };
     const QByteArray expected = cp932(Header) + cp932(
         "\"100-0005\",\"東京都千代田区丸の内１－１\",\"\",\"03-1234-5678\",\"\"\r\n"
         "\"\",\"\",\"\",\"0120-000-000\",\"\"\r\n"
-        "\"\",\"　大阪　\",\"\t\",\"\",\"https://map.example/?a=1&b=2\"\r\n");
+        "\"\",\"大阪\",\"\t\",\"\",\"https://map.example/?a=1&b=2\"\r\n"
+        "\"\",\"東京都　千代田区\",\"\",\"\",\"\"\r\n");
     EXPECT_EQ(bytesOf(rows), expected);
 }
 
 TEST(Writing, BlankTableGivesTheHeaderAlone)
 {
     EXPECT_EQ(bytesOf({}), cp932(Header));
-    EXPECT_EQ(bytesOf({Row(), row(" ", "", "", "", "  ")}), cp932(Header));
+    EXPECT_EQ(bytesOf({Row(), row(" ", "", "", "", "  "), row("", "　", "", " 　", "")}), cp932(Header));
 }
 
 TEST(Writing, SpecialCharactersAreQuotedTheStandardWay)
@@ -154,7 +157,11 @@ TEST(RoundTrip, RandomTablesComeBackTrimmed)
             std::array<QString, 5> cells;
             bool filled = false;
             for (int c = 0; c < 5; ++c) {
-                cells[size_t(c)] = Csv::trimSpaces(r.cell(c)).toString();
+                cells[size_t(c)] = r.cell(c).toString();
+                while (cells[size_t(c)].startsWith(u' ') || cells[size_t(c)].startsWith(u'\u3000'))
+                    cells[size_t(c)].remove(0, 1);
+                while (cells[size_t(c)].endsWith(u' ') || cells[size_t(c)].endsWith(u'\u3000'))
+                    cells[size_t(c)].chop(1);
                 filled = filled || !cells[size_t(c)].isEmpty();
             }
             if (filled)
@@ -347,7 +354,8 @@ TEST(Clipboard, TableTextIsTabSeparatedAndQuotedWithoutEscapes)
 {
     AddressTableModel::Rows rows(10);
     rows[1] = row("  ", " ", "", "", "");                // spaces only: left out
-    rows[3] = row("100-0005", " 東京都 ", "", "", "");
+    rows[2] = row("　", "", " 　", "", "");               // full-width spaces too
+    rows[3] = row("100-0005", "　東京都　 ", "", "", "");
     rows[6] = row("", "", "", "03-1234-5678", "");        // only the telephone of row 7
     rows[8] = row("", "say \"hi\"", "a\tb", "x\r\ny", ""); // nothing inside is escaped
     EXPECT_EQ(TableClipboard::text(rows),
