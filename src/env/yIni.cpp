@@ -431,8 +431,15 @@ void yIni::SetTxt(bool &bOk)
         return;
     }
     // Characters without a code page 932 form (an undecodable byte read as
-    // U+FFFD) are written as "?" so the rest of the document still saves.
-    bOk = TextFile::write(DocPath, DocText, TextFile::Unmappable::Replace).ok;
+    // U+FFFD among them) would be lost: nothing is written, the old file
+    // stays, and the person is told where the first one stands.
+    const TextFile::WriteResult written = TextFile::write(DocPath, DocText);
+    if (written.unmappableCount > 0) {
+        const qsizetype line = QStringView(DocText).first(written.firstUnmappable).count(u'\n') + 1;
+        tell(QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(") + DocPath + QStringLiteral(") を保存できません") + u'\r'
+             + QStringLiteral("%1 行目など %2 文字はﾌｧｲﾙに保存できない文字です").arg(line).arg(written.unmappableCount));
+    }
+    bOk = written.ok;
 }
 
 // ---- folders -----------------------------------------------------------------
