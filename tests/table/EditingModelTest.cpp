@@ -2,7 +2,7 @@
 
 #include "app/fmMain.h"
 #include "core/lookup/AddressComponent.h"
-#include "core/table/CsvFormat.h"
+#include "core/grid/CellText.h"
 #include "harness/MainWindow.h"
 #include "harness/WidgetTestMain.h"
 #include "support/ScriptedDesktop.h"
@@ -41,7 +41,7 @@ struct Action
     Kind kind;
     int a = 0; // key, row, menu item
     int b = 0; // column, block end, lookup taken
-    QString text;
+    QString text = {};
 };
 
 QString describe(const Action &s)
@@ -119,7 +119,7 @@ struct Model
                 caretRow = r, caretCol = 2, caretAt = int(above.size());
             }
             if (r == count())
-                rows.append({});
+                rows.append(std::array<QString, 5>{});
         }
         row = r;
         col = c;
@@ -133,6 +133,7 @@ struct Model
             return;
         QString &target = cell(row, col);
         const QString typed = caretRow == row && caretCol == col ? QString(target).insert(caretAt, text) : text;
+        caretRow = 0; // the caret is used up by the editor it placed
         if (typed != target) {
             target = typed;
             dirty = true;
@@ -151,19 +152,21 @@ struct Model
     void edit(int item)
     {
         dropPrefill();
-        caretRow = 0;
         const bool block = selTo >= 1;
         int first = block ? selFrom : (item == 3 && row == 0 ? 1 : row);
         int n = block ? selTo - selFrom + 1 : 1;
+        // A command that changes rows forgets where a caret was placed.
         if (item == 0) {
             for (auto &r : rows)
                 r = {};
             dirty = true;
+            caretRow = 0;
             return;
         }
         if (item == 3) {
             if (first < 1 || first > count() + 1)
                 return;
+            caretRow = 0;
             rows.insert(first - 1, n, {});
             if (row == 0)
                 row = col = 1;
@@ -175,11 +178,17 @@ struct Model
             return;
         }
         n = std::min(n, count() - first + 1);
+        caretRow = 0;
         if (item == 2)
             for (int r = first; r < first + n; ++r)
                 rows[r - 1] = {};
         else
             rows.remove(first - 1, n);
+        if (rows.isEmpty()) { // one row is always left to type into
+            rows.append(std::array<QString, 5>{});
+            row = 1;
+            col = std::max(col, 1);
+        }
         dirty = true;
         if (row > count())
             row = count();
@@ -209,14 +218,13 @@ struct Model
             std::array<QString, 5> exported;
             bool blank = true;
             for (size_t c = 0; c < 5; ++c) {
-                exported[c] = Csv::trimSpaces(r[c]).toString();
+                exported[c] = CellText::trimAllSpaces(r[c]).toString();
                 blank = blank && exported[c].isEmpty();
             }
             if (!blank)
                 kept.append(exported);
         }
-        if (kept.isEmpty())
-            kept.append({});
+        kept.append(std::array<QString, 5>{}); // a loaded file ends in a blank row
         rows = kept;
         row = col = 1;
         selFrom = selTo = 0;

@@ -184,7 +184,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("messages");  // "%1" stands for the path
         QTest::addColumn<bool>("becomesCurrent");
 
-        const QString bad = u"%1 の形式が不正です"_qs;
+        const QString bad = u"%1 の形式が不正です\r3 行目を読み込めません"_qs;
         const QStringList none;
         // An empty file leaves one row to type into.
         QTest::addRow("empty file") << QByteArray() << none << 1 << none << true;
@@ -217,7 +217,8 @@ private Q_SLOTS:
                                                << true;
         QTest::addRow("binary garbage") << QByteArray("\x00\xFF\xFE\x81\"\x01,\r\x0A\x0A,\"\xFD\x85", 14)
                                         << QStringList() << 3
-                                        << QStringList{bad, u"%1 の 1 行目などに読み込めない文字があります"_qs}
+                                        << QStringList{QString(bad).replace(u'3', u'2'),
+                                                       u"%1 の 1 行目などに読み込めない文字があります"_qs}
                                         << false;
     }
 

@@ -213,6 +213,7 @@ void vAdd::ClearCells(int col1, int row1, int col2, int row2)
     const int c2 = col1 == -1 ? lastCol : col2;
     const int r1 = row1 == -1 ? 1 : row1;
     const int r2 = row1 == -1 ? lastRow : (row2 == -1 ? row1 : row2);
+    m_caret = {}; // a placed caret belongs to text that is gone
     m_model->clearCells(r1 - 1, c1 - 1, r2 - 1, c2 - 1);
 }
 
@@ -223,6 +224,7 @@ void vAdd::InsertRowsAt(int row, int count)
         return;
     count = std::min(count, total - row + 1);
     const KeepPlace keep(*this);
+    m_caret = {}; // its row may have moved
     m_model->insertBlankRows(row - 1, count);
     m_model->removeRowsAt(total, count); // the row count stays as it was
 }
@@ -234,6 +236,7 @@ void vAdd::DeleteRowsAt(int row, int count)
         return;
     count = std::min(count, total - row + 1);
     const KeepPlace keep(*this);
+    m_caret = {}; // its row may have moved or gone
     m_model->removeRowsAt(row - 1, count);
     m_model->setRowCountTo(total); // blank rows come in at the bottom
 }

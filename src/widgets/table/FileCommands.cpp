@@ -21,6 +21,7 @@ namespace {
 const QString OpenQuestion = QStringLiteral("現在のﾃﾞｰﾀｰを更新しますか");
 const QString CloseQuestion = QStringLiteral("現在のﾃﾞｰﾀｰを保存しますか");
 const QString BadFormat = QStringLiteral(" の形式が不正です");
+const QString BadLine = QStringLiteral("%1 行目を読み込めません");
 const QString Copied = QStringLiteral("表の内容をｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰしました");
 const QString ReadFailed = QStringLiteral("読み込めませんでした\r");
 const QString SaveFailed = QStringLiteral("保存できませんでした\r");
@@ -167,7 +168,7 @@ FileCommands::LoadResult FileCommands::LoadCsv(const QString &path)
         desktop.message(ReadFailed + result.error);
         return LoadResult::NotLoaded;
     case CsvReader::Result::Status::BadFormat:
-        desktop.message(path + BadFormat);
+        desktop.message(path + BadFormat + u'\r' + BadLine.arg(result.badLine + 1));
         outcome = LoadResult::BadFormat;
         break;
     case CsvReader::Result::Status::Loaded:

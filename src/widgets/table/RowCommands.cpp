@@ -4,6 +4,8 @@
 #include "widgets/grid/AddressTable.h"
 #include "widgets/grid/vAdd.h"
 
+#include <algorithm>
+
 void RowCommands::mnEdt_Click(int index)
 {
     using RowRules::EditCommand;
@@ -38,7 +40,8 @@ void RowCommands::mnEdt_Click(int index)
             return;
         const int total = grid.RowCount();
         grid.DeleteRowsAt(rows.first, rows.count);
-        grid.SetRowCount(total - rows.count);
+        // Deleting every row still leaves one to type into.
+        grid.SetRowCount(std::max(total - rows.count, 1));
         m_table.markDirty();
         break;
     }
