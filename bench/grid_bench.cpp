@@ -1,11 +1,14 @@
-// Row commands on a table of a million realistic addresses, through the grid
-// the main window uses (model and view), and the table's memory.
+// Row commands on a table of a million realistic addresses, through the
+// commands and the grid the main window uses, and the table's memory.
+#include "widgets/grid/AddressTable.h"
 #include "widgets/grid/vAdd.h"
+#include "widgets/table/RowCommands.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cstdio>
 #include <malloc.h>
 
@@ -79,23 +82,44 @@ int main(int argc, char *argv[])
     // What the table holds once filled: the rows and their texts.
     const size_t tableBytes = heapInUse() - heapBefore;
 
-    grid.GoToCell(1, 500'000);
-    const double insert = millis([&] {
-        grid.SetRowCount(grid.RowCount() + 1);
-        grid.InsertRowsAt(1, 1);
-    });
-    const double remove = millis([&] {
-        const int total = grid.RowCount();
-        grid.DeleteRowsAt(500'000, 1000);
-        grid.SetRowCount(total - 1000);
-    });
-    const double clear = millis([&] { grid.ClearCells(-1, -1, -1, -1); });
+    // Every row command, on one row and on a block of 1,000, at the top, the
+    // middle and the end; the active cell must stay where it was.
+    TableState state;
+    AddressTable table(grid, state);
+    RowCommands commands(table);
+    struct Command
+    {
+        const char *name;
+        int item;
+    };
+    const Command all[] = {{"clear", 2}, {"insert", 3}, {"delete", 4}};
+    double worst = 0;
+    bool kept = true;
+    for (const Command &command : all) {
+        for (const int size : {1, 1000}) {
+            for (const char *where : {"top", "middle", "end"}) {
+                const int rows = grid.RowCount();
+                const int first = where[0] == 't' ? 1 : where[0] == 'm' ? rows / 2 : rows - size + 1;
+                grid.GoToCell(2, first + size / 2);
+                const int activeRow = grid.CurRow();
+                table.setBlock(size > 1 ? first : 0, size > 1 ? first + size - 1 : 0);
+                const double ms = millis([&] { commands.mnEdt_Click(command.item); });
+                const bool same = grid.CurRow() == std::min(activeRow, grid.RowCount()) && grid.CurCol() == 2;
+                kept = kept && same;
+                worst = std::max(worst, ms);
+                std::printf("%s_%d_row%s_%s: %.1f ms%s\n", command.name, size, size > 1 ? "s" : "", where, ms,
+                            same ? "" : " (active cell moved)");
+            }
+        }
+    }
+    table.setBlock(0, 0);
+    const double clear = millis([&] { commands.mnEdt_Click(0); });
 
     std::printf("rows: %d rows\n", Rows);
     std::printf("fill: %.1f ms\n", fill);
-    std::printf("insert_row_at_1: %.1f ms\n", insert);
-    std::printf("delete_1000_rows_mid: %.1f ms\n", remove);
     std::printf("clear_all: %.1f ms\n", clear);
+    std::printf("row_command_worst: %.1f ms (one frame: 16 ms)\n", worst);
+    std::printf("active_cell_kept: %s\n", kept ? "yes" : "no");
     std::printf("text_utf16: %.1f MB\n", double(textBytes) / 1e6);
     std::printf("model_memory: %.1f MB\n", double(tableBytes) / 1e6);
     std::printf("model_memory_ratio: %.2f x\n", double(tableBytes) / double(textBytes));

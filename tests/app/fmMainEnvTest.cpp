@@ -215,7 +215,7 @@ private Q_SLOTS:
         QTest::addRow("M1: empty") << true << QByteArray()
                                    << u" ﾕｰｻﾞｰﾃﾞｰﾀｰﾌｫﾙﾀﾞが定義されていません\r{default} を使用します"_qs;
         QTest::addRow("M3: missing folder") << true << QByteArray("/No/Such/Folder")
-                                            << u"ﾌｫﾙﾀﾞ /no/such/folder が見つかりません\r"_qs + useDefault;
+                                            << u"ﾌｫﾙﾀﾞ /No/Such/Folder が見つかりません\r"_qs + useDefault;
     }
 
     void userDataIniMessages()

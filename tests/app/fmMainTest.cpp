@@ -132,19 +132,26 @@ private Q_SLOTS:
         QTest::addColumn<int>("rows");
         QTest::addColumn<int>("current");
         QTest::addColumn<Block>("block");
-        QTest::addColumn<int>("command");
-        QTest::addColumn<int>("repeat");
+        QTest::addColumn<QString>("commands"); // 編集 items in turn
         QTest::addColumn<QString>("expected"); // postal-code column after, '.' = blank
+        // current 0: the active cell stays where selecting the block put it.
 
-        QTest::addRow("clear rows, no block") << 10 << 4 << Block{} << 2 << 1 << u"1 2 3 . 5 6 7 8 9 10"_qs;
+        QTest::addRow("clear rows, no block") << 10 << 4 << Block{} << u"2"_qs << u"1 2 3 . 5 6 7 8 9 10"_qs;
         QTest::addRow("insert rows twice, block 3-5")
-            << 10 << 1 << Block{3, 5} << 3 << 2 << u"1 2 . . . . . . 3 4 5 6 7 8 9 10"_qs;
-        QTest::addRow("delete rows, block 3-5") << 10 << 1 << Block{3, 5} << 4 << 1 << u"1 2 6 7 8 9 10"_qs;
+            << 10 << 1 << Block{3, 5} << u"3 3"_qs << u"1 2 . . . . . . 3 4 5 6 7 8 9 10"_qs;
+        QTest::addRow("delete rows, block 3-5") << 10 << 1 << Block{3, 5} << u"4"_qs << u"1 2 6 7 8 9 10"_qs;
         QTest::addRow("clear rows, block 3-5, other cell clicked")
-            << 10 << 8 << Block{3, 5} << 2 << 1 << u"1 2 . . . 6 7 8 9 10"_qs;
+            << 10 << 8 << Block{3, 5} << u"2"_qs << u"1 2 . . . 6 7 8 9 10"_qs;
         QTest::addRow("delete twice, block reaching past the end")
-            << 10 << 1 << Block{8, 10} << 4 << 2 << u"1 2 3 4 5 6 7"_qs;
-        QTest::addRow("delete rows, empty table") << 0 << 1 << Block{} << 4 << 1 << QString();
+            << 10 << 1 << Block{8, 10} << u"4 4"_qs << u"1 2 3 4 5 6 7"_qs;
+        QTest::addRow("delete rows, empty table") << 0 << 1 << Block{} << u"4"_qs << QString();
+        QTest::addRow("insert, then type into the new row") << 10 << 3 << Block{} << u"3"_qs
+                                                            << u"1 2 999 3 4 5 6 7 8 9 10"_qs;
+        QTest::addRow("delete, delete, clear stay on the row") << 10 << 3 << Block{} << u"4 4 2"_qs
+                                                              << u"1 2 . 6 7 8 9 10"_qs;
+        QTest::addRow("insert, delete, clear with the block still selected")
+            << 10 << 0 << Block{3, 5} << u"3 4 2"_qs << u"1 2 . . . 6 7 8 9 10"_qs;
+        QTest::addRow("insert into an empty table") << 0 << 1 << Block{} << u"3"_qs << u"999"_qs;
     }
 
     void editCommands()
@@ -152,8 +159,7 @@ private Q_SLOTS:
         QFETCH(int, rows);
         QFETCH(int, current);
         QFETCH(Block, block);
-        QFETCH(int, command);
-        QFETCH(int, repeat);
+        QFETCH(QString, commands);
         QFETCH(QString, expected);
 
         fillNumbered(rows);
@@ -163,9 +169,22 @@ private Q_SLOTS:
             QCOMPARE(window->state().SelRowFrom, block.from);
             QCOMPARE(window->state().SelRowTo, block.to);
         }
-        grid->GoToCell(1, current); // a later single click keeps the remembered block
-        for (int i = 0; i < repeat; ++i)
-            window->menus().mnEdt[command]->trigger();
+        if (current > 0)
+            grid->GoToCell(1, current); // a later single click keeps the remembered block
+        const int before = grid->CurRow();
+        for (const QString &command : commands.split(u' '))
+            window->menus().mnEdt[command.toInt()]->trigger();
+        // The commands never move the active cell (only off rows that are gone).
+        QCOMPARE(grid->CurRow(), before > 0 ? std::min(before, grid->RowCount()) : std::min(1, grid->RowCount()));
+        QCOMPARE(grid->CurCol(), grid->RowCount() > 0 ? 1 : 0);
+        if (expected.contains(u"999"_qs)) {
+            grid->setFocus();
+            for (const char key : {'9', '9', '9'})
+                QTest::keyClick(QApplication::focusWidget(), key);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            // The editor commits its text once the event loop runs.
+            QTRY_COMPARE(QApplication::focusWidget(), grid);
+        }
 
         QStringList want = expected.isEmpty() ? QStringList() : expected.split(u' ');
         for (QString &w : want)
@@ -175,7 +194,7 @@ private Q_SLOTS:
         QCOMPARE(window->state().SelRowFrom, block.from);
         QCOMPARE(window->state().SelRowTo, block.to);
         QVERIFY(grid->RowCount() >= 0);
-        QCOMPARE(window->state().Dirty, rows > 0);
+        QCOMPARE(window->state().Dirty, !want.isEmpty());
         QCOMPARE(desktop.asked.size(), 0);
     }
 

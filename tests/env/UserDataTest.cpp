@@ -1,4 +1,3 @@
-#include "core/env/Cp932.h"
 #include "core/env/Program.h"
 #include "harness/ParamName.h"
 #include "harness/QtPrinters.h"
@@ -105,21 +104,20 @@ struct ChoiceCase
     bool exists;
     QByteArray content; // {elsewhere} stands for a folder of the test's own
     QString folder;     // {program}, {default}, {documents}, {elsewhere}
-    QString message;    // {ini}, {default}, {lower} = the lower-cased content
+    QString message;    // {ini}, {default}, {use}, {elsewhere}
 };
 
 class FolderChoice : public UserData, public ::testing::WithParamInterface<ChoiceCase>
 {
 protected:
-    QString expand(QString text, const QString &lower = {}) const
+    QString expand(QString text) const
     {
         return text.replace(u"{program}"_qs, programFolder())
             .replace(u"{default}"_qs, defaultFolder())
             .replace(u"{documents}"_qs, documentsFolder())
             .replace(u"{elsewhere}"_qs, elsewhere.path())
             .replace(u"{ini}"_qs, program.filePath(u"UserData.ini"_qs))
-            .replace(u"{use}"_qs, useDefault())
-            .replace(u"{lower}"_qs, lower);
+            .replace(u"{use}"_qs, useDefault());
     }
 };
 
@@ -135,11 +133,10 @@ TEST_P(FolderChoice, FollowsUserDataIni)
 
     EXPECT_EQ(Program().UserDataFolder, expand(c.folder));
     EXPECT_TRUE(QFileInfo(Program().UserDataFolder).isDir());
-    const QString lower = Cp932::decode(content).text.toLower();
     if (c.message.isEmpty()) {
         EXPECT_EQ(messages(), QStringList());
     } else {
-        EXPECT_EQ(messages(), QStringList{expand(c.message, lower)});
+        EXPECT_EQ(messages(), QStringList{expand(c.message)});
     }
 }
 
@@ -151,7 +148,8 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"USR in capitals", true, "%USR%", u"{default}"_qs, {}},
         ChoiceCase{"applicaion data", true, "%Applicaion Data%", u"{default}"_qs, {}},
         ChoiceCase{"app", true, "%APP%", u"{program}usData/"_qs, {}},
-        ChoiceCase{"app with CR LF after it", true, "%app%\r\n", u"{default}"_qs, {}},
+        ChoiceCase{"app with CR LF after it", true, "%app%\r\n", u"{program}usData/"_qs, {}},
+        ChoiceCase{"app with two line ends after it", true, "%app%\r\n\r\n", u"{default}"_qs, {}},
         ChoiceCase{"usr with LF after it", true, "%usr%\n", u"{default}"_qs, {}},
         ChoiceCase{"doc", true, "%Doc", u"{documents}"_qs, {}},
         ChoiceCase{"doc with a percent after it", true, "%doc%", u"{default}"_qs, {}},
@@ -166,12 +164,18 @@ INSTANTIATE_TEST_SUITE_P(
                    {}},
         ChoiceCase{"existing folder named in code page 932", true, "{elsewhere}/Daten Ordner/\x83\x66\x81\x5b\x83\x5e",
                    u"{elsewhere}/Daten Ordner/データ/"_qs, {}},
+        ChoiceCase{"existing folder named in UTF-8 with LF after it", true,
+                   "{elsewhere}/Daten Ordner/\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF\n", u"{elsewhere}/Daten Ordner/データ/"_qs,
+                   {}},
+        ChoiceCase{"existing folder named in UTF-8 after a byte-order mark", true,
+                   "\xEF\xBB\xBF{elsewhere}/Daten Ordner/\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF",
+                   u"{elsewhere}/Daten Ordner/データ/"_qs, {}},
         ChoiceCase{"folder in the wrong case", true, "{elsewhere}/daten ordner", u"{default}"_qs,
-                   u"ﾌｫﾙﾀﾞ {lower} が見つかりません\r{use}"_qs},
+                   u"ﾌｫﾙﾀﾞ {elsewhere}/daten ordner が見つかりません\r{use}"_qs},
         ChoiceCase{"missing folder", true, "{elsewhere}/Fehlt", u"{default}"_qs,
-                   u"ﾌｫﾙﾀﾞ {lower} が見つかりません\r{use}"_qs},
-        ChoiceCase{"existing folder with CR LF after it", true, "{elsewhere}/Daten Ordner\r\n", u"{default}"_qs,
-                   u"ﾌｫﾙﾀﾞ {lower} が見つかりません\r{use}"_qs},
+                   u"ﾌｫﾙﾀﾞ {elsewhere}/Fehlt が見つかりません\r{use}"_qs},
+        ChoiceCase{"existing folder with CR LF after it", true, "{elsewhere}/Daten Ordner\r\n",
+                   u"{elsewhere}/Daten Ordner/"_qs, {}},
         ChoiceCase{"invalid bytes", true, "\x81\x20\xa0", u"{default}"_qs,
                    u"ﾌｫﾙﾀﾞ \uFFFD \uFFFD が見つかりません\r{use}"_qs}),
     ParamName());

@@ -280,21 +280,43 @@ TEST_F(SettingsDocument, FullDiskKeepsTheOldDocumentWhole)
     EXPECT_EQ(entries, QStringList{u"User.xml"_qs});
 }
 
-TEST_F(SettingsDocument, InvalidBytesElsewhereDoNotStopTheSave)
+struct UnsavableCase
 {
-    ASSERT_TRUE(writeBytes(path(), "<?xml?>\r\n<" + Unyo + ">\r\n   <x>\r\n      <a>\x81\x20</a>\r\n   </x>\r\n</" + Unyo + ">"));
+    const char *name;
+    QByteArray before;
+    QString value; // stored under 位置/NOTE
+    QString where; // the message's second line
+};
+
+class Unsavable : public SettingsDocument, public ::testing::WithParamInterface<UnsavableCase>
+{
+};
+
+TEST_P(Unsavable, CharactersAreNamedAndTheOldFileKept)
+{
+    const UnsavableCase c = GetParam();
+    ASSERT_TRUE(writeBytes(path(), c.before));
     bool ok = false;
     ini.GetTxt(path(), ok);
     ASSERT_TRUE(ok);
-    ini.GetGtx(u"x"_qs);
-    EXPECT_EQ(ini.vGtVal(u"a"_qs, u""_qs).toString(), u"\uFFFD "_qs);
-    storePosition(ini, 1, 2, 3, 4);
+    ini.GetGtx(u"位置"_qs);
+    ini.SetVal(u"NOTE"_qs, c.value);
+    ini.SetGtx();
     ini.SetTxt(ok);
-    EXPECT_TRUE(ok);
-    const QByteArray written = readBytes(path());
-    EXPECT_TRUE(written.contains("<a>? </a>")) << written.constData();
-    EXPECT_TRUE(written.contains("<TOP>1</TOP>"));
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(readBytes(path()), c.before);
+    EXPECT_EQ(messages(), QStringList{u"ﾕｰｻﾞｰ環境ﾌｧｲﾙ("_qs + path() + u") を保存できません\r"_qs + c.where});
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Unsavable,
+    ::testing::Values(
+        UnsavableCase{"bytes that did not decode",
+                      "<?xml?>\r\n<" + Unyo + ">\r\n   <x>\r\n      <a>\x81\x20</a>\r\n   </x>\r\n</" + Unyo + ">",
+                      u"1"_qs, u"4 行目など 1 文字はﾌｧｲﾙに保存できない文字です"_qs},
+        UnsavableCase{"a value code page 932 lacks", NineLines, u"café ☃"_qs,
+                      u"8 行目など 2 文字はﾌｧｲﾙに保存できない文字です"_qs}),
+    ParamName());
 
 TEST_F(SettingsDocument, AMegabyteDocumentHasNoSizeLimit)
 {

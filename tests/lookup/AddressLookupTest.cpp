@@ -41,6 +41,7 @@ struct Script
     bool posSet = false;
     int x = 0, y = 0;
     std::function<void(QString &, QString &, QString &)> answer; // empty: unchanged
+    bool taken = true; // false: the person cancels the search
 };
 
 class ScriptedComponent final : public AddressComponent
@@ -53,12 +54,15 @@ public:
         m_script->x = x;
         m_script->y = y;
     }
-    void PutAdd(QString &zip, QString &add, QString &cmp, short mode) override
+    bool PutAdd(QString &zip, QString &add, QString &cmp, short mode) override
     {
         m_script->calls.push_back({m_script->x, m_script->y, zip, add, cmp, mode, m_script->posSet});
         m_script->posSet = false;
+        if (!m_script->taken)
+            return false;
         if (m_script->answer)
             m_script->answer(zip, add, cmp);
+        return true;
     }
 
 private:
@@ -273,6 +277,34 @@ private Q_SLOTS:
         QCOMPARE(editor->text(), written[1].left(caret) + u'x' + written[1].mid(caret));
     }
 
+    // Esc in the search window leaves the row as it was: no text, no move,
+    // no Dirty.
+    void cancelledLookupChangesNothing_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QStringList>("cells");
+        QTest::addRow("F2 on an empty row") << 0 << QStringList{{}, {}, {}};
+        QTest::addRow("F3") << 1 << QStringList{u"100-0005"_qs, u"東京都千代田区丸の内"_qs, {}};
+        QTest::addRow("F4") << 2 << QStringList{u"100-0005"_qs, u"東京都千代田区丸の内"_qs, u"会社"_qs};
+    }
+
+    void cancelledLookupChangesNothing()
+    {
+        QFETCH(int, index);
+        QFETCH(QStringList, cells);
+        openScripted();
+        script.taken = false;
+        setRow(2, cells[0], cells[1], cells[2]);
+        window->grid()->GoToCell(1, 2);
+        window->state().Dirty = false;
+        window->menus().mnAdd[index]->trigger();
+        QCOMPARE(int(script.calls.size()), 1);
+        QCOMPARE(row(2).mid(0, 3), cells);
+        QCOMPARE(window->grid()->CurCol(), 1);
+        QCOMPARE(window->grid()->CurRow(), 2);
+        QVERIFY(!window->state().Dirty);
+    }
+
     void unchangedAnswerStillWritesTheFullWidthSpace()
     {
         openScripted();
@@ -359,7 +391,7 @@ private Q_SLOTS:
             else
                 dialog->findChild<QPushButton *>(u"btCancel"_qs)->click();
         });
-        component.PutAdd(zip, add, cmp, 0);
+        QVERIFY(!component.PutAdd(zip, add, cmp, 0));
         QCOMPARE(zip, u"1000005"_qs);
         QCOMPARE(add, u"東京都千代田区丸ノ内　１－１"_qs);
         QCOMPARE(cmp, u"会社"_qs);

@@ -63,7 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
                       WrittenCase{"leading spaces dropped, caret follows", u"  東京都"_s, {u"東京都\u3000"_s, 3}},
                       WrittenCase{"trailing half-width space stays", u"東京都 "_s, {u"東京都 \u3000"_s, 4}},
                       WrittenCase{"empty", QString(), {u"\u3000"_s, 0}},
-                      WrittenCase{"only spaces", u"  "_s, {u"\u3000"_s, 0}}),
+                      WrittenCase{"only spaces", u"  "_s, {u"\u3000"_s, 0}},
+                      WrittenCase{"one full-width space is enough", u"東京都\u3000"_s, {u"東京都\u3000"_s, 4}}),
     ParamName());
 
 } // namespace

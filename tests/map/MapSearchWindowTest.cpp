@@ -270,6 +270,26 @@ private Q_SLOTS:
         QVERIFY(server.targets().isEmpty());
     }
 
+    // A link copied while the Map URL cell is being edited: what was typed is
+    // taken first, then the link replaces it once; the closed editor cannot
+    // write its old text back.
+    void copiedLinkWhileTheCellIsEdited()
+    {
+        if (!canUseXclip())
+            QSKIP("needs an X server and xclip");
+        vAdd *grid = window->grid();
+        grid->setFocus();
+        grid->GoToCell(5, 2);
+        QTest::keyClicks(grid, u"typed"_s);
+        QVERIFY(grid->cellEditor() && grid->cellEditor()->isVisible());
+        const QString link = base() + u"pl?lat=35.68"_s;
+        setFromOutside(link.toUtf8());
+        QCOMPARE(grid->GetCell(5, 2), link);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(grid->GetCell(5, 2), link);
+        QVERIFY(window->state().Dirty);
+    }
+
     void pictureOnTheClipboardChangesNothing()
     {
         if (!canUseXclip())

@@ -115,8 +115,24 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"QuoteInsideAnUnquotedFieldIsText", h("1,a\"b,3,4,5\r\n"), {{"1", "a\"b", "3", "4", "5"}, {}}},
         ReadCase{"UnterminatedQuoteStops",
                  h("\"1\",\"2\",\"3\",\"4\",\"5\"\r\n\"a\",\"b\",\"c\r\n6,7,8,9,10\r\n"),
-                 {{"1", "2", "3", "4", "5"}, {"a", "b"}, {}}, Status::BadFormat, 2},
-        ReadCase{"UnterminatedQuoteInTheHeader", "\"h\r\n1,2,3,4,5\r\n", {{}}, Status::BadFormat, 0},
+                 {{"1", "2", "3", "4", "5"}, {"a", "b", "c"}, {}, {}}, Status::BadFormat, 2},
+        ReadCase{"UnterminatedQuoteInTheHeader", "\"h\r\n1,2,3,4,5\r\n", {{"1", "2", "3", "4", "5"}, {}}},
+        // The older writer left quotes inside a cell as they stood: abc" went
+        // out as "abc"", which read the standard way runs on into the next line.
+        ReadCase{"OlderQuoteEndingTheLastCells",
+                 h("\"100-0001\",\"東京都\",\"abc\"\",\"\",\"\"\r\n\"100-0002\",\"大阪府\",\"\",\"\",\"\"\r\n"),
+                 {{"100-0001", "東京都", "abc", "", ""}, {"100-0002", "大阪府", "", "", ""}, {}}},
+        ReadCase{"OlderQuoteEndingACellMidLine", h("\"1\",\"abc\"\",\"3\",\"4\",\"5\"\r\n6,7,8,9,10\r\n"),
+                 {{"1", "abc", "3", "4", "5"}, {"6", "7", "8", "9", "10"}, {}}},
+        ReadCase{"OlderQuoteGivingFiveFieldsOverTwoLines",
+                 h("\"abc\"\",\"\",\"\",\"\",\"\"\r\n\"v\",\"w\",\"x\",\"y\",\"z\"\r\n"),
+                 {{"abc", "", "", "", ""}, {"v", "w", "x", "y", "z"}, {}}},
+        ReadCase{"OlderLineStillShortIsNamed",
+                 h("\"1\",\"2\",\"3\",\"4\",\"5\"\r\n\"a\",\"b\",\"c\r\n\"6\",\"7\",\"8\",\"9\",\"10\"\r\n"),
+                 {{"1", "2", "3", "4", "5"}, {"a", "b", "c"}, {}, {}}, Status::BadFormat, 2},
+        ReadCase{"BadLineCountsQuotedLineBreaks",
+                 h("\"1\",\"a\r\nb\",\"3\",\"4\",\"5\"\r\n\"x\",\"y\"\r\n6,7,8,9,10\r\n"),
+                 {{"1", "a\r\nb", "3", "4", "5"}, {"x", "y"}, {}, {}}, Status::BadFormat, 3},
         ReadCase{"NulByteIsKept", h(std::string("1,2\0x,3,4,5\r\n", 13)),
                  {{"1", std::string("2\0x", 3), "3", "4", "5"}, {}}}),
     [](const ::testing::TestParamInfo<ReadCase> &info) { return std::string(info.param.name); });
@@ -163,6 +179,46 @@ INSTANTIATE_TEST_SUITE_P(
                    2},
         DecodeCase{"LfOnlyLinesCounted", QByteArray("h\n\n\n1,2,3,4,\xA0\x80"), {}, 4, Status::BadFormat}),
     [](const ::testing::TestParamInfo<DecodeCase> &info) { return std::string(info.param.name); });
+
+// A file of several megabytes is read a piece at a time: records running over
+// the piece boundaries, a bad line and undecodable bytes far in, and a long run
+// of line ends at the end come out as from the whole text at once.
+TEST(Reading, InPiecesAsFromTheWholeText)
+{
+    QString text = QString::fromUtf8(H);
+    for (int i = 0; i < 40000; ++i) {
+        const QString n = QString::number(i);
+        switch (i % 4) {
+        case 0: text += u"\"100-"_qs + n + u"\",\"東京都　千代田区\",\"\",\"03\",\"\"\r\n"_qs; break;
+        case 1: text += u"\""_qs + n + u"\",\"二行の\r\nセル\",\"a,b\",\"\"\"q\"\"\",\"\"\r\n"_qs; break;
+        case 2: text += u"\""_qs + n + u"\",\"abc\"\",\"\",\"\",\"\"\n"_qs; break; // the older writer's form
+        default: text += n + u",,,,https://map.example/?p="_qs + n + u"\r\n"_qs; break;
+        }
+    }
+    text += u"\"x\",\"\",\"\",\"\",\"\"\r\n"_qs; // closes the last older line's quote
+    const int badLine = int(text.count(u'\n'));
+    text += u"1,2,3,4\r\n6,7,8,9,10\r\n"_qs + QString(1 << 20, u'\n');
+    const CsvReader::Result whole = CsvReader::parse(text);
+    ASSERT_EQ(whole.status, Status::BadFormat);
+    ASSERT_EQ(whole.badLine, badLine);
+    ASSERT_EQ(whole.rows.size(), size_t(40001 + 3));
+
+    const QByteArray cp932Bytes = Cp932::encode(text).bytes;
+    const qsizetype half = cp932Bytes.indexOf('\n', cp932Bytes.size() / 3) + 1;
+    const QByteArray undecodable = "1,\x85\x40,3,4,5\r\n";
+    const QByteArrayList files{cp932Bytes, QByteArray("\xEF\xBB\xBF") + text.toUtf8(),
+                               cp932Bytes.left(half) + undecodable + cp932Bytes.mid(half)};
+    for (const QByteArray &bytes : files) {
+        const CsvReader::Result pieces = CsvReader::read(bytes);
+        EXPECT_EQ(pieces.status, Status::BadFormat);
+        const bool withBadBytes = bytes.contains(undecodable);
+        EXPECT_EQ(pieces.badLine, badLine + (withBadBytes ? 1 : 0));
+        EXPECT_EQ(pieces.undecodableLine, withBadBytes ? int(cp932Bytes.left(half).count('\n')) + 1 : 0);
+        if (!withBadBytes) {
+            EXPECT_EQ(cellsOf(pieces), cellsOf(whole));
+        }
+    }
+}
 
 TEST(Reading, BinaryGarbageNeverCrashesNorGivesMoreThanFiveCells)
 {

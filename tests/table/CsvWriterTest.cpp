@@ -2,6 +2,7 @@
 #include "core/table/CsvReader.h"
 #include "core/table/CsvWriter.h"
 #include "core/table/TableClipboard.h"
+#include "harness/ParamName.h"
 #include "harness/QtPrinters.h"
 
 #include <QBuffer>
@@ -44,20 +45,23 @@ TEST(Writing, PlainTableIsWrittenAsItAlwaysWas)
         row("  100-0005 ", "東京都千代田区丸の内１－１", "", "03-1234-5678", ""),
         row("", "", "", "", ""),
         row("   ", " ", "", "  ", ""), // spaces only: blank
+        row("　", " 　 ", "", "　　", ""), // full-width spaces too
         row("", "", "", "0120-000-000", ""),
-        row("", "　大阪　", "\t", "", "https://map.example/?a=1&b=2"),
+        row("", "　大阪　 ", "\t", "", "https://map.example/?a=1&b=2"),
+        row("", "東京都　千代田区", "", "", ""),
     };
     const QByteArray expected = cp932(Header) + cp932(
         "\"100-0005\",\"東京都千代田区丸の内１－１\",\"\",\"03-1234-5678\",\"\"\r\n"
         "\"\",\"\",\"\",\"0120-000-000\",\"\"\r\n"
-        "\"\",\"　大阪　\",\"\t\",\"\",\"https://map.example/?a=1&b=2\"\r\n");
+        "\"\",\"大阪\",\"\t\",\"\",\"https://map.example/?a=1&b=2\"\r\n"
+        "\"\",\"東京都　千代田区\",\"\",\"\",\"\"\r\n");
     EXPECT_EQ(bytesOf(rows), expected);
 }
 
 TEST(Writing, BlankTableGivesTheHeaderAlone)
 {
     EXPECT_EQ(bytesOf({}), cp932(Header));
-    EXPECT_EQ(bytesOf({Row(), row(" ", "", "", "", "  ")}), cp932(Header));
+    EXPECT_EQ(bytesOf({Row(), row(" ", "", "", "", "  "), row("", "　", "", " 　", "")}), cp932(Header));
 }
 
 TEST(Writing, SpecialCharactersAreQuotedTheStandardWay)
@@ -153,7 +157,11 @@ TEST(RoundTrip, RandomTablesComeBackTrimmed)
             std::array<QString, 5> cells;
             bool filled = false;
             for (int c = 0; c < 5; ++c) {
-                cells[size_t(c)] = Csv::trimSpaces(r.cell(c)).toString();
+                cells[size_t(c)] = r.cell(c).toString();
+                while (cells[size_t(c)].startsWith(u' ') || cells[size_t(c)].startsWith(u'\u3000'))
+                    cells[size_t(c)].remove(0, 1);
+                while (cells[size_t(c)].endsWith(u' ') || cells[size_t(c)].endsWith(u'\u3000'))
+                    cells[size_t(c)].chop(1);
                 filled = filled || !cells[size_t(c)].isEmpty();
             }
             if (filled)
@@ -299,13 +307,24 @@ TEST_F(WritingFiles, CancelKeepsTheOldFile)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("a.csv")});
 }
 
-TEST_F(WritingFiles, FullDiskIsReportedAndKeepsTheOldFile)
+struct FullDiskCase
+{
+    const char *name;
+    qsizetype bytes;
+};
+
+class FullDisk : public WritingFiles, public ::testing::WithParamInterface<FullDiskCase>
+{
+};
+
+TEST_P(FullDisk, IsReportedAndKeepsTheOldFile)
 {
     const QString mountPoint = dir.filePath(QStringLiteral("small"));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("small")));
+    // Two pages: the old file takes one, so the new one has 4 KiB.
     if (geteuid() != 0
         || QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                                        QStringLiteral("size=64k"), QStringLiteral("tmpfs"), mountPoint})
+                                                        QStringLiteral("size=8k"), QStringLiteral("tmpfs"), mountPoint})
                != 0)
         GTEST_SKIP() << "cannot mount a small tmpfs here (needs root); FailingDeviceIsReported covers the writer";
     const QString path = mountPoint + QStringLiteral("/a.csv");
@@ -314,7 +333,7 @@ TEST_F(WritingFiles, FullDiskIsReportedAndKeepsTheOldFile)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(old);
     }
-    const CsvWriter::Result result = CsvWriter::write(path, QByteArray(1 << 20, 'x'));
+    const CsvWriter::Result result = CsvWriter::write(path, QByteArray(GetParam().bytes, 'x'));
     const QByteArray after = contents(path);
     const QStringList entries = QDir(mountPoint).entryList(QDir::Files);
     QProcess::execute(QStringLiteral("umount"), {mountPoint});
@@ -323,11 +342,20 @@ TEST_F(WritingFiles, FullDiskIsReportedAndKeepsTheOldFile)
     EXPECT_EQ(entries, QStringList{QStringLiteral("a.csv")});
 }
 
+INSTANTIATE_TEST_SUITE_P(
+    Saves, FullDisk,
+    ::testing::Values(FullDiskCase{"one piece larger than the disk", qsizetype(1) << 20},
+                      // Less than a file's write buffer: a buffered file would meet the
+                      // full disk only while committing, too late to be told.
+                      FullDiskCase{"a small save", 10000}),
+    ParamName());
+
 TEST(Clipboard, TableTextIsTabSeparatedAndQuotedWithoutEscapes)
 {
     AddressTableModel::Rows rows(10);
     rows[1] = row("  ", " ", "", "", "");                // spaces only: left out
-    rows[3] = row("100-0005", " 東京都 ", "", "", "");
+    rows[2] = row("　", "", " 　", "", "");               // full-width spaces too
+    rows[3] = row("100-0005", "　東京都　 ", "", "", "");
     rows[6] = row("", "", "", "03-1234-5678", "");        // only the telephone of row 7
     rows[8] = row("", "say \"hi\"", "a\tb", "x\r\ny", ""); // nothing inside is escaped
     EXPECT_EQ(TableClipboard::text(rows),

@@ -42,6 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RowsCase{"delete a block wholly past the end", EditCommand::DeleteRows, {8, 10, 1, 7}, {0, 0}},
                       RowsCase{"clear a block reaching past the end", EditCommand::ClearRows, {9, 12, 1, 10}, {9, 2}},
                       RowsCase{"delete in an empty table", EditCommand::DeleteRows, {0, 0, 0, 0}, {0, 0}},
+                      RowsCase{"insert into an empty table", EditCommand::InsertRows, {0, 0, 0, 0}, {1, 1}},
                       RowsCase{"no active row, no block", EditCommand::ClearRows, {0, 0, 0, 10}, {0, 0}},
                       RowsCase{"clear all: every row", EditCommand::ClearAll, {3, 5, 4, 10}, {1, 10}}),
     ParamName());

@@ -1,5 +1,6 @@
 #include "yIni.h"
 
+#include "core/env/Cp932.h"
 #include "core/env/Desktop.h"
 #include "core/env/Program.h"
 #include "core/env/TextFile.h"
@@ -8,10 +9,12 @@
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStringDecoder>
 
 #include <charconv>
 #include <cmath>
@@ -80,6 +83,19 @@ QString shortestReal(double value, bool single)
     if (negative)
         out.insert(0, 1, '-');
     return QString::fromLatin1(out);
+}
+
+// "UserData.ini" as text: UTF-8 after a byte-order mark, or without one when
+// the whole file is valid UTF-8 (as Linux editors write it); code page 932
+// otherwise.
+QString iniText(const QByteArray &bytes)
+{
+    static constexpr char Bom[] = "\xEF\xBB\xBF";
+    if (bytes.startsWith(QByteArrayView(Bom, 3)))
+        return QString::fromUtf8(QByteArrayView(bytes).sliced(3));
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    return utf8.hasError() ? Cp932::decode(bytes).text : text;
 }
 
 QString withSlash(QString folder)
@@ -411,8 +427,15 @@ void yIni::SetTxt(bool &bOk)
         return;
     }
     // Characters without a code page 932 form (an undecodable byte read as
-    // U+FFFD) are written as "?" so the rest of the document still saves.
-    bOk = TextFile::write(DocPath, DocText, TextFile::Unmappable::Replace).ok;
+    // U+FFFD among them) would be lost: nothing is written, the old file
+    // stays, and the person is told where the first one stands.
+    const TextFile::WriteResult written = TextFile::write(DocPath, DocText);
+    if (written.unmappableCount > 0) {
+        const qsizetype line = QStringView(DocText).first(written.firstUnmappable).count(u'\n') + 1;
+        m_messages.append(QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(") + DocPath + QStringLiteral(") を保存できません") + u'\r'
+             + QStringLiteral("%1 行目など %2 文字はﾌｧｲﾙに保存できない文字です").arg(line).arg(written.unmappableCount));
+    }
+    bOk = written.ok;
 }
 
 // ---- folders -----------------------------------------------------------------
@@ -482,12 +505,18 @@ void yIni::W_UserData(const QObject *nWhnd)
     QString choice = QStringLiteral("%applicaion data%");
     const QString iniPath = folder + QStringLiteral("UserData.ini");
     if (QFileInfo(iniPath).isFile()) {
-        const TextFile::ReadResult read = TextFile::read(iniPath);
-        if (read.text.isEmpty() || read.text[0] == u'\r' || read.text[0] == u'\n')
+        QFile file(iniPath);
+        // A file that cannot be read counts as an empty one.
+        const QString text = file.open(QIODevice::ReadOnly) ? iniText(file.readAll()) : QString();
+        if (text.isEmpty() || text[0] == u'\r' || text[0] == u'\n') {
             m_messages.append(QStringLiteral(" ﾕｰｻﾞｰﾃﾞｰﾀｰﾌｫﾙﾀﾞが定義されていません") + u'\r' + defaultFolder
                  + QStringLiteral(" を使用します"));
-        else
-            choice = read.text;
+        } else {
+            // Editors end the last line: one line end after the setting is no part of it.
+            choice = text;
+            if (choice.endsWith(u'\n'))
+                choice.chop(choice.endsWith(QStringLiteral("\r\n")) ? 2 : 1);
+        }
     } else {
         m_messages.append(iniPath + QStringLiteral(" が見つかりません") + u'\r' + useDefault);
     }
@@ -504,7 +533,7 @@ void yIni::W_UserData(const QObject *nWhnd)
     else if (QFileInfo(choice).isDir())
         chosen = withSlash(choice);
     else {
-        m_messages.append(QStringLiteral("ﾌｫﾙﾀﾞ ") + lower + QStringLiteral(" が見つかりません") + u'\r' + useDefault);
+        m_messages.append(QStringLiteral("ﾌｫﾙﾀﾞ ") + choice + QStringLiteral(" が見つかりません") + u'\r' + useDefault);
         chosen = defaultFolder;
     }
     Program().UserDataFolder = chosen;

@@ -70,7 +70,9 @@ public:
     // convert gives an invalid QVariant.
     QVariant vGtVal(const QString &sKy, const QVariant &vDef);
     // Writes the document to the file it was loaded from, atomically; the old
-    // file stays whole when the write fails (bOk false).
+    // file stays whole when the write fails (bOk false). Characters code page
+    // 932 cannot hold are not written as anything else: they are named in a
+    // message and the old file stays.
     void SetTxt(bool &bOk);
     // Carries the selected group back into the document.
     void SetGtx();

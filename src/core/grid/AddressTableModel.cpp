@@ -70,11 +70,26 @@ bool AddressTableModel::setData(const QModelIndex &index, const QVariant &value,
 
 QVariant AddressTableModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    if (role == MarkedRole)
+        return orientation == Qt::Vertical && section >= m_markedFirst && section <= m_markedLast;
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Horizontal)
         return caption(section);
     return section + 1;
+}
+
+void AddressTableModel::setMarkedRows(int first, int last)
+{
+    if (first == m_markedFirst && last == m_markedLast)
+        return;
+    const int rows = rowCount();
+    const int from = std::min({m_markedFirst, first, rows - 1});
+    const int to = std::min(std::max(m_markedLast, last), rows - 1);
+    m_markedFirst = first;
+    m_markedLast = last;
+    if (from >= 0 && to >= from)
+        Q_EMIT headerDataChanged(Qt::Vertical, std::max(from, 0), to);
 }
 
 Qt::ItemFlags AddressTableModel::flags(const QModelIndex &index) const

@@ -18,6 +18,8 @@ class AddressTableModel final : public QAbstractTableModel
     Q_OBJECT
 public:
     enum Column { Zip, Add, Cmp, Tel, Url, ColumnCount };
+    // Row header data: true for a marked row.
+    static constexpr int MarkedRole = Qt::UserRole + 1;
 
     struct Row
     {
@@ -57,6 +59,8 @@ public:
     void insertBlankRows(int row, int count);   // later rows move down; the count grows
     void removeRowsAt(int row, int count);      // later rows move up; the count shrinks
     void replaceRows(Rows rows); // one model reset
+    // Rows first..last are marked in the row header (bold); last < 0: none.
+    void setMarkedRows(int first, int last);
     const Rows &rows() const { return m_rows; }
 
     static QString caption(int column);
@@ -69,6 +73,8 @@ private:
     void releaseLater(QList<QString> texts);
 
     Rows m_rows;
+    int m_markedFirst = 0;
+    int m_markedLast = -1;
     std::future<void> m_release; // texts of cleared rows being freed
 };
 

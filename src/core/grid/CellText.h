@@ -8,17 +8,33 @@ namespace CellText {
 // The full-width space that separates the parts of an address.
 inline constexpr char16_t FullWidthSpace = u'\u3000';
 
-// Leading and trailing half-width spaces go; tabs, line breaks and full-width
-// spaces stay. The row accessors read and write cells through it.
-inline QStringView trimSpaces(QStringView text)
+namespace Detail {
+template<typename IsSpace>
+QStringView trimmed(QStringView text, IsSpace isSpace)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
-    while (begin < end && text[begin] == u' ')
+    while (begin < end && isSpace(text[begin]))
         ++begin;
-    while (end > begin && text[end - 1] == u' ')
+    while (end > begin && isSpace(text[end - 1]))
         --end;
     return text.mid(begin, end - begin);
+}
+} // namespace Detail
+
+// Leading and trailing half-width spaces go; tabs, line breaks and full-width
+// spaces stay. The row accessors read and write cells through it, so the
+// full-width space the lookup leaves after an address stays for typing.
+inline QStringView trimSpaces(QStringView text)
+{
+    return Detail::trimmed(text, [](QChar c) { return c == u' '; });
+}
+
+// Half-width and full-width spaces go at both ends: what the CSV file and the
+// clipboard text take of a cell.
+inline QStringView trimAllSpaces(QStringView text)
+{
+    return Detail::trimmed(text, [](QChar c) { return c == u' ' || c == FullWidthSpace; });
 }
 
 } // namespace CellText

@@ -12,4 +12,8 @@ struct TableState
     QString CurrentFile; // the file of the last Open or Save; empty: none
     bool Quiet = false;  // the program itself is changing the grid
     bool ImeOn = false;  // the input method was last switched on
+    // An address pre-filled from the row above and not typed into yet: a
+    // suggestion, taken back when the active cell leaves its row.
+    int PrefillRow = 0;  // 0: none
+    QString PrefillText;
 };

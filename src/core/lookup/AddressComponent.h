@@ -12,6 +12,8 @@ public:
     virtual ~AddressComponent() = default;
     // Screen position in twips of the window shown by the next PutAdd.
     virtual void SetPos(int &x, int &y) = 0;
-    // Synchronous: returns when the search is over.
-    virtual void PutAdd(QString &zip, QString &add, QString &cmp, short mode) = 0;
+    // Synchronous: returns when the search is over; true when the person took
+    // a candidate, false when the search was cancelled (the values are then
+    // as they were).
+    virtual bool PutAdd(QString &zip, QString &add, QString &cmp, short mode) = 0;
 };

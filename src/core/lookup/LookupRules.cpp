@@ -16,8 +16,10 @@ Fields request(Search search, Fields row)
 Written writtenAddress(const QString &returned)
 {
     // The cell is written through the row accessors, which drop leading
-    // half-width spaces: the caret moves left by as many.
-    const QString text = CellText::trimSpaces(QString(returned + CellText::FullWidthSpace)).toString();
+    // half-width spaces: the caret moves left by as many. An address that
+    // ends in a full-width space already gets no second one.
+    const QString spaced = returned.endsWith(CellText::FullWidthSpace) ? returned : returned + CellText::FullWidthSpace;
+    const QString text = CellText::trimSpaces(spaced).toString();
     qsizetype lead = 0;
     while (lead < returned.size() && returned[lead] == u' ')
         ++lead;

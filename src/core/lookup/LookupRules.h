@@ -25,8 +25,8 @@ struct Fields
 Fields request(Search search, Fields row);
 
 // The address cell after a lookup and where the caret goes in it: the
-// returned address and a full-width space to type the block number after;
-// the caret stands right after the address.
+// returned address and a full-width space to type the block number after
+// (unless it ends in one already); the caret stands right after the address.
 struct Written
 {
     QString text;

@@ -1,16 +1,21 @@
 #pragma once
 
+#include "core/grid/AddressTableModel.h"
+#include "core/grid/CellText.h"
+
 #include <QString>
 #include <QStringView>
 
+#include <array>
 #include <functional>
 
 // What the address CSV files look like, shared by the reader and the writer.
 //
 // Written: the header line, then one line per non-blank row with five fields,
-// each in double quotes with the cell's leading and trailing spaces removed
-// and every double quote inside doubled; fields separated by ",", every line
-// ending in CR LF; code page 932 without a byte-order mark.
+// each in double quotes with the cell's leading and trailing half-width and
+// full-width spaces removed and every double quote inside doubled; fields
+// separated by ",", every line ending in CR LF; code page 932 without a
+// byte-order mark.
 namespace Csv {
 
 inline constexpr QStringView Header = u"郵便番号,住所,勤務先等,電話番号,MAP URL";
@@ -36,17 +41,17 @@ inline Progress stage(const Progress &whole, double from, double to)
     };
 }
 
-// Leading and trailing half-width spaces go; tabs, line breaks and full-width
-// spaces stay.
-inline QStringView trimSpaces(QStringView text)
+// A row's cells as the CSV file and the clipboard text take them: without
+// their outer half-width and full-width spaces (the table keeps its text).
+// False when every one is empty: the row is blank and left out.
+inline bool exportCells(const AddressTableModel::Row &row, std::array<QStringView, FieldCount> &cells)
 {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin] == u' ')
-        ++begin;
-    while (end > begin && text[end - 1] == u' ')
-        --end;
-    return text.mid(begin, end - begin);
+    bool hasText = false;
+    for (int c = 0; c < FieldCount; ++c) {
+        cells[size_t(c)] = CellText::trimAllSpaces(row.cell(c));
+        hasText = hasText || !cells[size_t(c)].isEmpty();
+    }
+    return hasText;
 }
 
 } // namespace Csv

@@ -2,6 +2,7 @@
 
 #include "core/env/Cp932.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
@@ -9,26 +10,36 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <string>
+#include <utility>
 
 namespace {
 
 using Row = AddressTableModel::Row;
 
-// One line of the file as the parser hands it on: the text of its first five
-// fields one after another, where each ends, and how many fields it had.
+// Bytes read and decoded at a time: the decoded text of one piece stays small
+// beside the rows, and a piece is parsed while it is still in the cache.
+constexpr qint64 Piece = qint64(1) << 20;
+
+// One record of the file as the parser hands it on: the text of its first
+// five fields one after another, where each ends, and how many fields it had.
 struct Line
 {
     std::u16string cells;
     std::array<quint32, Csv::FieldCount> ends{};
     int fields = 0;
-    bool unterminated = false; // a quoted section ran to the end of the file
+    bool unterminated = false; // a quoted section ran to the end of the text
+    bool lineEnded = false;    // ended at a line end, not at the end of the text
+    bool abandoned = false;    // not read to its end: it cannot be a record of the standard form
 
     void clear()
     {
         cells.clear();
         fields = 0;
         unterminated = false;
+        lineEnded = false;
+        abandoned = false;
     }
 
     // The row holding the first `count` fields; the rest stay empty.
@@ -46,6 +57,12 @@ struct Line
     }
 };
 
+// Reads records the standard way. A record that runs over a line end inside
+// quotes is of the standard form only with five fields and no stray quote;
+// once it has both crossed a line end and met a stray quote or a sixth field,
+// it is abandoned at once. That keeps the work linear when such records are
+// read again line by line: a line inside an abandoned record never again
+// runs far past its own end.
 class Parser
 {
 public:
@@ -53,32 +70,47 @@ public:
 
     bool atEnd() const { return m_p == m_end; }
     const char16_t *position() const { return m_p; }
+    void seek(const char16_t *p) { m_p = p; }
 
-    // Reads the next line (which may span several lines of text inside quotes).
+    // Reads the next record (which may span several lines of text inside quotes).
     void next(Line &line)
     {
         line.clear();
+        m_start = m_p;
+        m_suspect = false;
         for (;;) {
             const bool keep = line.fields < Csv::FieldCount;
             const FieldEnd how = field(line, keep);
+            if (how == FieldEnd::Abandoned) {
+                line.abandoned = true;
+                return;
+            }
             if (keep)
                 line.ends[size_t(line.fields)] = quint32(line.cells.size());
             ++line.fields;
-            if (how != FieldEnd::Comma)
+            if (how != FieldEnd::Comma) {
+                line.lineEnded = how == FieldEnd::LineEnd;
                 return;
+            }
+            if (line.fields == Csv::FieldCount && suspect()) { // a sixth field follows
+                line.abandoned = true;
+                return;
+            }
         }
     }
 
 private:
-    enum class FieldEnd { Comma, LineEnd, TextEnd };
+    enum class FieldEnd { Comma, LineEnd, TextEnd, Abandoned };
+    enum class Section { Closed, Unterminated, Abandoned };
 
     FieldEnd field(Line &line, bool keep)
     {
         if (m_p < m_end && *m_p == u'"') {
             ++m_p;
-            if (!quotedSection(line, keep)) {
-                line.unterminated = true;
-                return FieldEnd::TextEnd;
+            switch (quotedSection(line, keep)) {
+            case Section::Closed: break;
+            case Section::Unterminated: line.unterminated = true; return FieldEnd::TextEnd;
+            case Section::Abandoned: return FieldEnd::Abandoned;
             }
         }
         for (;;) {
@@ -114,40 +146,194 @@ private:
         return *p == u'\n' || (*p == u'\r' && p + 1 < m_end && p[1] == u'\n');
     }
 
+    // The record met what only a file of the older writer holds; true when it
+    // has crossed a line end already. From now on a line end inside quotes
+    // abandons it.
+    bool suspect()
+    {
+        if (m_suspect)
+            return false; // crossing would have abandoned it already
+        m_suspect = true;
+        return QStringView(m_start, m_p).contains(u'\n');
+    }
+
     // The text after an opening quote: "" is one quote, a quote before a comma,
     // a line end or the end of the text closes the section, any other quote is
     // text (so an older file with a stray quote in a cell keeps its lines).
-    // False when the text ends inside the section.
-    bool quotedSection(Line &line, bool keep)
+    Section quotedSection(Line &line, bool keep)
     {
         for (;;) {
-            const qsizetype quote = QStringView(m_p, m_end).indexOf(u'"');
-            const char16_t *stop = quote < 0 ? m_end : m_p + quote;
+            const char16_t *limit = m_end;
+            if (m_suspect) {
+                const qsizetype lineEnd = QStringView(m_p, m_end).indexOf(u'\n');
+                if (lineEnd >= 0)
+                    limit = m_p + lineEnd;
+            }
+            const qsizetype quote = QStringView(m_p, limit).indexOf(u'"');
+            const char16_t *stop = quote < 0 ? limit : m_p + quote;
             if (keep)
                 line.cells.append(m_p, stop);
             m_p = stop;
             if (m_p == m_end)
-                return false;
+                return Section::Unterminated;
+            if (quote < 0)
+                return Section::Abandoned; // a line end inside quotes
             const char16_t *next = m_p + 1;
             if (next == m_end || *next == u',' || lineEndAt(next)) {
                 m_p = next;
-                return true;
+                return Section::Closed;
             }
             if (keep)
                 line.cells.push_back(u'"');
-            m_p = *next == u'"' ? next + 1 : next;
+            if (*next == u'"') {
+                m_p = next + 1;
+            } else {
+                m_p = next;
+                if (suspect())
+                    return Section::Abandoned;
+            }
         }
     }
 
     const char16_t *m_p;
     const char16_t *m_end;
+    const char16_t *m_start = nullptr; // of the record being read
+    bool m_suspect = false;
 };
 
-// The line (from 1) of `text` holding position `index`: line ends are LFs.
-template<typename Char>
-int lineOf(const Char *text, qsizetype index)
+// Just after the first line end at or after p, or end.
+const char16_t *afterLineEnd(const char16_t *p, const char16_t *end)
 {
-    return int(std::count(text, text + index, Char('\n'))) + 1;
+    const qsizetype at = QStringView(p, end).indexOf(u'\n');
+    return at < 0 ? end : p + at + 1;
+}
+
+// The line [begin, end) as the older program read it: every double quote
+// dropped, a field ending at every comma.
+void readOlderLine(const char16_t *begin, const char16_t *end, Line &line)
+{
+    line.clear();
+    for (const char16_t *p = begin;;) {
+        const char16_t *stop = std::find(p, end, u',');
+        if (line.fields < Csv::FieldCount) {
+            std::copy_if(p, stop, std::back_inserter(line.cells), [](char16_t c) { return c != u'"'; });
+            line.ends[size_t(line.fields)] = quint32(line.cells.size());
+        }
+        ++line.fields;
+        if (stop == end)
+            return;
+        p = stop + 1;
+    }
+}
+
+// Turns text into rows a record at a time; the text may come in pieces.
+//
+// A record is read the standard way (quotes around a field, "" for a quote,
+// commas and line breaks inside quotes are text) when that gives five fields,
+// or at least five on one line. Otherwise it comes from the older writer,
+// which left quotes inside a cell as they stood: abc" went out as "abc"",
+// which read the standard way runs on over the line end into the next
+// record. Such a record is read again as the older program read it, its first
+// line alone (quotes dropped, a field ending at every comma), and the next
+// line starts a record of its own.
+class Loader
+{
+public:
+    explicit Loader(CsvReader::Result &result) : m_result(result) {}
+
+    // Reads the records of [begin, end) known to be whole and returns how
+    // many characters they took: the rest is handed in again with the text
+    // after it. -1 when the progress callback cancelled. `last`: nothing
+    // follows and the line ends at the end of the file are gone. `firstLine`:
+    // the line (from 0) that begins at `begin`.
+    qsizetype read(const char16_t *begin, const char16_t *end, bool last, qint64 firstLine,
+                   const Csv::Progress &progress)
+    {
+        Parser parser(begin, end);
+        while (!parser.atEnd()) {
+            const char16_t *start = parser.position();
+            if (!last) {
+                // Empty lines in the middle of the file are faults, at its end
+                // they go: which it is shows only from the text after them.
+                const char16_t *p = start;
+                while (p < end && (*p == u'\r' || *p == u'\n'))
+                    ++p;
+                if (p == end)
+                    return start - begin;
+            }
+            parser.next(m_line);
+            if (!last && !m_line.lineEnded && !m_line.abandoned)
+                return start - begin; // the record runs on into text still to come
+            const bool header = m_records == 0;
+            // Five fields (more only on one line, as the parser abandons the
+            // rest); the header, never looked at, only needs to stay on its line.
+            const bool standard = !m_line.unterminated && !m_line.abandoned
+                                  && (m_line.fields >= Csv::FieldCount
+                                      || (header && afterLineEnd(start, parser.position()) == parser.position()));
+            if (!standard) {
+                const char16_t *next = afterLineEnd(start, end);
+                const char16_t *stop = next;
+                if (stop > start && stop[-1] == u'\n') {
+                    --stop;
+                    if (stop > start && stop[-1] == u'\r')
+                        --stop;
+                }
+                readOlderLine(start, stop, m_line);
+                parser.seek(next);
+            }
+            if (!header)
+                take(firstLine, begin, start);
+            if (progress && m_records % Csv::ProgressRows == 0 && !progress(parser.position() - begin, end - begin))
+                return -1;
+            ++m_records;
+        }
+        return end - begin;
+    }
+
+    // n data records give n + 1 rows; an empty file gives none.
+    void finish()
+    {
+        if (m_records > 0)
+            m_result.rows.emplace_back();
+    }
+
+private:
+    void take(qint64 firstLine, const char16_t *begin, const char16_t *start)
+    {
+        AddressTableModel::Rows &rows = m_result.rows;
+        if (m_result.status == CsvReader::Result::Status::BadFormat) {
+            rows.emplace_back(); // lines after a bad one stay blank
+        } else if (m_line.fields >= Csv::FieldCount) {
+            rows.push_back(m_line.toRow(Csv::FieldCount));
+        } else {
+            // The fields before the missing one keep their text.
+            rows.push_back(m_line.toRow(m_line.fields));
+            m_result.status = CsvReader::Result::Status::BadFormat;
+            m_result.badLine = int(firstLine + std::count(begin, start, u'\n'));
+        }
+    }
+
+    CsvReader::Result &m_result;
+    Line m_line;
+    qint64 m_records = 0; // header included
+};
+
+// Line ends at the end of the file go, whatever their number.
+const char16_t *withoutFinalLineEnds(const char16_t *begin, const char16_t *end)
+{
+    while (end > begin && end[-1] == u'\n') {
+        --end;
+        if (end > begin && end[-1] == u'\r')
+            --end;
+    }
+    return end;
+}
+
+CsvReader::Result cancelled()
+{
+    CsvReader::Result result;
+    result.status = CsvReader::Result::Status::Cancelled;
+    return result;
 }
 
 QString failure(const QString &path, const QString &reason)
@@ -160,119 +346,106 @@ QString failure(const QString &path, const QString &reason)
 CsvReader::Result CsvReader::parse(QStringView text, const Csv::Progress &progress)
 {
     Result result;
+    Loader loader(result);
     const char16_t *begin = text.utf16();
-    const char16_t *end = begin + text.size();
-    // Line ends at the end of the file go, whatever their number.
-    while (end > begin && end[-1] == u'\n') {
-        --end;
-        if (end > begin && end[-1] == u'\r')
-            --end;
-    }
-    if (begin == end)
-        return result; // an empty file gives no rows
-
-    Parser parser(begin, end);
-    Line line;
-    AddressTableModel::Rows &rows = result.rows;
-    const qint64 total = end - begin;
-    for (int number = 0; !parser.atEnd(); ++number) {
-        parser.next(line);
-        if (number > 0) {
-            if (result.status == Result::Status::BadFormat) {
-                rows.emplace_back(); // lines after a bad one stay blank
-            } else if (line.fields >= Csv::FieldCount && !line.unterminated) {
-                rows.push_back(line.toRow(Csv::FieldCount));
-            } else {
-                // The fields before the missing (or unterminated) one keep their text.
-                rows.push_back(line.toRow(line.unterminated ? line.fields - 1 : line.fields));
-                result.status = Result::Status::BadFormat;
-                result.badLine = number;
-            }
-        } else if (line.unterminated) {
-            result.status = Result::Status::BadFormat;
-            result.badLine = 0;
-        }
-        if (progress && number % Csv::ProgressRows == 0 && !progress(parser.position() - begin, total)) {
-            result = Result();
-            result.status = Result::Status::Cancelled;
-            return result;
-        }
-    }
-    rows.emplace_back(); // n data lines give n + 1 rows
+    if (loader.read(begin, withoutFinalLineEnds(begin, begin + text.size()), true, 0, progress) < 0)
+        return cancelled();
+    loader.finish();
     return result;
 }
 
 CsvReader::Result CsvReader::read(QByteArray bytes, const Csv::Progress &progress)
 {
-    QString text;
-    int undecodableLine = 0;
-    qsizetype undecodableCount = 0;
-    static constexpr char Bom[] = "\xEF\xBB\xBF";
-    if (bytes.startsWith(QByteArrayView(Bom, 3))) {
-        QStringDecoder utf8(QStringDecoder::Utf8); // drops the byte-order mark
-        text = utf8.decode(bytes);
-        if (utf8.hasError()) {
-            const qsizetype at = text.indexOf(QChar::ReplacementCharacter);
-            undecodableCount = text.count(QChar::ReplacementCharacter);
-            undecodableLine = at < 0 ? 1 : lineOf(text.utf16(), at);
-        }
-    } else {
-        Cp932::Decoded decoded = Cp932::decode(bytes);
-        if (decoded.invalidCount > 0) {
-            // 0x0A is never the second byte of a code page 932 character.
-            undecodableLine = lineOf(bytes.constData(), decoded.firstInvalidByte);
-            undecodableCount = decoded.invalidCount;
-        }
-        text = std::move(decoded.text);
-    }
-    bytes = QByteArray();
-    if (progress && !progress(400, 1000)) {
-        Result cancelled;
-        cancelled.status = Result::Status::Cancelled;
-        return cancelled;
-    }
-    Result result = parse(text, Csv::stage(progress, 0.4, 1.0));
-    if (result.status != Result::Status::Cancelled) {
-        result.undecodableLine = undecodableLine;
-        result.undecodableCount = undecodableCount;
-    }
-    return result;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return read(buffer, progress);
 }
 
 CsvReader::Result CsvReader::read(QIODevice &device, const Csv::Progress &progress)
 {
-    const Csv::Progress reading = Csv::stage(progress, 0.0, 0.3);
-    QByteArray bytes;
     if (device.isSequential()) {
-        bytes = device.readAll();
-    } else {
-        // In pieces, so a big file reports progress and can be cancelled.
-        constexpr qint64 Piece = qint64(8) << 20;
-        const qint64 size = std::max<qint64>(device.size() - device.pos(), 0);
-        bytes.resize(size);
-        qint64 got = 0;
-        while (got < size) {
-            const qint64 n = device.read(bytes.data() + got, std::min(Piece, size - got));
-            if (n < 0) {
-                Result result;
-                result.status = Result::Status::Unreadable;
-                result.error = device.errorString();
-                return result;
-            }
-            if (n == 0)
-                break;
-            got += n;
-            if (reading && !reading(got, size)) {
-                Result result;
-                result.status = Result::Status::Cancelled;
-                return result;
-            }
-        }
-        bytes.truncate(got);
-        if (!device.atEnd())
-            bytes += device.readAll(); // the file grew meanwhile
+        QByteArray all = device.readAll();
+        return read(std::move(all), progress);
     }
-    return read(std::move(bytes), Csv::stage(progress, 0.3, 1.0));
+    // Read, decoded and parsed a piece at a time, each piece ending at a line
+    // end, so the file's bytes and its whole text never stand in memory beside
+    // the rows. 0x0A is never part of a code page 932 or UTF-8 character.
+    Result result;
+    Loader loader(result);
+    const qint64 total = std::max<qint64>(device.size() - device.pos(), 1);
+    const auto share = [total](qint64 bytes) { return std::min(double(bytes) / double(total), 1.0); };
+    enum class Encoding { Unknown, Cp932, Utf8 } encoding = Encoding::Unknown;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QByteArray bytes; // read, not yet decoded: the start of a line
+    QString rest;     // decoded, not yet parsed: the start of a record
+    qint64 decoded = 0; // bytes
+    qint64 lines = 0;   // line ends decoded
+    for (bool last = false; !last;) {
+        // A record still open after a whole piece gets a larger one next, so
+        // it is not parsed over and over.
+        const qsizetype have = bytes.size();
+        const qint64 want = std::max<qint64>(Piece, rest.size());
+        bytes.resize(have + want);
+        const qint64 n = device.read(bytes.data() + have, want);
+        if (n < 0) {
+            result = Result();
+            result.status = Result::Status::Unreadable;
+            result.error = device.errorString();
+            return result;
+        }
+        bytes.truncate(have + n);
+        last = n == 0;
+        if (encoding == Encoding::Unknown) {
+            static constexpr char Bom[] = "\xEF\xBB\xBF";
+            if (bytes.size() < 3 && !last)
+                continue;
+            encoding = bytes.startsWith(QByteArrayView(Bom, 3)) ? Encoding::Utf8 : Encoding::Cp932;
+            if (encoding == Encoding::Utf8)
+                bytes.remove(0, 3);
+        }
+        const qsizetype cut = last ? bytes.size() : bytes.lastIndexOf('\n') + 1;
+        if (cut == 0 && !last)
+            continue;
+        const QByteArrayView piece(bytes.constData(), cut);
+
+        QString text;
+        if (encoding == Encoding::Utf8) {
+            text = utf8.decode(piece);
+            if (utf8.hasError()) {
+                const qsizetype at = text.indexOf(QChar::ReplacementCharacter);
+                if (at >= 0 && result.undecodableCount == 0)
+                    result.undecodableLine = int(lines + std::count(text.utf16(), text.utf16() + at, u'\n') + 1);
+                result.undecodableCount += at < 0 ? 0 : text.count(QChar::ReplacementCharacter);
+            }
+        } else {
+            Cp932::Decoded d = Cp932::decode(piece);
+            if (d.invalidCount > 0 && result.undecodableCount == 0)
+                result.undecodableLine = int(lines + std::count(piece.begin(), piece.begin() + d.firstInvalidByte, '\n') + 1);
+            result.undecodableCount += d.invalidCount;
+            text = std::move(d.text);
+        }
+        const qint64 before = decoded;
+        decoded += cut;
+        const qint64 firstLine = lines - std::count(rest.utf16(), rest.utf16() + rest.size(), u'\n');
+        lines += std::count(piece.begin(), piece.end(), '\n');
+        bytes.remove(0, cut);
+        if (!rest.isEmpty()) {
+            rest.append(text);
+            text = std::exchange(rest, QString());
+        }
+
+        const char16_t *begin = QStringView(text).utf16();
+        const char16_t *end = begin + text.size();
+        if (last)
+            end = withoutFinalLineEnds(begin, end);
+        const qsizetype done = loader.read(begin, end, last, firstLine, Csv::stage(progress, share(before), share(decoded)));
+        if (done < 0)
+            return cancelled();
+        if (done < end - begin)
+            rest = QString(reinterpret_cast<const QChar *>(begin + done), end - begin - done);
+    }
+    loader.finish();
+    return result;
 }
 
 CsvReader::Result CsvReader::read(const QString &path, const Csv::Progress &progress)

@@ -12,17 +12,6 @@ namespace {
 
 using Row = AddressTableModel::Row;
 
-// The row's cells without their outer spaces; false when all are empty.
-bool trimmedCells(const Row &row, std::array<QStringView, Csv::FieldCount> &cells)
-{
-    bool hasText = false;
-    for (int c = 0; c < Csv::FieldCount; ++c) {
-        cells[size_t(c)] = Csv::trimSpaces(row.cell(c));
-        hasText = hasText || !cells[size_t(c)].isEmpty();
-    }
-    return hasText;
-}
-
 qsizetype quotedLength(QStringView cell)
 {
     return cell.size() + (cell.contains(u'"') ? cell.count(u'"') : 0) + 2;
@@ -65,7 +54,7 @@ public:
     bool putRow(const Row &row)
     {
         std::array<QStringView, Csv::FieldCount> cells;
-        if (row.isEmpty() || !trimmedCells(row, cells))
+        if (row.isEmpty() || !Csv::exportCells(row, cells))
             return false;
         qsizetype need = Punctuation;
         for (const QStringView cell : cells)
@@ -108,7 +97,7 @@ CsvWriter::Cell locate(const AddressTableModel::Rows &rows, qsizetype first, qsi
 {
     std::array<QStringView, Csv::FieldCount> cells;
     for (qsizetype r = first; r < rows.size() && at <= index; ++r) {
-        if (rows[r].isEmpty() || !trimmedCells(rows[r], cells))
+        if (rows[r].isEmpty() || !Csv::exportCells(rows[r], cells))
             continue;
         for (int c = 0; c < Csv::FieldCount; ++c) {
             const qsizetype length = quotedLength(cells[size_t(c)]);
@@ -208,7 +197,10 @@ CsvWriter::Result CsvWriter::write(const QString &path, QByteArrayView bytes, co
 {
     Result result;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered: a buffered QSaveFile holds a small file in its write buffer
+    // until commit(), which does not report a short write (disk full,
+    // file-size limit) and so would replace the old file with a cut-off one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         result.status = Result::Status::Failed;
         result.error = path + QStringLiteral(": ") + file.errorString();
         return result;

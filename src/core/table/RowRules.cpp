@@ -9,7 +9,10 @@ namespace RowRules {
 Rows rowsFor(EditCommand command, const Where &where)
 {
     const bool block = where.selRowTo >= 1;
-    const int first = block ? where.selRowFrom : where.curRow;
+    // Inserting always grows the table: with no active row (an empty table)
+    // it inserts at the top.
+    const int active = command == EditCommand::InsertRows && where.curRow < 1 ? 1 : where.curRow;
+    const int first = block ? where.selRowFrom : active;
     const int count = block ? where.selRowTo - where.selRowFrom + 1 : 1;
     switch (command) {
     case EditCommand::ClearAll:

@@ -29,7 +29,8 @@ struct Where
 
 // The rows an edit command touches: the remembered block when there is one,
 // else the active row. Clearing and deleting touch only rows that exist;
-// inserting may insert right after the last row. ClearAll touches every row.
+// inserting may insert right after the last row, and with no active row
+// inserts at the top. ClearAll touches every row.
 Rows rowsFor(EditCommand command, const Where &where);
 
 // The text an empty address cell is filled with from the row above's address:

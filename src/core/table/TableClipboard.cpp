@@ -11,12 +11,7 @@ QString text(const AddressTableModel::Rows &rows)
     QString all;
     std::array<QStringView, Csv::FieldCount> cells;
     for (const AddressTableModel::Row &row : rows) {
-        bool filled = false;
-        for (int c = 0; c < Csv::FieldCount; ++c) {
-            cells[size_t(c)] = Csv::trimSpaces(row.cell(c));
-            filled = filled || !cells[size_t(c)].isEmpty();
-        }
-        if (!filled)
+        if (!Csv::exportCells(row, cells))
             continue;
         for (int c = 0; c < Csv::FieldCount; ++c) {
             all.append(u'"');

@@ -3,6 +3,8 @@
 #include "core/grid/CellText.h"
 #include "widgets/grid/vAdd.h"
 
+#include <utility>
+
 int AddressTable::KeyCol(const QString &key)
 {
     static constexpr struct
@@ -31,11 +33,30 @@ void AddressTable::SetRowVal(const QString &key, const QString &value)
     const int row = m_grid.CurRow();
     if (col == 0 || row == 0)
         return;
+    // An address the program writes is no suggestion any more.
+    if (col == vAdd::gridColumn(AddressTableModel::Add) && row == m_state.PrefillRow)
+        m_state.PrefillRow = 0;
     const QString trimmed = CellText::trimSpaces(value).toString();
     if (m_grid.GetCell(col, row) == trimmed)
         return;
     m_grid.SetCell(col, row, trimmed);
     markDirty();
+}
+
+void AddressTable::dropPrefill()
+{
+    const int row = std::exchange(m_state.PrefillRow, 0);
+    const QString text = std::exchange(m_state.PrefillText, {});
+    const int col = vAdd::gridColumn(AddressTableModel::Add);
+    if (row >= 1 && m_grid.GetCell(col, row) == text)
+        quietly([&] { m_grid.SetCell(col, row, QString()); });
+}
+
+void AddressTable::setBlock(int from, int to)
+{
+    m_state.SelRowFrom = from;
+    m_state.SelRowTo = to;
+    m_grid.SetMarkedRows(from, to);
 }
 
 void AddressTable::markDirty()

@@ -29,6 +29,13 @@ public:
 
     // Marks a content change made by a command (never while Quiet).
     void markDirty();
+    // Takes back an address pre-fill nobody typed into (the cell returns to
+    // empty) and forgets it.
+    void dropPrefill();
+
+    // Remembers the block of rows the row commands act on (to 0: none) and
+    // marks it in the grid's row header.
+    void setBlock(int from, int to);
 
     // Runs a bulk change of the program's own with the grid's notifications
     // ignored.

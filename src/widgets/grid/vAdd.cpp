@@ -6,6 +6,7 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QLineEdit>
 #include <QStyledItemDelegate>
 
@@ -43,8 +44,31 @@ private:
     vAdd *m_grid;
 };
 
+namespace {
+
+// Row numbers with a bar in the highlight colour beside the marked rows.
+class RowHeader final : public QHeaderView
+{
+public:
+    explicit RowHeader(QWidget *parent) : QHeaderView(Qt::Vertical, parent) {}
+
+protected:
+    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override
+    {
+        QHeaderView::paintSection(painter, rect, logicalIndex);
+        if (model() && model()->headerData(logicalIndex, Qt::Vertical, AddressTableModel::MarkedRole).toBool())
+            painter->fillRect(QRect(rect.left(), rect.top(), 4, rect.height()), palette().highlight());
+    }
+};
+
+} // namespace
+
 vAdd::vAdd(QWidget *parent) : QTableView(parent), m_model(new AddressTableModel(this))
 {
+    auto *rowHeader = new RowHeader(this);
+    rowHeader->setSectionsClickable(true);
+    rowHeader->setHighlightSections(true);
+    setVerticalHeader(rowHeader);
     setObjectName(QStringLiteral("vAdd"));
     setModel(m_model);
     setItemDelegate(new CellDelegate(this));
@@ -94,6 +118,49 @@ vAdd::vAdd(QWidget *parent) : QTableView(parent), m_model(new AddressTableModel(
     });
 }
 
+// Rows inserted or removed move the view's current index and selection with
+// the rows, and the view reports both as if the person had moved; the grid
+// keeps both where they were instead, in silence.
+class vAdd::KeepPlace final
+{
+public:
+    explicit KeepPlace(vAdd &grid) : m_grid(grid), m_row(grid.CurRow()), m_col(grid.CurCol())
+    {
+        for (const QItemSelectionRange &range : grid.selectionModel()->selection())
+            m_ranges.append({range.top(), range.left(), range.bottom(), range.right()});
+        m_wasRestoring = std::exchange(grid.m_restoringCurrent, true);
+        m_wasQuiet = std::exchange(grid.m_quietSelection, true);
+    }
+    ~KeepPlace()
+    {
+        const int rows = m_grid.RowCount();
+        AddressTableModel &model = *m_grid.m_model;
+        if (rows > 0) {
+            QItemSelection selection;
+            for (const QRect &r : std::as_const(m_ranges))
+                if (r.top() < rows)
+                    selection.select(model.index(r.top(), r.left()), model.index(std::min(r.bottom(), rows - 1), r.right()));
+            m_grid.selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+            // With no active cell before (an empty table), the first row's
+            // first cell becomes active, so typing has somewhere to go.
+            const int row = m_row > 0 ? std::min(m_row, rows) : 1;
+            const int col = m_col > 0 ? m_col : 1;
+            m_grid.selectionModel()->setCurrentIndex(model.index(row - 1, col - 1), QItemSelectionModel::Current);
+        }
+        m_grid.m_restoringCurrent = m_wasRestoring;
+        m_grid.m_quietSelection = m_wasQuiet;
+    }
+    Q_DISABLE_COPY_MOVE(KeepPlace)
+
+private:
+    vAdd &m_grid;
+    int m_row;
+    int m_col;
+    QList<QRect> m_ranges; // left, top, right, bottom from 0
+    bool m_wasRestoring;
+    bool m_wasQuiet;
+};
+
 int vAdd::RowCount() const
 {
     return m_model->rowCount();
@@ -101,6 +168,7 @@ int vAdd::RowCount() const
 
 void vAdd::SetRowCount(int count)
 {
+    const KeepPlace keep(*this);
     m_model->setRowCountTo(count);
 }
 
@@ -145,6 +213,7 @@ void vAdd::ClearCells(int col1, int row1, int col2, int row2)
     const int c2 = col1 == -1 ? lastCol : col2;
     const int r1 = row1 == -1 ? 1 : row1;
     const int r2 = row1 == -1 ? lastRow : (row2 == -1 ? row1 : row2);
+    m_caret = {}; // a placed caret belongs to text that is gone
     m_model->clearCells(r1 - 1, c1 - 1, r2 - 1, c2 - 1);
 }
 
@@ -154,6 +223,8 @@ void vAdd::InsertRowsAt(int row, int count)
     if (count <= 0 || row < 1 || row > total)
         return;
     count = std::min(count, total - row + 1);
+    const KeepPlace keep(*this);
+    m_caret = {}; // its row may have moved
     m_model->insertBlankRows(row - 1, count);
     m_model->removeRowsAt(total, count); // the row count stays as it was
 }
@@ -164,6 +235,8 @@ void vAdd::DeleteRowsAt(int row, int count)
     if (count <= 0 || row < 1 || row > total)
         return;
     count = std::min(count, total - row + 1);
+    const KeepPlace keep(*this);
+    m_caret = {}; // its row may have moved or gone
     m_model->removeRowsAt(row - 1, count);
     m_model->setRowCountTo(total); // blank rows come in at the bottom
 }
@@ -291,8 +364,15 @@ void vAdd::currentChanged(const QModelIndex &current, const QModelIndex &previou
     QTableView::currentChanged(current, previous);
 }
 
+void vAdd::SetMarkedRows(int from, int to)
+{
+    m_model->setMarkedRows(from - 1, to - 1);
+}
+
 void vAdd::onSelectionChanged()
 {
+    if (m_quietSelection)
+        return;
     const QItemSelection selection = selectionModel()->selection();
     if (selection.isEmpty())
         return;
@@ -324,7 +404,16 @@ void vAdd::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
 {
     const bool byEnter = m_enterInEditor && editor == m_editor;
     m_enterInEditor = false;
-    QTableView::closeEditor(editor, hint);
+    // Tab and Shift+Tab take the text and move to the next or previous cell,
+    // as in a spreadsheet, without opening an editor there.
+    const bool byTab = hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem;
+    QTableView::closeEditor(editor, byTab ? QAbstractItemDelegate::NoHint : hint);
+    if (byTab) {
+        const QModelIndex next = moveCursor(hint == QAbstractItemDelegate::EditNextItem ? MoveNext : MovePrevious,
+                                            Qt::NoModifier);
+        if (next.isValid())
+            GoToCell(next.column() + 1, next.row() + 1);
+    }
     if (byEnter && CurRow() >= 1 && CurRow() < RowCount())
         GoToCell(CurCol(), CurRow() + 1);
 }

@@ -33,8 +33,14 @@ public:
     void GoToCell(int col, int row);
     // col1 = -1: every column; row1 = -1: every row.
     void ClearCells(int col1, int row1, int col2, int row2);
+    // Row insertions and removals keep the active cell and the selected cells
+    // at their row and column numbers (clamped to the rows left) and raise
+    // neither a cell move nor a block selection.
     void InsertRowsAt(int row, int count);
     void DeleteRowsAt(int row, int count);
+    // Marks rows from..to in the row header (to 0: none), e.g. the block the
+    // row commands will act on.
+    void SetMarkedRows(int from, int to);
     // The cell's rectangle from the grid's top-left corner, in pixels.
     QRect CellRect(int col, int row) const;
     void SetCaret(int start, int length);
@@ -70,6 +76,7 @@ protected:
 
 private:
     friend class CellDelegate;
+    class KeepPlace;
     void editorCreated(QLineEdit *editor, const QModelIndex &index);
     void onSelectionChanged();
     void onSectionResized(int logicalIndex, int oldSize, int newSize);
@@ -88,6 +95,7 @@ private:
     double m_units[AddressTableModel::ColumnCount];
     bool m_settingWidth = false;
     bool m_restoringCurrent = false;
+    bool m_quietSelection = false; // selection changes are the program's own
     bool m_enterInEditor = false; // the open editor is being closed by Enter
     QModelIndex m_enteredIndex;
 };

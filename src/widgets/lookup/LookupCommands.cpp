@@ -62,7 +62,9 @@ void LookupCommands::mnAdd_Click(int index)
     fields = LookupRules::request(LookupRules::Search(index), fields);
 
     m_component->SetPos(x, y);
-    m_component->PutAdd(fields.zip, fields.add, fields.cmp, 0);
+    // A cancelled search leaves the row, the active cell and Dirty as they were.
+    if (!m_component->PutAdd(fields.zip, fields.add, fields.cmp, 0))
+        return;
 
     const LookupRules::Written address = LookupRules::writtenAddress(fields.add);
     m_table.SetRowVal(QStringLiteral("Zip"), fields.zip);

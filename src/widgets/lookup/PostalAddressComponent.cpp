@@ -32,7 +32,7 @@ void PostalAddressComponent::SetPos(int &x, int &y)
     m_placed = true;
 }
 
-void PostalAddressComponent::PutAdd(QString &zip, QString &add, QString &cmp, short)
+bool PostalAddressComponent::PutAdd(QString &zip, QString &add, QString &cmp, short)
 {
     QWidget *owner = QApplication::activeWindow();
     AddressLookupDialog dialog(m_dict, zip, add, cmp, owner);
@@ -48,12 +48,15 @@ void PostalAddressComponent::PutAdd(QString &zip, QString &add, QString &cmp, sh
         dialog.move(AddressLookupDialog::keptOnScreen(wanted, dialog.frameGeometry().size().expandedTo(dialog.size()),
                                                       available));
     }
-    dialog.exec();
+    const bool taken = dialog.exec() == QDialog::Accepted;
     // Back to the window the search came from, also without a window manager
     // that would hand the focus back.
     if (owner)
         owner->activateWindow();
+    if (!taken)
+        return false;
     zip = dialog.zip();
     add = dialog.add();
     cmp = dialog.cmp();
+    return true;
 }

@@ -21,7 +21,7 @@ public:
                                                           const QString &skkFolder = QStringLiteral("/usr/share/skk"));
 
     void SetPos(int &x, int &y) override;
-    void PutAdd(QString &zip, QString &add, QString &cmp, short mode) override;
+    bool PutAdd(QString &zip, QString &add, QString &cmp, short mode) override;
 
     const PostalDictionary &dictionary() const { return *m_dict; }
 

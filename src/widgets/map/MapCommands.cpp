@@ -2,6 +2,7 @@
 
 #include "core/env/Desktop.h"
 #include "widgets/grid/AddressTable.h"
+#include "widgets/grid/vAdd.h"
 #include "widgets/map/ClipboardWatcher.h"
 #include "widgets/map/uWeb.h"
 
@@ -57,6 +58,10 @@ void MapCommands::WatchClipboard(int mode)
 
 void MapCommands::ClipEvent(const QString &text)
 {
-    if (m_map.isMapLink(text))
-        m_table.SetRowVal(u"Url"_s, text);
+    if (!m_map.isMapLink(text))
+        return;
+    // A cell being edited takes what was typed first; its editor must not
+    // write its old text over the link when it closes.
+    m_table.grid().EndEdit();
+    m_table.SetRowVal(u"Url"_s, text);
 }

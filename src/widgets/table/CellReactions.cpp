@@ -27,15 +27,21 @@ void CellReactions::vAdd_LeavingCell(int, int, int newCol, int newRow, bool *)
         state.ImeOn = want;
     }
 
+    // A pre-fill is a suggestion: left without typing, it goes when the
+    // active cell leaves its row, so arrowing down the column fills nothing.
+    if (newRow != state.PrefillRow)
+        m_table.dropPrefill();
+
     if (newCol != AddressCol || newRow == 1)
         return;
     if (grid.GetCell(AddressCol, newRow).isEmpty()) {
         // Usually the prefecture and town the next address shares.
         const QString prefill = RowRules::prefill(grid.GetCell(AddressCol, newRow - 1));
         if (!prefill.isEmpty()) {
-            grid.SetCell(AddressCol, newRow, prefill);
+            m_table.quietly([&] { grid.SetCell(AddressCol, newRow, prefill); });
             grid.SetCaret(int(prefill.size()), 0);
-            m_table.markDirty();
+            state.PrefillRow = newRow;
+            state.PrefillText = prefill;
         }
     }
     if (newRow == grid.RowCount())
@@ -44,12 +50,14 @@ void CellReactions::vAdd_LeavingCell(int, int, int newCol, int newRow, bool *)
 
 void CellReactions::vAdd_BlockSelected(int, int row1, int, int row2)
 {
-    m_table.state().SelRowFrom = row1;
-    m_table.state().SelRowTo = row2;
+    m_table.setBlock(row1, row2);
 }
 
-void CellReactions::vAdd_CellChanged(int, int)
+void CellReactions::vAdd_CellChanged(int col, int row)
 {
+    // Typed into, a pre-fill becomes the person's own text.
+    if (col == AddressCol && row == m_table.state().PrefillRow)
+        m_table.state().PrefillRow = 0;
     m_table.markDirty();
 }
 

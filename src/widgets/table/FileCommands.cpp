@@ -21,6 +21,7 @@ namespace {
 const QString OpenQuestion = QStringLiteral("現在のﾃﾞｰﾀｰを更新しますか");
 const QString CloseQuestion = QStringLiteral("現在のﾃﾞｰﾀｰを保存しますか");
 const QString BadFormat = QStringLiteral(" の形式が不正です");
+const QString BadLine = QStringLiteral("%1 行目を読み込めません");
 const QString Copied = QStringLiteral("表の内容をｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰしました");
 const QString ReadFailed = QStringLiteral("読み込めませんでした\r");
 const QString SaveFailed = QStringLiteral("保存できませんでした\r");
@@ -149,7 +150,13 @@ FileCommands::LoadResult FileCommands::LoadCsv(const QString &path)
         result = CsvReader::read(path, busy.progress(0.0, 1.0));
         if (result.status == CsvReader::Result::Status::Loaded
             || result.status == CsvReader::Result::Status::BadFormat)
-            m_table.quietly([&] { m_table.grid().table()->replaceRows(std::move(result.rows)); });
+            m_table.quietly([&] {
+                m_table.grid().table()->replaceRows(std::move(result.rows));
+                m_table.state().PrefillRow = 0;
+                // An empty file still leaves a row to type into.
+                if (m_table.grid().RowCount() == 0)
+                    m_table.grid().SetRowCount(1);
+            });
     }
 
     Desktop &desktop = m_desktop;
@@ -161,12 +168,11 @@ FileCommands::LoadResult FileCommands::LoadCsv(const QString &path)
         desktop.message(ReadFailed + result.error);
         return LoadResult::NotLoaded;
     case CsvReader::Result::Status::BadFormat:
-        desktop.message(path + BadFormat);
+        desktop.message(path + BadFormat + u'\r' + BadLine.arg(result.badLine + 1));
         outcome = LoadResult::BadFormat;
         break;
     case CsvReader::Result::Status::Loaded:
-        m_table.state().SelRowFrom = 0;
-        m_table.state().SelRowTo = 0;
+        m_table.setBlock(0, 0);
         m_table.state().Dirty = false;
         break;
     }

@@ -4,11 +4,17 @@
 #include "widgets/grid/AddressTable.h"
 #include "widgets/grid/vAdd.h"
 
+#include <algorithm>
+
 void RowCommands::mnEdt_Click(int index)
 {
     using RowRules::EditCommand;
     vAdd &grid = m_table.grid();
     const TableState &state = m_table.state();
+    // Text still being typed belongs to its cell before rows move; an
+    // untouched pre-fill is taken back.
+    grid.EndEdit();
+    m_table.dropPrefill();
     const auto command = EditCommand(index);
     const RowRules::Rows rows = RowRules::rowsFor(
         command, {state.SelRowFrom, state.SelRowTo, grid.CurRow(), grid.RowCount()});
@@ -34,7 +40,8 @@ void RowCommands::mnEdt_Click(int index)
             return;
         const int total = grid.RowCount();
         grid.DeleteRowsAt(rows.first, rows.count);
-        grid.SetRowCount(total - rows.count);
+        // Deleting every row still leaves one to type into.
+        grid.SetRowCount(std::max(total - rows.count, 1));
         m_table.markDirty();
         break;
     }
