@@ -210,5 +210,19 @@ void AddressTableModel::replaceRows(Rows rows)
 {
     beginResetModel();
     m_rows = std::move(rows);
+    reserveHeadroom();
     endResetModel();
+}
+
+void AddressTableModel::reserveHeadroom()
+{
+    // Room for more rows at both ends: inserting rows after a large load
+    // moves the rows on one side of them, instead of first copying the whole
+    // table elsewhere (at the end) or to the middle of its block (at the top).
+    const qsizetype wanted = m_rows.size() + std::max<qsizetype>(1024, m_rows.size() / 4);
+    if (m_rows.capacity() < wanted)
+        m_rows.reserve(wanted);
+    // A row put in front and taken away again leaves half the room in front.
+    m_rows.prepend(Row());
+    m_rows.removeFirst();
 }

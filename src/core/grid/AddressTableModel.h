@@ -71,6 +71,7 @@ Q_SIGNALS:
 
 private:
     void releaseLater(QList<QString> texts);
+    void reserveHeadroom();
 
     Rows m_rows;
     int m_markedFirst = 0;

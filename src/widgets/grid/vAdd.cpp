@@ -47,18 +47,69 @@ private:
 namespace {
 
 // Row numbers with a bar in the highlight colour beside the marked rows.
+// The row numbers' own model: the table's row count and row header data,
+// and no notice of rows coming and going (the header below follows the count
+// itself).
+class RowNumbers final : public QAbstractTableModel
+{
+public:
+    RowNumbers(AddressTableModel *table, QObject *parent) : QAbstractTableModel(parent), m_table(table)
+    {
+        connect(table, &QAbstractItemModel::headerDataChanged, this, &QAbstractItemModel::headerDataChanged);
+    }
+
+    int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : m_table->rowCount(); }
+    int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : 1; }
+    QVariant data(const QModelIndex &, int) const override { return {}; }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        return m_table->headerData(section, orientation, role);
+    }
+
+private:
+    AddressTableModel *m_table;
+};
+
+// Row numbers with the rows that hold selected cells highlighted, and a bar
+// in the highlight colour beside the marked rows.
+//
+// Told of inserted or removed rows, Qt 6.4's header walks every section (for
+// hidden ones, of which this grid has none), which at a million rows takes
+// several frames. This header is never told: it only adds or drops sections
+// at the end to match the table's count.
 class RowHeader final : public QHeaderView
 {
 public:
-    explicit RowHeader(QWidget *parent) : QHeaderView(Qt::Vertical, parent) {}
+    explicit RowHeader(QTableView *table) : QHeaderView(Qt::Vertical, table), m_table(table) {}
+
+    void followRowCount()
+    {
+        const int rows = model() ? model()->rowCount() : 0;
+        const int sections = count();
+        if (rows == sections)
+            return;
+        if (rows == 0)
+            initializeSections(); // drops them all
+        else
+            initializeSections(std::clamp(sections, 0, rows - 1), rows - 1);
+    }
 
 protected:
     void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override
     {
         QHeaderView::paintSection(painter, rect, logicalIndex);
+        const QItemSelectionModel *selection = m_table->selectionModel();
+        if (selection && selection->rowIntersectsSelection(logicalIndex)) {
+            QColor shade = palette().highlight().color();
+            shade.setAlpha(70);
+            painter->fillRect(rect, shade);
+        }
         if (model() && model()->headerData(logicalIndex, Qt::Vertical, AddressTableModel::MarkedRole).toBool())
             painter->fillRect(QRect(rect.left(), rect.top(), 4, rect.height()), palette().highlight());
     }
+
+private:
+    QTableView *m_table;
 };
 
 } // namespace
@@ -67,10 +118,16 @@ vAdd::vAdd(QWidget *parent) : QTableView(parent), m_model(new AddressTableModel(
 {
     auto *rowHeader = new RowHeader(this);
     rowHeader->setSectionsClickable(true);
-    rowHeader->setHighlightSections(true);
     setVerticalHeader(rowHeader);
     setObjectName(QStringLiteral("vAdd"));
     setModel(m_model);
+    rowHeader->setModel(new RowNumbers(m_model, rowHeader));
+    for (auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_model, changed, rowHeader, [rowHeader] { rowHeader->followRowCount(); });
+    connect(m_model, &QAbstractItemModel::modelReset, rowHeader, [rowHeader] { rowHeader->followRowCount(); });
+    // Selecting cells repaints the row numbers, which show the selected rows.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, rowHeader->viewport(),
+            qOverload<>(&QWidget::update));
     setItemDelegate(new CellDelegate(this));
     setSelectionMode(QAbstractItemView::ContiguousSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
