@@ -168,6 +168,11 @@ private Q_SLOTS:
             selectRows(block.from, block.to);
             QCOMPARE(window->state().SelRowFrom, block.from);
             QCOMPARE(window->state().SelRowTo, block.to);
+            // The remembered block is marked beside its row numbers, and only it.
+            const auto marked = [grid](int row) {
+                return grid->table()->headerData(row - 1, Qt::Vertical, AddressTableModel::MarkedRole).toBool();
+            };
+            QVERIFY(marked(block.from) && marked(block.to) && !marked(block.from - 1) && !marked(block.to + 1));
         }
         if (current > 0)
             grid->GoToCell(1, current); // a later single click keeps the remembered block

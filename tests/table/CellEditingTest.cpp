@@ -343,6 +343,30 @@ private Q_SLOTS:
         QCOMPARE(grid()->RowCount(), 6);
     }
 
+    // Tab takes the text and moves on without opening the next cell; after
+    // the 編集 menu is opened and closed from the keyboard, keys still reach
+    // the grid.
+    void keyboardStaysWithTheGrid()
+    {
+        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, cellCentre(1, 2));
+        QTRY_VERIFY(grid()->hasFocus());
+        type(u"abc"_qs);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTRY_COMPARE(grid()->GetCell(1, 2), u"abc"_qs);
+        QCOMPARE(grid()->CurCol(), 2);
+        QVERIFY(!grid()->cellEditor() || !grid()->cellEditor()->isVisible());
+        QTest::keyClick(window.get(), Qt::Key_E, Qt::AltModifier);
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        type(u"xyz"_qs);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_COMPARE(grid()->GetCell(2, 3), u"xyz"_qs);
+        QTRY_COMPARE(QApplication::focusWidget(), grid());
+    }
+
     void doubleClick_data()
     {
         QTest::addColumn<int>("col");
