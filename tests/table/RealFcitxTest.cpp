@@ -146,15 +146,17 @@ private Q_SLOTS:
 
         xdotool({u"key"_qs, u"Down"_qs});
         xdotool({u"key"_qs, u"Right"_qs}); // the address of row 2: opened, pre-filled
-        QCOMPARE(grid->CurCol(), 2);
+        QTRY_COMPARE(grid->CurCol(), 2);
         QTRY_COMPARE_WITH_TIMEOUT(state(), 2, 10000);
         QCOMPARE(grid->GetCell(2, 2), u"東京都\u3000"_qs);
         // Mozc composes "minato" into hiragana; Return commits it, a second
-        // Return ends the cell's editing.
+        // Return ends the cell's editing and moves down to row 3, as Enter
+        // does in the grid.
         xdotool({u"type"_qs, u"--delay"_qs, u"120"_qs, u"minato"_qs});
         xdotool({u"key"_qs, u"Return"_qs});
         xdotool({u"key"_qs, u"Return"_qs});
         QTRY_COMPARE_WITH_TIMEOUT(grid->GetCell(2, 2), u"東京都\u3000みなと"_qs, 10000);
+        QTRY_COMPARE(grid->CurRow(), 3);
 
         xdotool({u"key"_qs, u"Right"_qs}); // workplace: stays open
         QTRY_COMPARE(grid->CurCol(), 3);
@@ -164,7 +166,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(state(), 1, 10000);
         xdotool({u"type"_qs, u"--delay"_qs, u"80"_qs, u"0312"_qs});
         xdotool({u"key"_qs, u"Return"_qs});
-        QTRY_COMPARE(grid->GetCell(4, 2), u"0312"_qs);
+        QTRY_COMPARE(grid->GetCell(4, 3), u"0312"_qs);
     }
 };
 
