@@ -6,7 +6,6 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QPainter>
 #include <QLineEdit>
 #include <QStyledItemDelegate>
 
@@ -47,13 +46,15 @@ private:
 namespace {
 
 // Row numbers with a bar in the highlight colour beside the marked rows.
-// The row numbers' own model: the table's row count and row header data,
-// and no notice of rows coming and going (the header below follows the count
-// itself).
+// The row numbers' own model: the table's row count and row numbers, the
+// rows that hold selected cells shaded, the marked rows in bold in the
+// highlight colour. It gives no notice of rows coming and going: the header
+// below follows the count itself.
 class RowNumbers final : public QAbstractTableModel
 {
 public:
-    RowNumbers(AddressTableModel *table, QObject *parent) : QAbstractTableModel(parent), m_table(table)
+    RowNumbers(AddressTableModel *table, const QTableView *view, QObject *parent)
+        : QAbstractTableModel(parent), m_table(table), m_view(view)
     {
         connect(table, &QAbstractItemModel::headerDataChanged, this, &QAbstractItemModel::headerDataChanged);
     }
@@ -63,16 +64,39 @@ public:
     QVariant data(const QModelIndex &, int) const override { return {}; }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
     {
-        return m_table->headerData(section, orientation, role);
+        const auto marked = [&] {
+            return m_table->headerData(section, orientation, AddressTableModel::MarkedRole).toBool();
+        };
+        const auto selected = [&] {
+            return m_view->selectionModel() && m_view->selectionModel()->rowIntersectsSelection(section);
+        };
+        switch (role) {
+        case Qt::FontRole:
+            if (marked()) {
+                QFont bold = m_view->verticalHeader()->font();
+                bold.setBold(true);
+                return bold;
+            }
+            return {};
+        case Qt::ForegroundRole:
+            return marked() && !selected() ? QVariant(m_view->palette().highlight()) : QVariant();
+        case Qt::BackgroundRole:
+            if (selected()) {
+                QColor shade = m_view->palette().highlight().color();
+                shade.setAlpha(60);
+                return QBrush(shade);
+            }
+            return {};
+        default:
+            return m_table->headerData(section, orientation, role);
+        }
     }
 
 private:
     AddressTableModel *m_table;
+    const QTableView *m_view;
 };
 
-// Row numbers with the rows that hold selected cells highlighted, and a bar
-// in the highlight colour beside the marked rows.
-//
 // Told of inserted or removed rows, Qt 6.4's header walks every section (for
 // hidden ones, of which this grid has none), which at a million rows takes
 // several frames. This header is never told: it only adds or drops sections
@@ -80,7 +104,7 @@ private:
 class RowHeader final : public QHeaderView
 {
 public:
-    explicit RowHeader(QTableView *table) : QHeaderView(Qt::Vertical, table), m_table(table) {}
+    explicit RowHeader(QTableView *table) : QHeaderView(Qt::Vertical, table) {}
 
     void followRowCount()
     {
@@ -93,23 +117,6 @@ public:
         else
             initializeSections(std::clamp(sections, 0, rows - 1), rows - 1);
     }
-
-protected:
-    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override
-    {
-        QHeaderView::paintSection(painter, rect, logicalIndex);
-        const QItemSelectionModel *selection = m_table->selectionModel();
-        if (selection && selection->rowIntersectsSelection(logicalIndex)) {
-            QColor shade = palette().highlight().color();
-            shade.setAlpha(70);
-            painter->fillRect(rect, shade);
-        }
-        if (model() && model()->headerData(logicalIndex, Qt::Vertical, AddressTableModel::MarkedRole).toBool())
-            painter->fillRect(QRect(rect.left(), rect.top(), 4, rect.height()), palette().highlight());
-    }
-
-private:
-    QTableView *m_table;
 };
 
 } // namespace
@@ -121,7 +128,7 @@ vAdd::vAdd(QWidget *parent) : QTableView(parent), m_model(new AddressTableModel(
     setVerticalHeader(rowHeader);
     setObjectName(QStringLiteral("vAdd"));
     setModel(m_model);
-    rowHeader->setModel(new RowNumbers(m_model, rowHeader));
+    rowHeader->setModel(new RowNumbers(m_model, this, rowHeader));
     for (auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_model, changed, rowHeader, [rowHeader] { rowHeader->followRowCount(); });
     connect(m_model, &QAbstractItemModel::modelReset, rowHeader, [rowHeader] { rowHeader->followRowCount(); });
