@@ -3,7 +3,6 @@
 #include "core/env/Program.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -59,5 +58,9 @@ QString QtDesktop::chooseFile(const FileRequest &request)
 
 bool QtDesktop::openUrl(const QUrl &url)
 {
-    return QDesktopServices::openUrl(url);
+    // The helper's end comes later; only then is a failure known.
+    return m_handOff.open(url, [this](const QString &failure) {
+        if (!failure.isEmpty())
+            message(failure);
+    });
 }

@@ -1,12 +1,17 @@
 #pragma once
 
 #include "core/env/Desktop.h"
+#include "core/env/HandOff.h"
 
-// The real seam: Qt message boxes and file dialogs, QDesktopServices.
+// The real seam: Qt message boxes and file dialogs; addresses go to the
+// desktop through xdg-open, and a hand-off that fails is reported.
 class QtDesktop final : public Desktop
 {
 public:
     Answer ask(const QString &text, Buttons buttons) override;
     QString chooseFile(const FileRequest &request) override;
     bool openUrl(const QUrl &url) override;
+
+private:
+    HandOff m_handOff;
 };

@@ -1,5 +1,6 @@
 #include "app/QtDesktop.h"
 #include "app/fmMain.h"
+#include "widgets/map/uWeb.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -15,6 +16,7 @@ int main(int argc, char *argv[])
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    uWeb::useJapanesePages();
 
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("QuorvaleTools"));

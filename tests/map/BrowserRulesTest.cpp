@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace BrowserRules;
 
 namespace {
@@ -116,6 +118,98 @@ TEST(BrowserLayout, TwipsAndPixels)
     const QRect first = twipsToPixels(QRect(0, 0, 600, 315), 10.0);
     const QRect second = twipsToPixels(QRect(600, 0, 600, 315), 10.0);
     EXPECT_EQ(first.right() + 1, second.left());
+}
+
+} // namespace
+
+namespace {
+
+// A run of the web view's notifications, one per word group:
+// "main URL" / "frame URL" (a navigation asks to start), "start", "done URL"
+// (the page completed, at URL), "stop URL" (ended without a page), "url URL"
+// (the address changed), "download".
+struct FollowCase
+{
+    const char *name;
+    std::vector<const char *> events;
+    const char *box;
+    const char *curUrl;
+};
+
+class AddressFollowerTest : public testing::TestWithParam<FollowCase>
+{
+};
+
+TEST_P(AddressFollowerTest, BoxFollowsThePageOnly)
+{
+    AddressFollower follower;
+    QString box = QStringLiteral("(untouched)");
+    for (const char *event : GetParam().events) {
+        const QString text = QString::fromUtf8(event);
+        const QString verb = text.section(u' ', 0, 0);
+        const QString arg = text.section(u' ', 1);
+        std::optional<QString> shown;
+        if (verb == u"main" || verb == u"frame")
+            shown = follower.navigationRequested(arg, verb == u"main");
+        else if (verb == u"start")
+            follower.loadStarted();
+        else if (verb == u"done")
+            shown = follower.loadCompleted(arg);
+        else if (verb == u"stop")
+            shown = follower.loadStopped(arg);
+        else if (verb == u"url")
+            shown = follower.urlChanged(arg);
+        else if (verb == u"download")
+            shown = follower.downloadStarted();
+        else
+            FAIL() << "unknown event " << event;
+        if (shown)
+            box = *shown;
+    }
+    EXPECT_EQ(box, QString::fromUtf8(GetParam().box));
+    EXPECT_EQ(follower.curUrl(), QString::fromUtf8(GetParam().curUrl));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Notifications, AddressFollowerTest,
+    testing::Values(
+        FollowCase{"page_loading", {"main http://a/", "start", "url http://a/"}, "Looking..http://a/", ""},
+        FollowCase{"page_loaded", {"main http://a/", "start", "url http://a/", "done http://a/"}, "http://a/", "http://a/"},
+        FollowCase{"blank_page", {"main about:blank", "start", "done about:blank"}, "", ""},
+        FollowCase{"frame_added_late", {"main http://a/", "start", "done http://a/", "frame http://a/inner"}, "http://a/", "http://a/"},
+        FollowCase{"frame_during_load",
+                   {"main http://a/", "start", "frame http://a/inner", "done http://a/"}, "http://a/", "http://a/"},
+        FollowCase{"anchor_jump", {"main http://a/", "start", "done http://a/", "url http://a/#x"}, "http://a/#x", "http://a/#x"},
+        FollowCase{"push_state", {"main http://a/", "start", "done http://a/", "url http://a/moved?z=3"},
+                   "http://a/moved?z=3", "http://a/moved?z=3"},
+        FollowCase{"download_link",
+                   {"main http://a/", "start", "done http://a/", "main http://a/b.xls", "start", "stop http://a/b.xls", "download"},
+                   "http://a/", "http://a/"},
+        FollowCase{"download_before_stop",
+                   {"main http://a/", "start", "done http://a/", "main http://a/b.xls", "download"}, "http://a/", "http://a/"},
+        FollowCase{"download_without_navigation", {"main http://a/", "start", "done http://a/", "url http://a/#y", "download"},
+                   "http://a/#y", "http://a/#y"},
+        FollowCase{"stop_of_a_superseded_load",
+                   {"main http://a/", "start", "main http://b/", "stop http://a/"}, "Looking..http://b/", ""},
+        FollowCase{"typed_same_document",
+                   {"main http://a/", "start", "done http://a/", "main http://a/#z", "url http://a/#z"}, "http://a/#z", "http://a/#z"}),
+    [](const testing::TestParamInfo<FollowCase> &info) { return std::string(info.param.name); });
+
+TEST(BrowserLayout, TallerBoxPushesTheViewDown)
+{
+    // A font that needs 300 twips: the box grows, the view keeps its gap.
+    const Layout layout = layoutTwips(12000, 6000, 300);
+    EXPECT_EQ(*layout.box, QRect(4920, 60, 12000 - 4920 - 20, 300));
+    EXPECT_EQ(layout.view, QRect(0, 410, 12000, 6000 - 425));
+    // Never lower than designed.
+    EXPECT_EQ(layoutTwips(12000, 6000, 100).box->height(), 220);
+    // Whole pixels survive rounding at any start.
+    for (const double tpp : {15.0, 10.0, 12.5}) {
+        for (int px = 10; px < 30; ++px) {
+            const int twips = pixelsToTwipsAtLeast(px, tpp);
+            EXPECT_GE(twipsToPixels(QRect(4920, 60, 100, twips), tpp).height(), px) << tpp << " " << px;
+        }
+    }
 }
 
 } // namespace

@@ -33,21 +33,78 @@ bool documentButtonEnabled(const QString &curUrl)
     return tail == u"xls" || tail == u"doc";
 }
 
-Layout layoutTwips(int width, int height)
+std::optional<QString> AddressFollower::navigationRequested(const QString &target, bool mainFrame)
+{
+    if (!mainFrame)
+        return std::nullopt;
+    m_target = target;
+    return lookingText(target);
+}
+
+void AddressFollower::loadStarted()
+{
+    m_loading = true;
+}
+
+std::optional<QString> AddressFollower::loadCompleted(const QString &reached)
+{
+    m_loading = false;
+    m_target.clear();
+    m_curUrl = completedAddress(reached);
+    return m_curUrl;
+}
+
+std::optional<QString> AddressFollower::loadStopped(const QString &target)
+{
+    // A newer navigation under way keeps its "Looking..".
+    if (!m_target.isEmpty() && target != m_target)
+        return std::nullopt;
+    m_loading = false;
+    m_target.clear();
+    return m_curUrl;
+}
+
+std::optional<QString> AddressFollower::urlChanged(const QString &url)
+{
+    if (m_loading)
+        return std::nullopt;
+    m_target.clear();
+    m_curUrl = completedAddress(url);
+    return m_curUrl;
+}
+
+std::optional<QString> AddressFollower::downloadStarted()
+{
+    // Only a page navigation that turned into the download left the box.
+    if (m_loading || m_target.isEmpty())
+        return std::nullopt;
+    m_target.clear();
+    return m_curUrl;
+}
+
+Layout layoutTwips(int width, int height, int boxHeight)
 {
     Layout layout;
+    boxHeight = std::max(boxHeight, int(Layout::BoxHeight));
+    const int viewTop = std::max(int(Layout::ViewTop), Layout::BoxTop + boxHeight + Layout::BoxViewGap);
     for (int i = 0; i < Layout::ButtonCount; ++i)
         layout.buttons[size_t(i)] = QRect(i * Layout::ButtonWidth, 0, Layout::ButtonWidth, Layout::ButtonHeight);
     if (width >= Layout::BoxLeft)
         layout.box = QRect(Layout::BoxLeft, Layout::BoxTop,
-                           std::max(0, width - Layout::BoxLeft - Layout::BoxRightGap), Layout::BoxHeight);
-    layout.view = QRect(0, Layout::ViewTop, std::max(0, width), std::max(0, height - Layout::ViewHeightGap));
+                           std::max(0, width - Layout::BoxLeft - Layout::BoxRightGap), boxHeight);
+    layout.view = QRect(0, viewTop, std::max(0, width), std::max(0, height - viewTop - Layout::ViewBottomGap));
     return layout;
 }
 
 int pixelsToTwips(int pixels, double twipsPerPixel)
 {
     return qRound(pixels * twipsPerPixel);
+}
+
+int pixelsToTwipsAtLeast(int pixels, double twipsPerPixel)
+{
+    // Rounding both edges can lose up to one pixel.
+    return qCeil((pixels + 1) * twipsPerPixel);
 }
 
 QRect twipsToPixels(const QRect &twips, double twipsPerPixel)

@@ -4,9 +4,9 @@
 
 WebPage::WebPage(QObject *parent) : QWebEnginePage(parent) {}
 
-bool WebPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool)
+bool WebPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame)
 {
-    Q_EMIT navigationStarting(url.toString(QUrl::FullyEncoded));
+    Q_EMIT navigationStarting(url.toString(QUrl::FullyEncoded), isMainFrame);
     return true;
 }
 

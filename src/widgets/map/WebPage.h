@@ -13,7 +13,7 @@ public:
 
 Q_SIGNALS:
     // A navigation of the page or of one of its frames is about to start.
-    void navigationStarting(const QString &target);
+    void navigationStarting(const QString &target, bool mainFrame);
     // A page asked for a new window and got none.
     void newWindowRefused();
 

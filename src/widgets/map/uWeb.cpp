@@ -3,21 +3,24 @@
 #include "core/env/Desktop.h"
 #include "core/env/Twips.h"
 #include "core/map/BrowserRules.h"
+#include "widgets/map/PageDownloads.h"
+#include "widgets/map/PageMenu.h"
 #include "widgets/map/WebPage.h"
 #include "widgets/map/uWebIcons.h"
 
+#include <QAction>
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QStandardPaths>
+#include <QShortcut>
 #include <QToolButton>
 #include <QUrl>
-#include <QWebEngineDownloadRequest>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 using namespace Qt::StringLiterals;
@@ -29,33 +32,32 @@ const char16_t *const Tooltips[] = {
     u"現在のﾍﾟ-ｼﾞを印刷",     u"ﾍﾟ-ｼﾞ設定",           u"現在のﾍﾟ-ｼﾞを保存します", u"ﾂ-ﾙﾊﾞ-を表示します",
 };
 
-// A page title made fit to be a file name.
-QString fileNameFor(const QString &title)
-{
-    QString name = title.simplified();
-    static const QString forbidden = u"/\\:*?\"<>|"_s;
-    for (QChar &c : name) {
-        if (forbidden.contains(c) || c.unicode() < 32)
-            c = u'_';
-    }
-    if (name.isEmpty() || name.startsWith(u'.'))
-        name.prepend(u"page"_s);
-    return name.left(120) + u".html"_s;
-}
-
 } // namespace
 
+void uWeb::useJapanesePages()
+{
+    // Chromium takes its language from this switch before the locale.
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!flags.contains("--lang="))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", QByteArray(flags + " --lang=ja").trimmed());
+}
+
 uWeb::uWeb(Desktop &desktop, QWidget *parent)
-    : QWidget(parent), m_desktop(desktop), txURL(new QLineEdit(this)), WebBrw(new QWebEngineView(this)), m_page(new WebPage(WebBrw))
+    : QWidget(parent), m_desktop(desktop), txURL(new QLineEdit(this)), WebBrw(new QWebEngineView(this)),
+      m_page(new WebPage(WebBrw)), m_downloads(new PageDownloads(desktop, *m_page, this))
 {
     setObjectName(u"uWeb"_s);
     txURL->setObjectName(u"txURL"_s);
-    // The box is only 220 twips high: a thin line instead of the style's
-    // frame, so the text is not cut off.
+    // A thin line instead of the style's frame keeps the box close to its
+    // designed height; it still grows to what its font needs.
     txURL->setStyleSheet(u"QLineEdit { border: 1px solid palette(mid); padding: 0px 2px; }"_s);
     txURL->installEventFilter(this);
     WebBrw->setObjectName(u"WebBrw"_s);
     WebBrw->setPage(m_page);
+    m_page->profile()->setHttpAcceptLanguage(u"ja,en;q=0.7"_s);
+    setJapaneseActionTexts(m_page);
+    WebBrw->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(WebBrw, &QWidget::customContextMenuRequested, this, &uWeb::showPageMenu);
 
     for (int index = 2; index <= 9; ++index) {
         auto *button = new QToolButton(this);
@@ -63,17 +65,53 @@ uWeb::uWeb(Desktop &desktop, QWidget *parent)
         button->setToolTip(QString::fromUtf16(Tooltips[index - 2]));
         button->setIcon(uWebIcon(index));
         button->setAutoRaise(true);
-        button->setFocusPolicy(Qt::NoFocus);
+        // Reached with Tab and pressed with Space; a click leaves the focus.
+        button->setFocusPolicy(Qt::TabFocus);
         connect(button, &QToolButton::clicked, this, [this, index] { ssCom_Click(index); });
         ssCom[size_t(index - 2)] = button;
     }
-    // Until a completed navigation says otherwise there is no document to open.
+    for (size_t i = 0; i + 1 < ssCom.size(); ++i)
+        setTabOrder(ssCom[i], ssCom[i + 1]);
+    setTabOrder(ssCom.back(), txURL);
+    setTabOrder(txURL, WebBrw);
+    // Until a completed navigation says otherwise there is no document to
+    // open, and there is no history to go back or forward in.
     ssCom[7]->setEnabled(false);
+    for (const QWebEnginePage::WebAction which : {QWebEnginePage::Back, QWebEnginePage::Forward}) {
+        QToolButton *button = ssCom[which == QWebEnginePage::Back ? 0 : 1];
+        QAction *action = m_page->action(which);
+        button->setEnabled(action->isEnabled());
+        connect(action, &QAction::changed, button, [button, action] { button->setEnabled(action->isEnabled()); });
+        // Alt+Left and Alt+Right while the pane or its box has the focus.
+        auto *shortcut = new QShortcut(QKeySequence(Qt::ALT | (which == QWebEnginePage::Back ? Qt::Key_Left : Qt::Key_Right)), this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, button, &QToolButton::click);
+    }
 
     connect(m_page, &WebPage::navigationStarting, this, &uWeb::WebBrw_BeforeNavigate);
     connect(m_page, &WebPage::newWindowRefused, this, &uWeb::WebBrw_NewWindow);
-    connect(m_page, &QWebEnginePage::loadFinished, this,
-            [this](bool) { WebBrw_NavigateComplete(m_page->url().toString(QUrl::FullyEncoded)); });
+    connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
+        switch (info.status()) {
+        case QWebEngineLoadingInfo::LoadStartedStatus:
+            m_follower.loadStarted();
+            break;
+        case QWebEngineLoadingInfo::LoadSucceededStatus:
+        case QWebEngineLoadingInfo::LoadFailedStatus: // the error page is shown at its address
+            WebBrw_NavigateComplete(m_page->url().toString(QUrl::FullyEncoded));
+            break;
+        case QWebEngineLoadingInfo::LoadStoppedStatus:
+            showInBox(m_follower.loadStopped(info.url().toString(QUrl::FullyEncoded)));
+            break;
+        }
+    });
+    // Changes that load nothing: anchors, history.pushState.
+    connect(m_page, &QWebEnginePage::urlChanged, this, [this](const QUrl &url) {
+        if (const auto shown = m_follower.urlChanged(url.toString(QUrl::FullyEncoded))) {
+            showInBox(shown);
+            followCurUrl();
+        }
+    });
+    connect(m_downloads, &PageDownloads::requested, this, [this] { showInBox(m_follower.downloadStarted()); });
     // A page's own print request is the print button.
     connect(WebBrw, &QWebEngineView::printRequested, this, [this] { ssCom_Click(6); });
     connect(WebBrw, &QWebEngineView::printFinished, this, [this](bool) { m_printing = false; });
@@ -93,7 +131,7 @@ void uWeb::Navigate(const QString &address)
 void uWeb::setURL(const QString &url)
 {
     WebBrw->setVisible(true);
-    switch (BrowserRules::urlAction(m_curUrl, url)) {
+    switch (BrowserRules::urlAction(CurUrl(), url)) {
     case BrowserRules::UrlAction::Reload:
         WebBrw->reload();
         return;
@@ -119,7 +157,20 @@ void uWeb::Refresh()
 
 void uWeb::SetText(const QString &text)
 {
-    txURL->setText(text);
+    showInBox(text);
+}
+
+void uWeb::showInBox(const std::optional<QString> &text)
+{
+    if (!text)
+        return;
+    txURL->setText(*text);
+    txURL->setCursorPosition(0);
+}
+
+void uWeb::followCurUrl()
+{
+    ssCom[7]->setEnabled(BrowserRules::documentButtonEnabled(CurUrl()));
 }
 
 void uWeb::RetCom(int index)
@@ -129,9 +180,10 @@ void uWeb::RetCom(int index)
 
 // ---- browser notifications ------------------------------------------------
 
-void uWeb::WebBrw_BeforeNavigate(const QString &target)
+void uWeb::WebBrw_BeforeNavigate(const QString &target, bool mainFrame)
 {
-    txURL->setText(BrowserRules::lookingText(target));
+    // A frame's navigation has no end the view reports: it leaves the box.
+    showInBox(m_follower.navigationRequested(target, mainFrame));
 }
 
 void uWeb::WebBrw_NewWindow()
@@ -142,13 +194,24 @@ void uWeb::WebBrw_NewWindow()
 void uWeb::WebBrw_NavigateComplete(const QString &address)
 {
     QCoreApplication::processEvents();
-    m_curUrl = BrowserRules::completedAddress(address);
-    txURL->setText(m_curUrl);
-    ssCom[7]->setEnabled(BrowserRules::documentButtonEnabled(m_curUrl));
-    Q_EMIT navigateCompleted(m_curUrl);
+    showInBox(m_follower.loadCompleted(address));
+    followCurUrl();
+    Q_EMIT navigateCompleted(CurUrl());
 }
 
 // ---- address box ----------------------------------------------------------
+
+void uWeb::showPageMenu(const QPoint &pos)
+{
+    QMenu *menu = WebBrw->createStandardContextMenu();
+    tidyPageMenu(menu, m_page, WebBrw->lastContextMenuRequest());
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    if (menu->isEmpty()) {
+        delete menu;
+        return;
+    }
+    menu->popup(WebBrw->mapToGlobal(pos));
+}
 
 bool uWeb::eventFilter(QObject *watched, QEvent *event)
 {
@@ -178,7 +241,7 @@ void uWeb::ssCom_Click(int index)
         break;
     case 6: printPage(); break;
     case 7: pageSetup(); break;
-    case 8: savePage(); break;
+    case 8: m_downloads->savePage(); break;
     case 9: openDocument(); break;
     default: break;
     }
@@ -210,38 +273,12 @@ void uWeb::pageSetup()
     dialog.exec();
 }
 
-void uWeb::savePage()
-{
-    Desktop *desktop = &m_desktop;
-    if (m_saveFolder.isEmpty())
-        m_saveFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    Desktop::FileRequest request;
-    request.mode = Desktop::FileMode::Save;
-    request.title = u"名前を付けて保存"_s;
-    request.folder = m_saveFolder;
-    request.startName = QDir(m_saveFolder).filePath(fileNameFor(m_page->title()));
-    request.filter = u"Webﾍﾟ-ｼﾞ 完全 (*.html *.htm)"_s;
-    QString path = desktop->chooseFile(request);
-    if (path.isEmpty())
-        return;
-    QFileInfo info(path);
-    if (info.suffix().isEmpty()) {
-        path += u".html"_s;
-        info.setFile(path);
-    }
-    if (info.exists()
-        && desktop->ask(path + u" は既に存在します\r上書きしますか?"_s, Desktop::Buttons::YesNo) != Desktop::Answer::Yes)
-        return;
-    m_saveFolder = info.absolutePath();
-    m_page->save(path, QWebEngineDownloadRequest::CompleteHtmlSaveFormat);
-}
-
 void uWeb::openDocument()
 {
     // The shown office document opens in the desktop's own application.
-    if (!BrowserRules::documentButtonEnabled(m_curUrl))
+    if (!BrowserRules::documentButtonEnabled(CurUrl()))
         return;
-    m_desktop.openUrl(QUrl(m_curUrl));
+    m_desktop.openUrl(QUrl(CurUrl()));
 }
 
 // ---- layout ---------------------------------------------------------------
@@ -250,6 +287,14 @@ void uWeb::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     UserControl_Resize();
+}
+
+void uWeb::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // The box's height follows its font.
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        UserControl_Resize();
 }
 
 void uWeb::setWindowReady(bool ready)
@@ -262,8 +307,9 @@ void uWeb::UserControl_Resize()
     if (!m_windowReady)
         return;
     const double tpp = Twips::perPixel(logicalDpiX());
-    const BrowserRules::Layout layout = BrowserRules::layoutTwips(BrowserRules::pixelsToTwips(width(), tpp),
-                                                                  BrowserRules::pixelsToTwips(height(), tpp));
+    const BrowserRules::Layout layout =
+        BrowserRules::layoutTwips(BrowserRules::pixelsToTwips(width(), tpp), BrowserRules::pixelsToTwips(height(), tpp),
+                                  BrowserRules::pixelsToTwipsAtLeast(txURL->sizeHint().height(), tpp));
     for (size_t i = 0; i < ssCom.size(); ++i)
         ssCom[i]->setGeometry(BrowserRules::twipsToPixels(layout.buttons[i], tpp));
     if (layout.box)

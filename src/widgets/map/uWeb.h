@@ -1,11 +1,14 @@
 #pragma once
 
+#include "core/map/BrowserRules.h"
+
 #include <QWidget>
 
 #include <array>
 #include <memory>
 
 class Desktop;
+class PageDownloads;
 class QLineEdit;
 class QPrinter;
 class QToolButton;
@@ -34,36 +37,44 @@ public:
     // Runs toolbar command `index` (2..9) as a click on its button would.
     void RetCom(int index);
 
-    // The address of the last completed navigation; empty for the blank page.
-    QString CurUrl() const { return m_curUrl; }
+    // The address of the page last reached; empty for the blank page.
+    QString CurUrl() const { return m_follower.curUrl(); }
 
     // The pane lays out its children only while the window it lives in is
     // ready (loaded and not yet shut down).
     void setWindowReady(bool ready);
+
+    // Chromium's own pages (errors) in Japanese whatever the system locale:
+    // call before the first pane is made.
+    static void useJapanesePages();
 
     // The pages of the home and search buttons.
     void setHomePage(const QString &address) { m_homePage = address; }
     void setSearchPage(const QString &address) { m_searchPage = address; }
 
 Q_SIGNALS:
-    // A navigation of the page or a frame completed; CurUrl is updated.
+    // A navigation of the page completed; CurUrl is updated.
     void navigateCompleted(const QString &curUrl);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void UserControl_Resize();
     void ssCom_Click(int index);
-    void WebBrw_BeforeNavigate(const QString &target);
+    void WebBrw_BeforeNavigate(const QString &target, bool mainFrame);
     void WebBrw_NewWindow();
     void WebBrw_NavigateComplete(const QString &address);
 
     void Navigate(const QString &address);
+    // The box shows the start of what it is given.
+    void showInBox(const std::optional<QString> &text);
+    void followCurUrl();
+    void showPageMenu(const QPoint &pos);
     void printPage();
     void pageSetup();
-    void savePage();
     void openDocument();
     QPrinter *printer();
 
@@ -72,11 +83,11 @@ private:
     QLineEdit *txURL;
     QWebEngineView *WebBrw;
     WebPage *m_page;
+    PageDownloads *m_downloads;
     std::array<QToolButton *, 8> ssCom{}; // buttons 2..9 at [index - 2]
-    QString m_curUrl;
+    BrowserRules::AddressFollower m_follower;
     QString m_homePage;
     QString m_searchPage;
-    QString m_saveFolder;
     std::unique_ptr<QPrinter> m_printer; // kept: page setup and print share it
     bool m_printing = false;
 };
