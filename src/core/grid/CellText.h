@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QStringView>
 
 // Rules for the text of one cell, shared by every subsystem.
@@ -36,5 +37,21 @@ inline QStringView trimAllSpaces(QStringView text)
 {
     return Detail::trimmed(text, [](QChar c) { return c == u' ' || c == FullWidthSpace; });
 }
+
+// The half-width katakana at `at` as one full-width character, a following
+// voiced or semi-voiced mark joined to it when they combine (ｶﾞ as ガ, ﾊﾟ as
+// パ). `used` gets how many characters it took; 0 and 0 when text[at] is no
+// half-width katakana.
+char16_t fullWidthKana(QStringView text, qsizetype at, qsizetype *used);
+
+// The folded form (below) of the character at `at`; `used` gets how many
+// characters it took.
+char16_t foldedAt(QStringView text, qsizetype at, qsizetype *used);
+
+// The form in which finding compares text: full- and half-width letters,
+// digits, signs and katakana alike, the ideographic space as a space, letters
+// in lower case.
+void appendFolded(QStringView text, QString &out);
+QString folded(QStringView text);
 
 } // namespace CellText

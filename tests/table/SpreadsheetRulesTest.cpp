@@ -1,0 +1,179 @@
+#include "core/table/CellBlock.h"
+#include "core/table/CellFinder.h"
+#include "core/table/PasteRules.h"
+#include "core/table/SortRules.h"
+
+#include <gtest/gtest.h>
+
+#include "harness/ParamName.h"
+#include "harness/QtPrinters.h"
+
+using namespace Qt::StringLiterals;
+using CellBlock::Block;
+
+namespace {
+
+// ---- clipboard text from spreadsheets --------------------------------------
+
+struct ClipCase
+{
+    const char *name;
+    const char16_t *text;
+    Block block;
+};
+
+class ClipboardTextTest : public testing::TestWithParam<ClipCase>
+{
+};
+
+TEST_P(ClipboardTextTest, ReadsTheBlock)
+{
+    EXPECT_EQ(CellBlock::fromText(QStringView(GetParam().text)), GetParam().block);
+}
+
+// Written back, the block reads the same.
+TEST_P(ClipboardTextTest, RoundTrips)
+{
+    const Block &block = GetParam().block;
+    EXPECT_EQ(CellBlock::fromText(CellBlock::toText(block)), block);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Spreadsheets, ClipboardTextTest,
+    testing::Values(
+        ClipCase{"calc_cell_with_line_break", u"a\t\"b\nc\"\n1\t2\n", {{u"a"_s, u"b\nc"_s}, {u"1"_s, u"2"_s}}},
+        ClipCase{"excel_crlf_rows", u"a\t\"b\nc\"\r\n1\t2\r\n", {{u"a"_s, u"b\nc"_s}, {u"1"_s, u"2"_s}}},
+        ClipCase{"single_value", u"東京都千代田区\r\n", {{u"東京都千代田区"_s}}},
+        ClipCase{"no_line_end", u"100-0005", {{u"100-0005"_s}}},
+        ClipCase{"doubled_quotes", u"\"5\"\" disk\"\tx\r\n", {{u"5\" disk"_s, u"x"_s}}},
+        ClipCase{"quote_inside_plain_cell", u"He said \"hi\"\tx\n", {{u"He said \"hi\""_s, u"x"_s}}},
+        ClipCase{"quote_that_does_not_close_the_cell", u"\"abc\" def\tx\n", {{u"\"abc\" def"_s, u"x"_s}}},
+        ClipCase{"empty_cells", u"\t\tc\r\n\t\t\r\n", {{QString(), QString(), u"c"_s}, {QString(), QString(), QString()}}},
+        ClipCase{"tab_inside_quotes", u"\"a\tb\"\r\n", {{u"a\tb"_s}}},
+        ClipCase{"cr_only_rows", u"a\rb\r", {{u"a"_s}, {u"b"_s}}},
+        ClipCase{"one_empty_cell", u"\r\n", {{QString()}}}),
+    ParamName());
+
+TEST(CellBlockText, QuotesOnlyWhatNeedsIt)
+{
+    EXPECT_EQ(CellBlock::toText({{u"a"_s, u"b\"c"_s}, {u"x\ny"_s, QString()}}), u"a\t\"b\"\"c\"\r\n\"x\ny\"\t\r\n"_s);
+    const QString html = CellBlock::toHtml({{u"<&>"_s, u"a\r\nb"_s}});
+    EXPECT_TRUE(html.contains(u"<tr><td>&lt;&amp;&gt;</td><td>a<br>b</td></tr>"_s)) << html.toStdString();
+}
+
+// ---- where a paste goes ---------------------------------------------------
+
+struct PasteCase
+{
+    const char *name;
+    Block block;
+    int row;
+    int column;
+    PasteRules::Area selection;
+    PasteRules::Plan plan;
+};
+
+class PasteRulesTest : public testing::TestWithParam<PasteCase>
+{
+};
+
+TEST_P(PasteRulesTest, Plans)
+{
+    const PasteCase &c = GetParam();
+    EXPECT_EQ(PasteRules::plan(c.block, c.row, c.column, c.selection), c.plan);
+}
+
+const QString v = u"v"_s;
+
+INSTANTIATE_TEST_SUITE_P(
+    Paste, PasteRulesTest,
+    testing::Values(
+        PasteCase{"one_value_one_cell", {{v}}, 3, 1, {3, 1, 3, 1}, {3, 1, {{v}}, 0, 4}},
+        PasteCase{"one_value_fills_the_selection", {{v}}, 2, 0, {2, 0, 3, 1}, {2, 0, {{v, v}, {v, v}}, 0, 4}},
+        PasteCase{"block_from_the_active_cell", {{u"a"_s, u"b"_s}, {u"c"_s}}, 5, 2, {5, 2, 5, 2},
+                  {5, 2, {{u"a"_s, u"b"_s}, {u"c"_s}}, 0, 7}},
+        PasteCase{"block_ignores_a_larger_selection", {{u"a"_s, u"b"_s}}, 0, 0, {0, 0, 9, 4}, {0, 0, {{u"a"_s, u"b"_s}}, 0, 1}},
+        PasteCase{"beyond_the_fifth_column_is_cut", {{u"1"_s, u"2"_s, u"3"_s}, {u"4"_s, u"5"_s, u"6"_s}}, 0, 3,
+                  {0, 3, 0, 3}, {0, 3, {{u"1"_s, u"2"_s}, {u"4"_s, u"5"_s}}, 2, 2}},
+        PasteCase{"empty_clipboard", {}, 0, 0, {0, 0, 0, 0}, {}}),
+    ParamName());
+
+// ---- finding --------------------------------------------------------------
+
+struct FindCase
+{
+    const char *name;
+    const char16_t *needle;
+    const char16_t *cell;
+    bool found;
+};
+
+class CellFinderTest : public testing::TestWithParam<FindCase>
+{
+};
+
+TEST_P(CellFinderTest, Folds)
+{
+    EXPECT_EQ(CellFinder(QStringView(GetParam().needle)).matches(QStringView(GetParam().cell)), GetParam().found);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Find, CellFinderTest,
+    testing::Values(FindCase{"case", u"abc", u"xABCx", true}, FindCase{"full_width_letters", u"ABC", u"ａｂｃ", true},
+                    FindCase{"full_width_digits", u"100-0005", u"〒１００－０００５", true},
+                    FindCase{"half_width_katakana", u"カブシキ", u"ｶﾌﾞｼｷｶﾞｲｼｬ", true},
+                    FindCase{"voiced_is_not_unvoiced", u"カフシ", u"ｶﾌﾞｼ", false},
+                    FindCase{"semi_voiced", u"パン", u"ﾊﾟﾝ屋", true},
+                    FindCase{"kana_to_half_width", u"ｺｰﾋｰ", u"株式会社コーヒー", true},
+                    FindCase{"ideographic_space", u"区 丸", u"千代田区　丸の内", true},
+                    FindCase{"later_start_matches", u"aab", u"aaab", true},
+                    FindCase{"not_there", u"大阪", u"東京都", false},
+                    FindCase{"hiragana_is_not_katakana", u"かぶ", u"カブ", false},
+                    FindCase{"empty_finds_all", u"", u"x", true}),
+    ParamName());
+
+// ---- sorting --------------------------------------------------------------
+
+TEST(SortRules, CodeValues)
+{
+    EXPECT_EQ(SortRules::codeValue(u"1000005"), 1000005);
+    EXPECT_EQ(SortRules::codeValue(u"100-0005"), 1000005);
+    EXPECT_EQ(SortRules::codeValue(u"〒１００－０００５"), 1000005);
+    EXPECT_EQ(SortRules::codeValue(u"060-0810 "), 600810);
+    EXPECT_EQ(SortRules::codeValue(u"100-00051"), -1);
+    EXPECT_EQ(SortRules::codeValue(u"10-00005"), -1);
+    EXPECT_EQ(SortRules::codeValue(u"不明"), -1);
+}
+
+struct SortCase
+{
+    const char *name;
+    QStringList cells;
+    SortRules::Direction direction;
+    bool codes;
+    std::vector<qsizetype> order;
+};
+
+class SortOrderTest : public testing::TestWithParam<SortCase>
+{
+};
+
+TEST_P(SortOrderTest, Orders)
+{
+    const SortCase &c = GetParam();
+    EXPECT_EQ(SortRules::order(c.cells, c.direction, c.codes), c.order);
+}
+
+using D = SortRules::Direction;
+INSTANTIATE_TEST_SUITE_P(
+    Sort, SortOrderTest,
+    testing::Values(
+        SortCase{"codes_either_way_written", {u"100-0005"_s, u"0600810"_s, u"1000004"_s}, D::Ascending, true, {1, 2, 0}},
+        SortCase{"equal_codes_keep_their_order", {u"1000005"_s, u"0600810"_s, u"100-0005"_s}, D::Ascending, true, {1, 0, 2}},
+        SortCase{"empty_last_both_ways", {QString(), u"2000000"_s, u"1000000"_s}, D::Descending, true, {1, 2, 0}},
+        SortCase{"text_after_codes", {u"不明"_s, u"1000000"_s}, D::Ascending, true, {1, 0}},
+        SortCase{"case_breaks_ties", {u"b"_s, u"a"_s, u"B"_s}, D::Descending, false, {0, 2, 1}},
+        SortCase{"width_alike", {u"ｂ"_s, u"a"_s, u"c"_s}, D::Ascending, false, {1, 0, 2}}),
+    ParamName());
+
+} // namespace
