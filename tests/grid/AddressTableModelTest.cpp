@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 QStringList column(const AddressTableModel &model, int col)
@@ -136,6 +138,33 @@ TEST_F(ModelFixture, ReplaceRowsIsOneReset)
     EXPECT_EQ(reset.count(), 1);
     EXPECT_EQ(model.rowCount(), 2);
     EXPECT_EQ(model.cell(0, 4), u"d");
+}
+
+// Splicing hands back exactly the rows it took; splicing them back restores
+// the table, whichever of the two is longer.
+TEST_F(ModelFixture, SpliceHandsBackWhatItTook)
+{
+    auto rowsOf = [](std::initializer_list<const char16_t *> zips) {
+        AddressTableModel::Rows rows;
+        for (const char16_t *zip : zips)
+            rows.append(AddressTableModel::Row::fromCells(QStringView(zip), {}, {}, {}, {}));
+        return rows;
+    };
+    for (const auto &[first, count, replacement] :
+         {std::tuple{1, 2, rowsOf({u"a", u"b"})}, std::tuple{1, 1, rowsOf({u"a", u"b", u"c"})},
+          std::tuple{0, 4, rowsOf({u"a"})}, std::tuple{4, 0, rowsOf({u"a"})}, std::tuple{2, 2, rowsOf({})}}) {
+        fill(4);
+        const QStringList before = column(model, 0);
+        AddressTableModel::Rows taken = model.spliceRows(first, count, replacement);
+        ASSERT_EQ(taken.size(), count);
+        QStringList expected = before;
+        expected.remove(first, count);
+        for (qsizetype i = 0; i < replacement.size(); ++i)
+            expected.insert(first + i, replacement[i].cell(0).toString());
+        EXPECT_EQ(column(model, 0), expected) << first << " " << count;
+        model.spliceRows(first, int(replacement.size()), std::move(taken));
+        EXPECT_EQ(column(model, 0), before) << first << " " << count;
+    }
 }
 
 } // namespace

@@ -214,6 +214,38 @@ void AddressTableModel::replaceRows(Rows rows)
     endResetModel();
 }
 
+AddressTableModel::Rows AddressTableModel::spliceRows(int first, int count, Rows rows)
+{
+    first = std::clamp(first, 0, rowCount());
+    count = std::clamp(count, 0, rowCount() - first);
+    const int added = int(rows.size());
+    const int common = std::min(count, added);
+    Rows old;
+    old.reserve(count);
+    for (int i = 0; i < common; ++i) {
+        old.append(std::move(m_rows[first + i]));
+        m_rows[first + i] = std::move(rows[i]);
+    }
+    if (common > 0)
+        Q_EMIT dataChanged(index(first, 0), index(first + common - 1, ColumnCount - 1), {Qt::DisplayRole, Qt::EditRole});
+    if (added > count) {
+        const int at = first + common;
+        beginInsertRows({}, at, first + added - 1);
+        m_rows.insert(at, added - count, Row());
+        for (int i = common; i < added; ++i)
+            m_rows[first + i] = std::move(rows[i]);
+        endInsertRows();
+    } else if (count > added) {
+        const int at = first + common;
+        beginRemoveRows({}, at, first + count - 1);
+        for (int i = at; i < first + count; ++i)
+            old.append(std::move(m_rows[i]));
+        m_rows.remove(at, count - added);
+        endRemoveRows();
+    }
+    return old;
+}
+
 void AddressTableModel::reserveHeadroom()
 {
     // Room for more rows at both ends: inserting rows after a large load

@@ -59,6 +59,11 @@ public:
     void insertBlankRows(int row, int count);   // later rows move down; the count grows
     void removeRowsAt(int row, int count);      // later rows move up; the count shrinks
     void replaceRows(Rows rows); // one model reset
+    // Rows first..first+count-1 give way to `rows`, and are handed back
+    // (moved, not copied): undoing is splicing them back in. The rows both
+    // have in common change in place; the rest are inserted or removed after
+    // them.
+    Rows spliceRows(int first, int count, Rows rows);
     // Rows first..last are marked in the row header (bold); last < 0: none.
     void setMarkedRows(int first, int last);
     const Rows &rows() const { return m_rows; }
