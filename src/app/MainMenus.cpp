@@ -18,6 +18,7 @@ MainMenus buildMainMenus(QMenuBar &bar, QObject *context, const std::function<vo
     {
         const char16_t *caption; // "-": a separator
         QKeySequence key;
+        QKeySequence otherKey = {};
     };
     struct Menu
     {
@@ -36,7 +37,22 @@ MainMenus buildMainMenus(QMenuBar &bar, QObject *context, const std::function<vo
           {u"-", {}},
           {u"終了(&X)", {}}}},
         {u"編集(&E)", u"mnEdt", menus.mnEdt,
-         {{u"初期化(&A)", {}}, {u"-", {}}, {u"行消去(&C)", {}}, {u"行挿入(&I)", {}}, {u"行削除(&D)", {}}}},
+         {{u"初期化(&A)", {}},
+          {u"-", {}},
+          {u"行消去(&C)", {}},
+          {u"行挿入(&I)", {}},
+          {u"行削除(&D)", {}},
+          {u"-", {}},
+          {u"元に戻す(&U)", QKeySequence(Qt::CTRL | Qt::Key_Z)},
+          {u"やり直し(&R)", QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)},
+          {u"-", {}},
+          {u"切り取り(&T)", QKeySequence(Qt::CTRL | Qt::Key_X)},
+          {u"コピー(&O)", QKeySequence(Qt::CTRL | Qt::Key_C)},
+          {u"貼り付け(&P)", QKeySequence(Qt::CTRL | Qt::Key_V)},
+          {u"内容を消去(&L)", QKeySequence(Qt::Key_Delete)},
+          {u"-", {}},
+          {u"検索(&F)...", QKeySequence(Qt::CTRL | Qt::Key_F)},
+          {u"並べ替え(&S)...", {}}}},
         {u"住所検索(&A)", u"mnAdd", menus.mnAdd,
          {{u"任意に検索", QKeySequence(Qt::Key_F2)},
           {u"住所から検索", QKeySequence(Qt::Key_F3)},
@@ -61,7 +77,9 @@ MainMenus buildMainMenus(QMenuBar &bar, QObject *context, const std::function<vo
             const QString caption = QString::fromUtf16(item.caption);
             QAction *action = caption == u"-" ? menu->addSeparator() : menu->addAction(caption);
             action->setObjectName(QString::fromUtf16(all[m].arrayName) + u'_' + QString::number(i));
-            if (!item.key.isEmpty())
+            if (!item.otherKey.isEmpty())
+                action->setShortcuts({item.key, item.otherKey});
+            else if (!item.key.isEmpty())
                 action->setShortcut(item.key);
             if (!action->isSeparator())
                 QObject::connect(action, &QAction::triggered, context, [click, m, i] { click(m, i); });

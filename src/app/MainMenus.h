@@ -14,7 +14,9 @@ struct MainMenus
     QMenu *mnJb[4] = {};       // ﾌｧｲﾙ, 編集, 住所検索, 地図検索
     QAction *mnHelp = nullptr; // ﾍﾙﾌﾟ: a top-level entry without items
     QAction *mnFile[7] = {};
-    QAction *mnEdt[5] = {};
+    // 編集: the design's items 0..4, then the spreadsheet commands from 6
+    // (EditCommand in the table's rules names them).
+    QAction *mnEdt[16] = {};
     QAction *mnAdd[3] = {};
     QAction *mnMap[4] = {};
 

@@ -13,6 +13,8 @@
 #include "widgets/table/DesktopImeBackend.h"
 #include "widgets/table/FileCommands.h"
 #include "widgets/table/RowCommands.h"
+#include "widgets/table/SheetCommands.h"
+#include "widgets/grid/TableHistory.h"
 #include "app/UserEnvironment.h"
 
 #include <QApplication>
@@ -77,6 +79,20 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     m_environment = std::make_unique<UserEnvironment>(*this, desktop);
     m_files = std::make_unique<FileCommands>(*m_table, desktop, *this);
     m_rows = std::make_unique<RowCommands>(*m_table);
+    m_sheet = std::make_unique<SheetCommands>(*m_table);
+    // The spreadsheet keys act on the grid (and its find bar) only: the cell
+    // editor, the browser pane and its address box keep their own.
+    for (int i = 6; i < int(std::size(m_menus.mnEdt)); ++i) {
+        if (QAction *action = m_menus.mnEdt[i]; action && !action->isSeparator()) {
+            action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+            m_vAdd->addAction(action);
+        }
+    }
+    QUndoStack &history = m_table->history().stack();
+    m_menus.mnEdt[6]->setEnabled(history.canUndo());
+    m_menus.mnEdt[7]->setEnabled(history.canRedo());
+    connect(&history, &QUndoStack::canUndoChanged, m_menus.mnEdt[6], &QAction::setEnabled);
+    connect(&history, &QUndoStack::canRedoChanged, m_menus.mnEdt[7], &QAction::setEnabled);
     m_cells = std::make_unique<CellReactions>(*m_table, *ime);
     m_lookup = std::make_unique<LookupCommands>(*m_table, desktop, *this, m_services.addressComponent);
     m_map = std::make_unique<MapCommands>(*m_table, desktop, *m_uWeb);
@@ -254,7 +270,10 @@ void fmMain::mnFile_Click(int index)
 
 void fmMain::mnEdt_Click(int index)
 {
-    m_rows->mnEdt_Click(index);
+    if (index < 5)
+        m_rows->mnEdt_Click(index);
+    else
+        m_sheet->mnEdt_Click(index);
 }
 
 void fmMain::mnAdd_Click(int index)

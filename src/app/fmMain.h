@@ -17,6 +17,7 @@ class ImeBackend;
 class LookupCommands;
 class MapCommands;
 class RowCommands;
+class SheetCommands;
 class UserEnvironment;
 class uWeb;
 class vAdd;
@@ -84,6 +85,7 @@ private:
     std::unique_ptr<UserEnvironment> m_environment;
     std::unique_ptr<FileCommands> m_files;
     std::unique_ptr<RowCommands> m_rows;
+    std::unique_ptr<SheetCommands> m_sheet;
     std::unique_ptr<CellReactions> m_cells;
     std::unique_ptr<LookupCommands> m_lookup;
     std::unique_ptr<MapCommands> m_map;

@@ -63,6 +63,7 @@ bool AddressTableModel::setData(const QModelIndex &index, const QVariant &value,
     const QString text = value.toString();
     if (cell(index.row(), index.column()) == text)
         return false;
+    Q_EMIT cellAboutToBeEdited(index.row(), index.column(), text);
     setCell(index.row(), index.column(), text);
     Q_EMIT cellEdited(index.row(), index.column());
     return true;

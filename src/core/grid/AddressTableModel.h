@@ -71,6 +71,8 @@ public:
     static QString caption(int column);
 
 Q_SIGNALS:
+    // The person is about to change a cell to `text` (not the program).
+    void cellAboutToBeEdited(int row, int column, const QString &text);
     // A cell was changed by the person editing it (not by the program).
     void cellEdited(int row, int column);
 

@@ -28,8 +28,9 @@ Rows rowsFor(EditCommand command, const Where &where)
         if (count <= 0 || first < 1 || first > where.rowCount)
             return {};
         return {first, std::min(count, where.rowCount - first + 1)};
+    default: // the spreadsheet commands act on cells, not on the block of rows
+        return {};
     }
-    return {};
 }
 
 QString prefill(const QString &addressAbove)

@@ -6,8 +6,21 @@
 // grid rows are numbered from 1.
 namespace RowRules {
 
-// The 編集 menu's items.
-enum class EditCommand { ClearAll = 0, ClearRows = 2, InsertRows = 3, DeleteRows = 4 };
+// The 編集 menu's items: the row commands, then the spreadsheet commands.
+enum class EditCommand {
+    ClearAll = 0,
+    ClearRows = 2,
+    InsertRows = 3,
+    DeleteRows = 4,
+    Undo = 6,
+    Redo = 7,
+    Cut = 9,
+    Copy = 10,
+    Paste = 11,
+    ClearContents = 12,
+    Find = 14,
+    Sort = 15,
+};
 
 // Rows a command acts on: `count` rows from `first`; a count of 0 means the
 // command does nothing.

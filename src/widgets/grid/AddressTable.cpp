@@ -1,9 +1,22 @@
 #include "AddressTable.h"
 
 #include "core/grid/CellText.h"
+#include "widgets/grid/TableHistory.h"
 #include "widgets/grid/vAdd.h"
 
 #include <utility>
+
+AddressTable::AddressTable(vAdd &grid, TableState &state)
+    : m_grid(grid), m_state(state), m_history(std::make_unique<TableHistory>(*this))
+{
+}
+
+AddressTable::~AddressTable() = default;
+
+void AddressTable::record(const QString &text, int first, int count, const std::function<void()> &change)
+{
+    m_history->record(text, first, count, change);
+}
 
 int AddressTable::KeyCol(const QString &key)
 {
@@ -39,8 +52,7 @@ void AddressTable::SetRowVal(const QString &key, const QString &value)
     const QString trimmed = CellText::trimSpaces(value).toString();
     if (m_grid.GetCell(col, row) == trimmed)
         return;
-    m_grid.SetCell(col, row, trimmed);
-    markDirty();
+    record(QStringLiteral("変更"), row, 1, [&] { m_grid.SetCell(col, row, trimmed); });
 }
 
 void AddressTable::dropPrefill()
@@ -59,8 +71,3 @@ void AddressTable::setBlock(int from, int to)
     m_grid.SetMarkedRows(from, to);
 }
 
-void AddressTable::markDirty()
-{
-    if (!m_state.Quiet)
-        m_state.Dirty = true;
-}

@@ -5,6 +5,10 @@
 
 #include <QString>
 
+#include <functional>
+#include <memory>
+
+class TableHistory;
 class vAdd;
 
 // The table as the commands see it: the grid and the state kept beside it.
@@ -12,23 +16,25 @@ class vAdd;
 class AddressTable final
 {
 public:
-    AddressTable(vAdd &grid, TableState &state) : m_grid(grid), m_state(state) {}
+    AddressTable(vAdd &grid, TableState &state);
+    ~AddressTable();
     Q_DISABLE_COPY_MOVE(AddressTable)
 
     vAdd &grid() const { return m_grid; }
     TableState &state() const { return m_state; }
+    TableHistory &history() const { return *m_history; }
+
+    // Makes a change of a command's one undoable step: `change` touches rows
+    // first..first+count-1 (from 1) and may add or remove rows after them.
+    void record(const QString &text, int first, int count, const std::function<void()> &change);
 
     // The grid's column number of a key "ZIP", "ADD", "CMP", "TEL" or "URL"
     // (any letter case); 0 for any other key.
     static int KeyCol(const QString &key);
     // The active row's cell, leading and trailing half-width spaces removed.
     QString GetRowVal(const QString &key) const;
-    // Writes the active row's cell, trimmed the same way; a change marks the
-    // table dirty.
+    // Writes the active row's cell, trimmed the same way, as an undoable step.
     void SetRowVal(const QString &key, const QString &value);
-
-    // Marks a content change made by a command (never while Quiet).
-    void markDirty();
     // Takes back an address pre-fill nobody typed into (the cell returns to
     // empty) and forgets it.
     void dropPrefill();
@@ -51,4 +57,5 @@ public:
 private:
     vAdd &m_grid;
     TableState &m_state;
+    std::unique_ptr<TableHistory> m_history;
 };

@@ -305,6 +305,26 @@ void vAdd::DeleteRowsAt(int row, int count)
     m_model->setRowCountTo(total); // blank rows come in at the bottom
 }
 
+void vAdd::KeepingPlace(const std::function<void()> &change)
+{
+    const KeepPlace keep(*this);
+    m_caret = {};
+    change();
+}
+
+void vAdd::PlaceCurrent(int col, int row)
+{
+    if (row < 1 || row > RowCount() || col < 1 || col > ColCount())
+        return;
+    const QModelIndex target = m_model->index(row - 1, col - 1);
+    const bool wasRestoring = std::exchange(m_restoringCurrent, true);
+    const bool wasQuiet = std::exchange(m_quietSelection, true);
+    selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+    m_restoringCurrent = wasRestoring;
+    m_quietSelection = wasQuiet;
+    scrollTo(target);
+}
+
 QRect vAdd::CellRect(int col, int row) const
 {
     const QRect rect = visualRect(m_model->index(row - 1, col - 1));

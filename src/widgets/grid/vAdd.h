@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QTableView>
 
+#include <functional>
+
 
 // The address grid: a spreadsheet-like view over AddressTableModel offering the
 // operations and notifications the main window is written against. Rows and
@@ -55,6 +57,12 @@ public:
     void EndEdit();
     // Opens the editor on a cell with the caret at `caret` (from 0).
     void EditCell(int col, int row, int caret);
+    // Changes rows through `change` with the active cell and the selection
+    // kept where they are and no cell move raised.
+    void KeepingPlace(const std::function<void()> &change);
+    // Makes (col, row) the active cell without raising a cell move, as undo
+    // puts the person back where they were.
+    void PlaceCurrent(int col, int row);
 
 Q_SIGNALS:
     void BlockSelected(int col1, int row1, int col2, int row2);

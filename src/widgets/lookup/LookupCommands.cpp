@@ -67,9 +67,11 @@ void LookupCommands::mnAdd_Click(int index)
         return;
 
     const LookupRules::Written address = LookupRules::writtenAddress(fields.add);
-    m_table.SetRowVal(QStringLiteral("Zip"), fields.zip);
-    m_table.SetRowVal(QStringLiteral("Add"), address.text);
-    m_table.SetRowVal(QStringLiteral("Cmp"), fields.cmp);
+    m_table.record(QStringLiteral("住所検索"), row, 1, [&] {
+        m_table.SetRowVal(QStringLiteral("Zip"), fields.zip);
+        m_table.SetRowVal(QStringLiteral("Add"), address.text);
+        m_table.SetRowVal(QStringLiteral("Cmp"), fields.cmp);
+    });
     // The cell opens for editing so the caret shows where typing goes on.
     grid.EditCell(vAdd::gridColumn(Add), row, address.caret);
 }

@@ -63,5 +63,5 @@ void MapCommands::ClipEvent(const QString &text)
     // A cell being edited takes what was typed first; its editor must not
     // write its old text over the link when it closes.
     m_table.grid().EndEdit();
-    m_table.SetRowVal(u"Url"_s, text);
+    m_table.record(u"Map URL"_s, m_table.grid().CurRow(), 1, [&] { m_table.SetRowVal(u"Url"_s, text); });
 }

@@ -58,7 +58,6 @@ void CellReactions::vAdd_CellChanged(int col, int row)
     // Typed into, a pre-fill becomes the person's own text.
     if (col == AddressCol && row == m_table.state().PrefillRow)
         m_table.state().PrefillRow = 0;
-    m_table.markDirty();
 }
 
 void CellReactions::SetImeMode(int mode)

@@ -4,6 +4,7 @@
 #include "core/env/Program.h"
 #include "core/env/TextFile.h"
 #include "widgets/grid/AddressTable.h"
+#include "widgets/grid/TableHistory.h"
 #include "widgets/grid/vAdd.h"
 #include "core/table/CsvReader.h"
 #include "core/table/CsvWriter.h"
@@ -157,6 +158,10 @@ FileCommands::LoadResult FileCommands::LoadCsv(const QString &path)
                 if (m_table.grid().RowCount() == 0)
                     m_table.grid().SetRowCount(1);
             });
+        // A new history; the table is the file only when it was read whole.
+        if (result.status == CsvReader::Result::Status::Loaded
+            || result.status == CsvReader::Result::Status::BadFormat)
+            m_table.history().startOver(result.status == CsvReader::Result::Status::Loaded);
     }
 
     Desktop &desktop = m_desktop;
@@ -173,7 +178,6 @@ FileCommands::LoadResult FileCommands::LoadCsv(const QString &path)
         break;
     case CsvReader::Result::Status::Loaded:
         m_table.setBlock(0, 0);
-        m_table.state().Dirty = false;
         break;
     }
     if (result.undecodableCount > 0)
@@ -217,7 +221,7 @@ bool FileCommands::SaveCsv(bool askName)
         break;
     }
     state.CurrentFile = name;
-    state.Dirty = false;
+    m_table.history().markSaved();
     return true;
 }
 

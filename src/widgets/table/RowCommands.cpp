@@ -1,7 +1,9 @@
 #include "RowCommands.h"
 
+#include "core/grid/TableChange.h"
 #include "core/table/RowRules.h"
 #include "widgets/grid/AddressTable.h"
+#include "widgets/grid/TableHistory.h"
 #include "widgets/grid/vAdd.h"
 
 #include <algorithm>
@@ -18,31 +20,41 @@ void RowCommands::mnEdt_Click(int index)
     const auto command = EditCommand(index);
     const RowRules::Rows rows = RowRules::rowsFor(
         command, {state.SelRowFrom, state.SelRowTo, grid.CurRow(), grid.RowCount()});
+    // Each command is one step of the table's history. Rows that move are
+    // recorded from the first one affected to the end of the table.
     switch (command) {
-    case EditCommand::ClearAll:
-        grid.ClearCells(-1, -1, -1, -1);
-        m_table.markDirty();
+    case EditCommand::ClearAll: {
+        // The rows themselves go into the history: blank ones take their place.
+        const TablePlace before = m_table.history().place();
+        AddressTableModel &model = *grid.table();
+        const int count = model.rowCount();
+        TableChange change = TableChange::splice(model, 0, count, AddressTableModel::Rows(count));
+        if (!change.changesNothing(model))
+            m_table.history().push(QStringLiteral("初期化"), std::move(change), before);
         break;
+    }
     case EditCommand::ClearRows:
         if (rows.count > 0)
-            grid.ClearCells(1, rows.first, grid.ColCount(), rows.first + rows.count - 1);
-        m_table.markDirty();
+            m_table.record(QStringLiteral("行消去"), rows.first, rows.count,
+                           [&] { grid.ClearCells(1, rows.first, grid.ColCount(), rows.first + rows.count - 1); });
         break;
     case EditCommand::InsertRows:
         if (rows.count == 0)
             return;
-        grid.SetRowCount(grid.RowCount() + rows.count);
-        grid.InsertRowsAt(rows.first, rows.count);
-        m_table.markDirty();
+        m_table.record(QStringLiteral("行挿入"), rows.first, grid.RowCount() - rows.first + 1, [&] {
+            grid.SetRowCount(grid.RowCount() + rows.count);
+            grid.InsertRowsAt(rows.first, rows.count);
+        });
         break;
     case EditCommand::DeleteRows: {
         if (rows.count == 0)
             return;
         const int total = grid.RowCount();
-        grid.DeleteRowsAt(rows.first, rows.count);
-        // Deleting every row still leaves one to type into.
-        grid.SetRowCount(std::max(total - rows.count, 1));
-        m_table.markDirty();
+        m_table.record(QStringLiteral("行削除"), rows.first, total - rows.first + 1, [&] {
+            grid.DeleteRowsAt(rows.first, rows.count);
+            // Deleting every row still leaves one to type into.
+            grid.SetRowCount(std::max(total - rows.count, 1));
+        });
         break;
     }
     default:

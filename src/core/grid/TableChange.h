@@ -1,0 +1,56 @@
+#pragma once
+
+#include "core/grid/AddressTableModel.h"
+
+#include <utility>
+
+// One change to the table kept so that it can be taken back and made again:
+// from row `first` (from 0), the rows it replaced. Swapping puts them back
+// and keeps the rows they replace in turn, so undo and redo are the same
+// splice; the rows move between the table and the change, never copied.
+class TableChange
+{
+public:
+    TableChange(int first, AddressTableModel::Rows other, int count)
+        : m_first(first), m_other(std::move(other)), m_count(count)
+    {
+    }
+
+    // Records what `change` does, which touches rows first..first+count-1 and
+    // may add or remove rows after them. The rows before the change are kept
+    // as shared copies: their texts are not copied.
+    template<typename Change>
+    static TableChange record(AddressTableModel &model, int first, int count, Change &&change)
+    {
+        AddressTableModel::Rows before = model.rows().mid(first, count);
+        const int rowsBefore = model.rowCount();
+        change();
+        return TableChange(first, std::move(before), count + model.rowCount() - rowsBefore);
+    }
+
+    // Replaces `count` rows from `first` by `rows` now, as one change.
+    static TableChange splice(AddressTableModel &model, int first, int count, AddressTableModel::Rows rows)
+    {
+        const int added = int(rows.size());
+        return TableChange(first, model.spliceRows(first, count, std::move(rows)), added);
+    }
+
+    // Puts the other rows back into the table: the first call undoes the
+    // change, the next makes it again.
+    void swap(AddressTableModel &model)
+    {
+        const int count = int(m_other.size());
+        m_other = model.spliceRows(m_first, m_count, std::move(m_other));
+        m_count = count;
+    }
+
+    // Whether the table reads the same with the change and without it.
+    bool changesNothing(const AddressTableModel &model) const;
+
+    int first() const { return m_first; }
+
+private:
+    int m_first;
+    AddressTableModel::Rows m_other; // the rows not in the table now
+    int m_count;                     // the rows from m_first in the table now
+};

@@ -1,0 +1,130 @@
+#include "TableHistory.h"
+
+#include "widgets/grid/AddressTable.h"
+#include "widgets/grid/vAdd.h"
+
+#include <QUndoCommand>
+
+#include <utility>
+
+namespace {
+
+class TableStep final : public QUndoCommand
+{
+public:
+    TableStep(TableHistory &history, const QString &text, TableChange change, const TablePlace &before,
+              const TablePlace &after)
+        : QUndoCommand(text), m_history(history), m_change(std::move(change)), m_before(before), m_after(after)
+    {
+    }
+
+    void undo() override { m_history.replay(m_change, m_before); }
+    void redo() override
+    {
+        // Pushed after the change was made: the first redo has nothing to do.
+        if (std::exchange(m_pushed, false))
+            return;
+        m_history.replay(m_change, m_after);
+    }
+
+private:
+    TableHistory &m_history;
+    TableChange m_change;
+    TablePlace m_before;
+    TablePlace m_after;
+    bool m_pushed = true;
+};
+
+} // namespace
+
+TableHistory::TableHistory(AddressTable &table) : m_table(table)
+{
+    m_stack.setUndoLimit(StepLimit);
+    connect(&m_stack, &QUndoStack::cleanChanged, this, [this](bool clean) { m_table.state().Dirty = !clean; });
+    connect(m_table.grid().table(), &AddressTableModel::cellAboutToBeEdited, this, &TableHistory::cellAboutToBeEdited);
+}
+
+void TableHistory::record(const QString &text, int first, int count, const std::function<void()> &change)
+{
+    if (m_recording > 0) {
+        change();
+        return;
+    }
+    ++m_recording;
+    const TablePlace before = place();
+    AddressTableModel &model = *m_table.grid().table();
+    TableChange made = TableChange::record(model, first - 1, count, change);
+    --m_recording;
+    if (!made.changesNothing(model))
+        push(text, std::move(made), before);
+}
+
+void TableHistory::push(const QString &text, TableChange change, const TablePlace &before)
+{
+    m_stack.push(new TableStep(*this, text, std::move(change), before, place()));
+}
+
+void TableHistory::cellAboutToBeEdited(int row, int column, const QString &text)
+{
+    if (m_recording > 0 || m_table.state().Quiet)
+        return;
+    AddressTableModel &model = *m_table.grid().table();
+    AddressTableModel::Rows before{model.row(row)};
+    // Typing into a pre-filled address takes the pre-fill with it: the step
+    // goes back to the empty cell.
+    const TableState &state = m_table.state();
+    if (column == AddressTableModel::Add && row + 1 == state.PrefillRow && model.cell(row, column) == state.PrefillText)
+        before.first().setCell(column, {});
+    Q_UNUSED(text);
+    const TablePlace where = place();
+    // The table changes right after this: the step is pushed done.
+    m_stack.push(new TableStep(*this, QStringLiteral("入力"), TableChange(row, std::move(before), 1), where, where));
+}
+
+void TableHistory::undo()
+{
+    m_table.grid().EndEdit();
+    m_table.dropPrefill();
+    m_stack.undo();
+}
+
+void TableHistory::redo()
+{
+    m_table.grid().EndEdit();
+    m_table.dropPrefill();
+    m_stack.redo();
+}
+
+void TableHistory::startOver(bool clean)
+{
+    m_stack.clear();
+    if (!clean)
+        m_stack.resetClean();
+    m_table.state().Dirty = !m_stack.isClean();
+}
+
+void TableHistory::markSaved()
+{
+    m_stack.setClean();
+    m_table.state().Dirty = false;
+}
+
+TablePlace TableHistory::place() const
+{
+    const vAdd &grid = m_table.grid();
+    return {grid.CurCol(), grid.CurRow(), m_table.state().SelRowFrom, m_table.state().SelRowTo};
+}
+
+void TableHistory::restore(const TablePlace &place)
+{
+    m_table.grid().PlaceCurrent(place.col, place.row);
+    m_table.setBlock(place.blockFrom, place.blockTo);
+}
+
+void TableHistory::replay(TableChange &change, const TablePlace &place)
+{
+    ++m_recording;
+    m_table.quietly([&] { change.swap(*m_table.grid().table()); });
+    --m_recording;
+    restore(place);
+}

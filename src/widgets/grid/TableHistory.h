@@ -1,0 +1,65 @@
+#pragma once
+
+#include "core/grid/TableChange.h"
+
+#include <QObject>
+#include <QUndoStack>
+
+#include <functional>
+
+class AddressTable;
+
+// Where the person was: the active cell and the remembered block (from 1).
+struct TablePlace
+{
+    int col = 0;
+    int row = 0;
+    int blockFrom = 0;
+    int blockTo = 0;
+};
+
+// The table's history: every change to the table is one step, undone and
+// made again by splicing its rows back. Typing into a cell becomes a step by
+// itself (through the model); the commands make theirs with record().
+// Opening a file starts a new history; the state last loaded or saved is the
+// clean one, and the table is dirty exactly when the history stands elsewhere.
+class TableHistory final : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int StepLimit = 100;
+
+    explicit TableHistory(AddressTable &table);
+    Q_DISABLE_COPY_MOVE(TableHistory)
+
+    QUndoStack &stack() { return m_stack; }
+
+    // Makes `change` one step. It touches rows first..first+count-1 (from 1)
+    // and may add or remove rows after them. Nested records are one step.
+    void record(const QString &text, int first, int count, const std::function<void()> &change);
+    // A change already made, as one step.
+    void push(const QString &text, TableChange change, const TablePlace &before);
+
+    // Undo and redo finish the typing in progress and take back an untouched
+    // pre-fill first.
+    void undo();
+    void redo();
+
+    // A new history (a file was opened): clean when the table holds the whole
+    // file.
+    void startOver(bool clean);
+    // The table as it is now was saved.
+    void markSaved();
+
+    TablePlace place() const;
+    void restore(const TablePlace &place);
+    // Puts the other side of `change` into the table and goes to `place`.
+    void replay(TableChange &change, const TablePlace &place);
+
+private:
+    void cellAboutToBeEdited(int row, int column, const QString &text);
+
+    AddressTable &m_table;
+    QUndoStack m_stack;
+    int m_recording = 0;
+};
