@@ -460,7 +460,7 @@ QStringList fileNames(Kind kind)
     return {QStringLiteral("jigyosyo.zip"), QStringLiteral("JIGYOSYO.CSV")};
 }
 
-Format detectJapanPost(QByteArrayView csv)
+std::optional<Format> detectJapanPost(QByteArrayView csv)
 {
     const QString head = decodeJapanPost(csv.first(std::min<qsizetype>(csv.size(), 4096)));
     const qsizetype end = head.indexOf(u'\n');
@@ -471,12 +471,12 @@ Format detectJapanPost(QByteArrayView csv)
     size_t n = 0;
     quint32 code = 0;
     if (!splitCsv(line, f, &n))
-        return Format::SkkTowns;
+        return std::nullopt;
     if (n == 15 && parseCode(f[2], &code))
         return Format::KenAll;
     if (n == 13 && parseCode(f[7], &code))
         return Format::Jigyosyo;
-    return Format::SkkTowns;
+    return std::nullopt;
 }
 
 Source read(QByteArrayView bytes, const QString &path, const QDateTime &fileTime, Format format,

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 // Readers for the postal data files. Each takes the file's bytes, adds what it
 // can use to the dictionary and reports how many entries it took and how many
@@ -33,8 +34,8 @@ enum class Format { SkkTowns, SkkOffices, KenAll, Jigyosyo };
 enum class Kind { Towns, Offices };
 Kind kindOf(Format format);
 // Japan Post's CSV the bytes hold, by the fields of its first line (KenAll or
-// Jigyosyo); SkkTowns when it is neither.
-Format detectJapanPost(QByteArrayView csv);
+// Jigyosyo); none when it is neither.
+std::optional<Format> detectJapanPost(QByteArrayView csv);
 // The names Japan Post gives the CSV file of a kind, and its zip.
 QStringList csvNames(Kind kind);
 QStringList fileNames(Kind kind);

@@ -119,8 +119,8 @@ Result install(const QString &file, const PostalReaders::Locations &where, const
             return refused(file, QStringLiteral("日本郵便の KEN_ALL.CSV も JIGYOSYO.CSV も入っていません（入っているもの: %1）")
                                      .arg(members.isEmpty() ? QStringLiteral("なし") : members.join(QStringLiteral("、"))));
     } else {
-        format = PostalReaders::detectJapanPost(bytes);
-        if (format == Format::SkkTowns) {
+        const std::optional<Format> detected = PostalReaders::detectJapanPost(bytes);
+        if (!detected) {
             // Not the fields of either list; the reader says whether the
             // encoding is to blame.
             PostalDictionary probe;
@@ -129,6 +129,7 @@ Result install(const QString &file, const PostalReaders::Locations &where, const
                 return refused(file, QStringLiteral("文字コードが違います（Shift_JIS でも UTF-8 でもありません）"));
             return refused(file, QStringLiteral("日本郵便の KEN_ALL.CSV・JIGYOSYO.CSV の形式ではありません"));
         }
+        format = *detected;
     }
     const Kind kind = PostalReaders::kindOf(format);
     const QFileInfo info(file);
