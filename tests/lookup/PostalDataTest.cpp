@@ -68,7 +68,7 @@ QByteArray kenAllZip(const QDateTime &time = at(2026, 5, 26))
     return makeZip("KEN_ALL.CSV", fixture("KEN_ALL.CSV"), time);
 }
 
-// Some bytes of a zip changed: inside the compressed member, or cut off.
+// One byte changed, e.g. inside a compressed member.
 QByteArray flipped(QByteArray bytes, qsizetype pos)
 {
     bytes[pos] = char(bytes[pos] ^ 0x5A);
@@ -116,11 +116,6 @@ struct ZipCase
     const char *reason; // nullptr: read
 };
 
-void PrintTo(const ZipCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
-
 class ZipReader : public testing::TestWithParam<ZipCase>
 {
 };
@@ -133,6 +128,7 @@ TEST_P(ZipReader, ReadsTheMemberOrNamesTheFileAndReason)
     if (!GetParam().reason) {
         EXPECT_TRUE(s.error.isEmpty()) << s.error.toStdString();
         EXPECT_EQ(s.records, 23);
+        EXPECT_EQ(s.date, QDate(2026, 5, 26)); // the member's, not the file's
         return;
     }
     EXPECT_EQ(s.records, 0);
@@ -149,23 +145,12 @@ INSTANTIATE_TEST_SUITE_P(
         ZipCase{"Empty", [] { return QByteArray(); }, "空です"},
         ZipCase{"EmptyZip", []() -> QByteArray { return QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0'); }, "入っていません"},
         ZipCase{"Truncated", [] { return kenAllZip().chopped(40); }, "途中で切れて"},
-        ZipCase{"HeadOnly", [] { return kenAllZip().left(100); }, "途中で切れて"},
         ZipCase{"CorruptMember", [] { return flipped(kenAllZip(), 30 + 11 + 200); }, "壊れて"},
         ZipCase{"WrongMember", [] { return makeZip("KEN_ALL_ROME.CSV", fixture("KEN_ALL.CSV"), at(2026, 5, 26)); }, "KEN_ALL.CSV か utf_ken_all.csv が入っていません"},
-        ZipCase{"OfficesInsteadOfTowns", [] { return makeZip("JIGYOSYO.CSV", fixture("JIGYOSYO.CSV"), at(2026, 5, 26)); }, "入っていません"},
         ZipCase{"Utf16Member", [] { return makeZip("KEN_ALL.CSV", utf16(fixture("KEN_ALL.CSV")), at(2026, 5, 26)); }, "文字コードが違います"},
         ZipCase{"EucJpMember", [] { return makeZip("KEN_ALL.CSV", eucJp(fixture("KEN_ALL.CSV")), at(2026, 5, 26)); }, "文字コードが違います"},
         ZipCase{"ForeignCsv", [] { return makeZip("KEN_ALL.CSV", QByteArray("\"郵便番号\",\"住所\"\r\n\"100-0005\",\"東京都千代田区丸の内\"\r\n"), at(2026, 5, 26)); }, "読める行がありません"}),
     ParamName());
-
-TEST(ZipReader, TheDataIsDatedByTheMemberElseByTheFile)
-{
-    PostalDictionary dict;
-    EXPECT_EQ(PostalReaders::read(kenAllZip(at(2026, 5, 26)), u"a"_qs, at(2027, 1, 1), Format::KenAll, dict).date,
-              QDate(2026, 5, 26));
-    EXPECT_EQ(PostalReaders::read(fixture("KEN_ALL.CSV"), u"b"_qs, at(2027, 1, 1), Format::KenAll, dict).date,
-              QDate(2027, 1, 1));
-}
 
 // ---- the newest per kind -------------------------------------------------------
 
@@ -176,11 +161,6 @@ struct ChoiceCase
     Kind kind;
     std::vector<const char *> order; // paths
 };
-
-void PrintTo(const ChoiceCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
 
 class Newest : public testing::TestWithParam<ChoiceCase>
 {
@@ -278,11 +258,6 @@ struct CacheCase
     std::function<QByteArray(const QByteArray &cache, const QByteArray &payload)> change;
     bool loads;
 };
-
-void PrintTo(const CacheCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
 
 class Cache : public testing::TestWithParam<CacheCase>
 {
@@ -393,11 +368,6 @@ struct UpdateCase
     bool defaultLimits = false;
 };
 
-void PrintTo(const UpdateCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
-
 class UpdateRefused : public testing::TestWithParam<UpdateCase>
 {
 };
@@ -427,7 +397,7 @@ INSTANTIATE_TEST_SUITE_P(
         UpdateCase{"DifferencesOnly", "add_2606.zip", [] { return makeZip("ADD_2606.CSV", nextMonth(), at(2026, 6, 30)); }, {}, "入っていません"},
         UpdateCase{"Utf16Csv", "KEN_ALL.CSV", [] { return utf16(fixture("KEN_ALL.CSV")); }, at(2026, 6, 30), "文字コード"},
         UpdateCase{"AddressListCsv", "list.csv", [] { return QByteArray("\"Zip\",\"Add\"\r\n\"100-0005\",\"x\"\r\n"); }, at(2026, 6, 30), "形式ではありません"},
-        UpdateCase{"TooFewForAllOfJapan", "ken_all.zip", [] { return kenAllZip(at(2026, 6, 30)); }, {}, "町域 が 23 件です", true},
+        UpdateCase{"TooFewForAllOfJapan", "ken_all.zip", [] { return kenAllZip(at(2026, 6, 30)); }, {}, "町域が 23 件です", true},
         UpdateCase{"ManyBadLines", "KEN_ALL.CSV", []() -> QByteArray { return fixture("KEN_ALL.CSV") + QByteArray("x,y\r\n").repeated(3); }, at(2026, 6, 30), "読めない行が 3 行"},
         UpdateCase{"OlderThanInUse", "ken_all.zip", [] { return kenAllZip(at(2026, 4, 28)); }, {}, "2026/04/28）は使用中のデータ（2026/05/26"}),
     ParamName());
@@ -446,11 +416,6 @@ struct AcceptedCase
     const char *installedAs;
     const char *keptAs; // in the previous generation
 };
-
-void PrintTo(const AcceptedCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
 
 class UpdateAccepted : public testing::TestWithParam<AcceptedCase>
 {

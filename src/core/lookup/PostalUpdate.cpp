@@ -141,7 +141,7 @@ Result install(const QString &file, const PostalReaders::Locations &where, const
         return refused(file, s.error.mid(file.size() + 2));
     const Range range = kind == Kind::Towns ? limits.towns : limits.offices;
     if (s.records < range.min || s.records > range.max)
-        return refused(file, QStringLiteral("%1 が %2 件です（全国分なら %3～%4 件）。途中で切れているか別のデータです")
+        return refused(file, QStringLiteral("%1が %2 件です（全国分なら %3～%4 件）。途中で切れているか別のデータです")
                                  .arg(kindName(kind)).arg(s.records).arg(range.min).arg(range.max));
     if (s.skipped > s.records / 100)
         return refused(file, QStringLiteral("読めない行が %1 行あります（読めた行 %2）").arg(s.skipped).arg(s.records));
