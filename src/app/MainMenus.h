@@ -15,7 +15,7 @@ struct MainMenus
     QAction *mnHelp = nullptr; // ﾍﾙﾌﾟ: a top-level entry without items
     QAction *mnFile[7] = {};
     QAction *mnEdt[5] = {};
-    QAction *mnAdd[3] = {};
+    QAction *mnAdd[5] = {};    // 3: a separator, 4: the update of the postal data
     QAction *mnMap[4] = {};
 
     // The entry of top-level menu `index` (4: help) in the menu bar.

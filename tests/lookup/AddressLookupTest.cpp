@@ -14,6 +14,10 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include "core/lookup/PostalReaders.h"
+#include "core/lookup/PostalUpdate.h"
+#include "app/MainMenus.h"
+#include "widgets/lookup/LookupCommands.h"
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
@@ -347,7 +351,7 @@ private Q_SLOTS:
         QVERIFY(desktop.asked.isEmpty());
     }
 
-    void withoutComponentTheMenuIsDisabledAndDoesNothing()
+    void withoutComponentTheSearchesAreDisabledAndDoNothing()
     {
         int made = 0;
         open([&made] {
@@ -355,13 +359,43 @@ private Q_SLOTS:
             return std::unique_ptr<AddressComponent>();
         });
         QCOMPARE(made, 1);
-        QVERIFY(!window->menus().topAction(2)->isEnabled());
+        // The menu stays open for the update of the postal data.
+        QVERIFY(window->menus().topAction(2)->isEnabled());
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(!window->menus().mnAdd[i]->isEnabled());
+        QVERIFY(window->menus().mnAdd[4]->isEnabled());
         setRow(1, {}, {}, {});
         window->grid()->GoToCell(1, 1);
         window->mnAdd_Click(0);
         QVERIFY(desktop.asked.isEmpty());
         QVERIFY(!window->state().Dirty);
         QCOMPARE(made, 1); // not tried again
+    }
+
+    void updateOfThePostalDataMakesTheLookupAvailable()
+    {
+        // No data at all: only the update can be chosen.
+        QTemporaryDir noSkk;
+        const QString skk = noSkk.path();
+        open([skk] { return PostalAddressComponent::create(Program().UserDataFolder, skk); });
+        const MainMenus &menus = window->menus();
+        QCOMPARE(menus.mnAdd[4]->text(), u"郵便番号データの更新(&U)..."_qs);
+        QVERIFY(!menus.mnAdd[0]->isEnabled());
+        QVERIFY(menus.mnAdd[4]->isEnabled());
+
+        desktop.files.push_back(sourcePath(u"data/postal/ken_all.zip"_qs));
+        menus.mnAdd[4]->trigger();
+        QCOMPARE(desktop.fileRequests.size(), 1);
+        QCOMPARE(desktop.messages().size(), 1);
+        QVERIFY2(desktop.messages()[0].contains(u"→ 2026/05/26"_qs), qPrintable(desktop.messages()[0]));
+        // The running component now answers from the new data.
+        QVERIFY(menus.mnAdd[0]->isEnabled());
+        auto *component = dynamic_cast<PostalAddressComponent *>(window->lookup().component());
+        QVERIFY(component);
+        QCOMPARE(QFileInfo(component->dictionary().sources.front().path).fileName(), u"ken_all.zip"_qs);
+        QVERIFY(!component->dictionary().findCode(u"1000005"_qs, 10).empty());
+        QFile::remove(QDir(Program().UserDataFolder).filePath(u"ken_all.zip"_qs));
+        QDir(PostalUpdate::previousFolder(Program().UserDataFolder)).removeRecursively();
     }
 
     // ---- the program's own component and its window ----

@@ -89,6 +89,47 @@ public:
     // Bytes held by the pools and indexes.
     qsizetype memoryBytes() const;
 
+    // ---- the compiled form (PostalCache) ----
+    // Raise when a member is added to stored() or Entry or Key change.
+    static constexpr quint32 StoredFormat = 1;
+    // Every member that a finished dictionary needs MUST be listed here, once
+    // and in a fixed order: the cache writes exactly these and nothing else.
+    // Each comes with the bounds its values must keep, which the cache checks
+    // for every value it reads before the dictionary is used (`io.check` for
+    // what relates members). A new member is one line here (a pool, a
+    // vector whose items are checked, or a number) and a raised StoredFormat.
+    template<typename Io>
+    bool stored(Io &io)
+    {
+        const auto inText = [this](quint32 at, quint16 len) { return qsizetype(at) + len <= m_text.size(); };
+        const auto anEntry = [this](quint32 e) { return e < m_entries.size(); };
+        quint32 officeAt = 0;
+        return io.pool(m_text) && io.pool(m_keys) && io.pool(m_officeNames)
+               && io.number(m_maxKey, [](qsizetype n) { return n >= 0 && n <= 0xFFFF; })
+               && io.items(m_entries,
+                           [&](const Entry &e) {
+                               return e.code <= 9999999 && (e.kind == Kind::Town || e.kind == Kind::Office)
+                                      && inText(e.address, e.addressLen) && inText(e.note, e.noteLen)
+                                      && inText(e.office, e.officeLen);
+                           })
+               && io.number(m_towns, [this](qsizetype n) { return n >= 0 && n <= size(); })
+               && io.items(m_keyIndex,
+                           [&](const Key &k) {
+                               return k.keyLen > 0 && k.keyLen <= m_maxKey && qsizetype(k.key) + k.keyLen <= m_keys.size()
+                                      && inText(k.display, k.displayLen) && anEntry(k.entry);
+                           })
+               && io.items(m_byCode, anEntry) && io.check(m_byCode.size() == m_entries.size())
+               && io.items(m_officeStart,
+                           [&](quint32 at) {
+                               const bool ok = at >= officeAt && at <= m_officeNames.size();
+                               officeAt = at;
+                               return ok;
+                           })
+               && io.items(m_officeEntry, anEntry)
+               && io.check(m_officeStart.size() == m_officeEntry.size() + 1 && m_officeStart.front() == 0
+                           && m_officeStart.back() == m_officeNames.size());
+    }
+
 private:
     struct Entry
     {

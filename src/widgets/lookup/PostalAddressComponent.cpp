@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStandardPaths>
 
 #include <cmath>
 
@@ -14,13 +15,20 @@ PostalAddressComponent::PostalAddressComponent(std::shared_ptr<const PostalDicti
 {
 }
 
-std::unique_ptr<PostalAddressComponent> PostalAddressComponent::create(const QString &userDataFolder,
-                                                                       const QString &skkFolder)
+PostalReaders::Locations PostalAddressComponent::locations(const QString &userDataFolder, const QString &skkFolder)
 {
     PostalReaders::Locations where;
     where.userDataFolder = userDataFolder;
     where.skkFolder = skkFolder;
-    std::shared_ptr<const PostalDictionary> dict = PostalReaders::load(where);
+    where.shippedFolders = PostalReaders::shippedFolders();
+    where.cacheFolder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    return where;
+}
+
+std::unique_ptr<PostalAddressComponent> PostalAddressComponent::create(const QString &userDataFolder,
+                                                                       const QString &skkFolder)
+{
+    std::shared_ptr<const PostalDictionary> dict = PostalReaders::load(locations(userDataFolder, skkFolder));
     if (!dict)
         return nullptr;
     return std::make_unique<PostalAddressComponent>(std::move(dict));
