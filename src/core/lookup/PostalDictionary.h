@@ -47,6 +47,17 @@ public:
         std::vector<Hit> hits;    // best first
         qsizetype restFrom = -1;  // index in the typed text after the matched address
         quint32 prefixKey = None; // the dictionary address the typed text starts with
+        QString rest;             // comparison form of what follows the matched address
+    };
+
+    // An office at a town, and whether its block number is the typed one.
+    struct OfficeAt
+    {
+        quint32 entry = None;
+        bool block = false; // its block number is the typed one
+        // How far its name and the workplace agree: 0 when neither contains
+        // the other, else the shorter one's length; 10000 when they are equal.
+        int named = 0;
     };
 
     // ---- building ----
@@ -85,6 +96,13 @@ public:
     std::vector<Hit> completeAddress(QStringView typed, qsizetype limit) const;
     // Offices whose name contains the typed name part.
     std::vector<Hit> findOffice(QStringView name, qsizetype limit) const;
+    // Offices whose address lies in the town `town` (a dictionary address),
+    // at most `limit` looked at: whether their block number is the one `rest`
+    // (comparison form of what was typed after the town) starts with, and
+    // whether their name and `workplaceKey` (AddressKey::officeName of the
+    // workplace) contain one another.
+    std::vector<OfficeAt> officesAt(QStringView town, QStringView rest, QStringView workplaceKey,
+                                    qsizetype limit) const;
 
     // Bytes held by the pools and indexes.
     qsizetype memoryBytes() const;
@@ -108,10 +126,13 @@ private:
         quint16 keyLen;
         quint16 displayLen;
         quint32 entry;
+        quint8 shortened; // the address without its ward or county
     };
 
     quint32 store(QStringView s, quint16 *len);
     void addKey(quint32 entry, quint32 display, quint16 displayLen);
+    void addShortKey(quint32 entry, QStringView written);
+    void addShortenedForms(quint32 entry, QStringView address);
     QStringView text(quint32 at, quint16 len) const { return QStringView(m_text).sliced(at, len); }
     std::u16string_view keyView(const Key &k) const
     {
@@ -119,8 +140,19 @@ private:
     }
     std::pair<qsizetype, qsizetype> exactKeys(std::u16string_view key) const;
     qsizetype longestPrefix(std::u16string_view query) const;
-    void rank(std::vector<Hit> &hits, std::u16string_view rest) const;
+    void rank(std::vector<Hit> &hits, std::u16string_view rest, std::u16string_view street = {}) const;
+    std::u16string_view officeKeyView(quint32 item) const
+    {
+        return {reinterpret_cast<const char16_t *>(m_officeKeys.constData()) + m_officeKeyStart[item],
+                size_t(m_officeKeyStart[item + 1] - m_officeKeyStart[item])};
+    }
 
+    // Every member below is plain data (pools of text and vectors of plain
+    // structs and numbers); a compiled copy of the dictionary stores them all:
+    //   m_text, m_keys, m_officeNames, m_officeKeys  (text pools)
+    //   m_entries, m_keyIndex (with Key::shortened), m_byCode, m_officeStart,
+    //   m_officeEntry, m_officeKeyStart, m_officeByAddress  (vectors)
+    //   m_towns, m_maxKey  (numbers)
     QString m_text;                // every address, note and name
     QString m_keys;                // comparison forms of addresses
     QString m_officeNames;         // comparison forms of office names, each after U+0001
@@ -129,6 +161,9 @@ private:
     std::vector<quint32> m_byCode; // entry numbers sorted by code
     std::vector<quint32> m_officeStart; // start of each name in m_officeNames
     std::vector<quint32> m_officeEntry;
+    QString m_officeKeys;                 // comparison forms of office addresses, block numbers as "1-2-3"
+    std::vector<quint32> m_officeKeyStart; // start of each office's address in m_officeKeys (office item order)
+    std::vector<quint32> m_officeByAddress; // office items sorted by their address form
     qsizetype m_towns = 0;
     qsizetype m_maxKey = 0;
     QString m_scratch;
