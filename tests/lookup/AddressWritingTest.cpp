@@ -158,6 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Written{"kyoto_unlisted_street", "京都市中京区寺町通三条上る上大阪町", "", "604-8001"},
                     Written{"kyoto_street_tells_twins_apart", "京都市中京区堀川通姉小路下ル亀屋町", "", "604-8082"},
                     Written{"kyoto_nishi_iru", "京都府京都市中京区新町通六角西入ル亀屋町", "", "604-8081"},
+                    Written{"kyoto_street_without_ward", "京都市河原町通御池下る下丸屋町", "", "604-8006"},
                     Written{"half_width_building", "千代田区丸の内ﾊﾟｼﾌｨｯｸｾﾝﾁｭﾘｰﾌﾟﾚｲｽ丸の内10階", "", "100-6210"},
                     Written{"old_taki_sawa", "岩手県瀧澤市鵜飼", "", "020-0611"},
                     Written{"old_taka_saki", "群馬県高崎市高崎東町", "", "370-0099"},

@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                     KeyCase{"kanji_numbers_before_counters", "北十条西二丁目一番町東二線第三地割五号",
                             "北10条西2丁目1番町東2線第3地割5号"},
                     KeyCase{"half_width_katakana", "ﾊﾟｼﾌｨｯｸｾﾝﾁｭﾘｰﾌﾟﾚｲｽ", "パシフィックセンチュリープレイス"},
-                    KeyCase{"small_tsu", "八ッ場", "八ツ場"}, KeyCase{"no_kanji", "たつ之市", "たつの市"},
+                    KeyCase{"small_tsu", "八ッ場", "八ツ場"}, KeyCase{"ru_outside_kyoto", "大野見下ﾙ川", "大野見下ル川"}, KeyCase{"no_kanji", "たつ之市", "たつの市"},
                     KeyCase{"ni_katakana", "東ニ線", "東2線"},
                     KeyCase{"aza_inside_town", "安土町字下豊浦", "安土町下豊浦"},
                     KeyCase{"oaza_inside_town", "宇目大字重岡", "宇目重岡"}),

@@ -279,15 +279,18 @@ quint32 PostalDictionary::store(QStringView s, quint16 *len)
     return at;
 }
 
-quint32 PostalDictionary::addTown(quint32 code, QStringView address, QStringView note)
+quint32 PostalDictionary::addTown(quint32 code, QStringView address, QStringView note, QStringView kana)
 {
     if (address.isEmpty() || address.size() > MaxField || note.size() > MaxField || code > 9999999)
         return None;
+    if (kana.size() > MaxField)
+        kana = {};
     Entry e{};
     e.code = code;
     e.kind = Kind::Town;
     e.address = store(address, &e.addressLen);
     e.note = store(note, &e.noteLen);
+    store(kana, &e.kanaLen);
     e.office = e.note;
     e.officeLen = 0;
     const auto index = quint32(m_entries.size());
@@ -298,15 +301,18 @@ quint32 PostalDictionary::addTown(quint32 code, QStringView address, QStringView
     return index;
 }
 
-quint32 PostalDictionary::addOffice(quint32 code, QStringView name, QStringView address)
+quint32 PostalDictionary::addOffice(quint32 code, QStringView name, QStringView address, QStringView kana)
 {
     if (name.isEmpty() || name.size() > MaxField || address.size() > MaxField || code > 9999999)
         return None;
+    if (kana.size() > MaxField)
+        kana = {};
     Entry e{};
     e.code = code;
     e.kind = Kind::Office;
     e.office = store(name, &e.officeLen);
     e.address = store(address, &e.addressLen);
+    store(kana, &e.kanaLen);
     e.note = e.address;
     e.noteLen = 0;
     const auto index = quint32(m_entries.size());
@@ -553,8 +559,11 @@ PostalDictionary::AddressResult PostalDictionary::findAddress(QStringView typed)
         // aside, and the town after it matched.
         static constexpr QStringView kyoto = u"京都府京都市";
         if (m.query.startsWith(kyoto)) {
-            const qsizetype ward = m.query.indexOf(u'区', kyoto.size());
-            const size_t end = ward > 0 && ward < kyoto.size() + 4 ? kyotoStreetEnd(u16(m.query), size_t(ward + 1)) : 0;
+            // After the ward, or after the city when the ward is left out.
+            qsizetype ward = m.query.indexOf(u'区', kyoto.size());
+            if (ward < 0 || ward > kyoto.size() + 3)
+                ward = kyoto.size() - 1;
+            const size_t end = kyotoStreetEnd(u16(m.query), size_t(ward + 1));
             if (end > 0 && size_t(len) < end) {
                 QString without = m.query.left(ward + 1) + QStringView(m.query).sliced(qsizetype(end));
                 std::vector<qsizetype> o(m.origin.begin(), m.origin.begin() + ward + 1);

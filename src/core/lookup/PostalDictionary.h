@@ -63,8 +63,9 @@ public:
     // ---- building ----
     // `address` is the full address shown and returned; `note` the remark that
     // tells codes of one address apart (丁目 ranges, floors, 以下に掲載がない場合).
-    quint32 addTown(quint32 code, QStringView address, QStringView note);
-    quint32 addOffice(quint32 code, QStringView name, QStringView address);
+    // `kana` is the reading Japan Post gives (half-width katakana), if any.
+    quint32 addTown(quint32 code, QStringView address, QStringView note, QStringView kana = {});
+    quint32 addOffice(quint32 code, QStringView name, QStringView address, QStringView kana = {});
     // Another spelling under which the town is found (Kyoto's street forms).
     void addAlias(quint32 entry, QStringView address);
     void finish();
@@ -83,6 +84,13 @@ public:
     QStringView address(quint32 entry) const { return text(m_entries[entry].address, m_entries[entry].addressLen); }
     QStringView note(quint32 entry) const { return text(m_entries[entry].note, m_entries[entry].noteLen); }
     QStringView officeName(quint32 entry) const { return text(m_entries[entry].office, m_entries[entry].officeLen); }
+    // The town's or office name's reading, stored right after the entry's
+    // last text (the note of a town, the address of an office).
+    QStringView kana(quint32 entry) const
+    {
+        const Entry &e = m_entries[entry];
+        return e.kind == Kind::Town ? text(e.note + e.noteLen, e.kanaLen) : text(e.address + e.addressLen, e.kanaLen);
+    }
     // The address a key stands for (an alias's own spelling).
     QStringView keyAddress(quint32 key) const;
 
@@ -117,6 +125,7 @@ private:
         quint16 addressLen;
         quint16 noteLen;
         quint16 officeLen;
+        quint16 kanaLen;
         Kind kind;
     };
     struct Key
@@ -150,7 +159,8 @@ private:
     // Every member below is plain data (pools of text and vectors of plain
     // structs and numbers); a compiled copy of the dictionary stores them all:
     //   m_text, m_keys, m_officeNames, m_officeKeys  (text pools)
-    //   m_entries, m_keyIndex (with Key::shortened), m_byCode, m_officeStart,
+    //   m_entries (with Entry::kanaLen; the kana is in m_text), m_keyIndex
+    //   (with Key::shortened), m_byCode, m_officeStart,
     //   m_officeEntry, m_officeKeyStart, m_officeByAddress  (vectors)
     //   m_towns, m_maxKey  (numbers)
     QString m_text;                // every address, note and name
