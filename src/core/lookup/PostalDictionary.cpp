@@ -2,7 +2,10 @@
 
 #include "core/lookup/AddressKey.h"
 
+#include <QStringMatcher>
+
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -687,9 +690,10 @@ std::vector<PostalDictionary::Hit> PostalDictionary::findOffice(QStringView name
     if (query.isEmpty() || m_officeEntry.empty())
         return hits;
     const QStringView pool(m_officeNames);
+    const QStringMatcher matcher(query);
     qsizetype from = 0;
     while (qsizetype(hits.size()) < limit) {
-        const qsizetype at = pool.indexOf(query, from);
+        const qsizetype at = matcher.indexIn(pool, from);
         if (at < 0)
             break;
         const auto it = std::upper_bound(m_officeStart.begin(), m_officeStart.end(), quint32(at));
@@ -734,7 +738,7 @@ std::vector<PostalDictionary::OfficeAt> PostalDictionary::officesAt(QStringView 
             if (own == workplaceKey)
                 named = 10000;
             else if (own.size() >= 2 && (own.contains(workplaceKey) || workplaceKey.contains(own)))
-                named = int(std::min(own.size(), workplaceKey.size()));
+                named = int(std::max<qsizetype>(1, 1000 - std::abs(own.size() - workplaceKey.size())));
         }
         out.push_back(OfficeAt{m_officeEntry[*it], block, named});
     }

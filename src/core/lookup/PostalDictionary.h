@@ -55,8 +55,9 @@ public:
     {
         quint32 entry = None;
         bool block = false; // its block number is the typed one
-        // How far its name and the workplace agree: 0 when neither contains
-        // the other, else the shorter one's length; 10000 when they are equal.
+        // How closely its name and the workplace agree: 0 when neither
+        // contains the other, 10000 when they are equal, else higher the
+        // nearer their lengths.
         int named = 0;
     };
 
