@@ -2,8 +2,6 @@
 
 #include "core/lookup/AddressKey.h"
 
-#include <QStringMatcher>
-
 #include <algorithm>
 #include <cstdlib>
 
@@ -690,10 +688,9 @@ std::vector<PostalDictionary::Hit> PostalDictionary::findOffice(QStringView name
     if (query.isEmpty() || m_officeEntry.empty())
         return hits;
     const QStringView pool(m_officeNames);
-    const QStringMatcher matcher(query);
     qsizetype from = 0;
     while (qsizetype(hits.size()) < limit) {
-        const qsizetype at = matcher.indexIn(pool, from);
+        const qsizetype at = pool.indexOf(query, from);
         if (at < 0)
             break;
         const auto it = std::upper_bound(m_officeStart.begin(), m_officeStart.end(), quint32(at));

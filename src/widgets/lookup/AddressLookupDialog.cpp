@@ -196,15 +196,18 @@ void AddressLookupDialog::fitColumns()
     const QFontMetrics metrics = m_list->fontMetrics();
     const int padding = 2 * m_list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_list) + 12;
     int address = 0;
-    int office = 0;
-    const int rows = std::min(m_model->rowCount(), 300);
-    for (int row = 0; row < rows; ++row) {
-        address = std::max(address, metrics.horizontalAdvance(m_model->data(m_model->index(row, CandidateModel::Address)).toString()));
-        office = std::max(office, metrics.horizontalAdvance(m_model->data(m_model->index(row, CandidateModel::Office)).toString()));
+    int office = metrics.horizontalAdvance(m_model->headerData(CandidateModel::Office, Qt::Horizontal).toString());
+    const auto &candidates = m_model->result().candidates;
+    const size_t rows = std::min<size_t>(candidates.size(), 200);
+    for (size_t row = 0; row < rows; ++row) {
+        const quint32 entry = candidates[row].entry;
+        if (m_dict->kind(entry) == PostalDictionary::Kind::Office)
+            office = std::max(office, metrics.horizontalAdvance(m_dict->officeName(entry).toString()));
+        if (row < 50)
+            address = std::max(address, metrics.horizontalAdvance(PostalSearch::shownAddress(*m_dict, candidates[row]).toString()));
     }
-    const int header = metrics.horizontalAdvance(m_model->headerData(CandidateModel::Office, Qt::Horizontal).toString());
     m_list->setColumnWidth(CandidateModel::Address, std::max(320, address + padding));
-    m_list->setColumnWidth(CandidateModel::Office, std::max(header, office) + padding);
+    m_list->setColumnWidth(CandidateModel::Office, office + padding);
 }
 
 void AddressLookupDialog::takeCurrent()
