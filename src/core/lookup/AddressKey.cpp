@@ -104,6 +104,17 @@ char16_t fold(char16_t c)
     }
 }
 
+bool isKanji(char16_t c)
+{
+    return c >= 0x4E00 && c <= 0x9FFF;
+}
+
+// Whether the ガ at `i` stands between kanji.
+bool gaBetweenKanji(const QString &out, QStringView text, qsizetype i)
+{
+    return !out.isEmpty() && isKanji(out.back().unicode()) && i + 1 < text.size() && isKanji(text[i + 1].unicode());
+}
+
 bool isKanjiNumeral(char16_t c)
 {
     switch (c) {
@@ -196,12 +207,19 @@ void appendAddress(QStringView text, QString &out, std::vector<qsizetype> *origi
                     ++i;
                 }
             }
+            if (full == u'ガ' && gaBetweenKanji(out, text, i))
+                full = u'ケ';
             if (const char16_t f = fold(full))
                 push(out, origin, f, i);
             continue;
         }
         if (c == u'\uFF9E' || c == u'\uFF9F') // a voiced mark left alone
             continue;
+        // ガ between kanji is the particle ケ/が (自由ガ丘).
+        if (c == u'ガ' && gaBetweenKanji(out, text, i)) {
+            push(out, origin, u'ケ', i);
+            continue;
+        }
         // Kyoto's directions after a street (…通…): 上ル/下ル as 上る/下る,
         // 東入ル/西入る as 東入/西入.
         if ((c == u'ル' || c == u'る') && !out.isEmpty() && out.contains(u'通')) {
