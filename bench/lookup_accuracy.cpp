@@ -358,7 +358,8 @@ int main(int argc, char *argv[])
         // are used.
         auto firstPart = [](const QString &name) {
             for (const QString &part : name.split(u'　', Qt::SkipEmptyParts))
-                if (part != u"株式会社" && part != u"有限会社" && !part.startsWith(u'（') && part.size() >= 2)
+                if (part != u"株式会社" && part != u"有限会社" && !part.contains(QStringLiteral("法人")) && !part.startsWith(u'（')
+                    && part.size() >= 2)
                     return part;
             return QString();
         };

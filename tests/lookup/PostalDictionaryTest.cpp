@@ -142,6 +142,9 @@ TEST(AddressKey, OfficeNamesWithoutLegalForm)
     for (const char *spelling : {"株式会社　日本テスト商事", "（株）日本テスト商事", "(株) 日本テスト商事",
                                  "㈱日本テスト商事", "日本 テスト 商事 株式会社"})
         EXPECT_EQ(AddressKey::officeName(q(spelling)).toStdString(), want.toStdString()) << spelling;
+    const QString college = AddressKey::officeName(q("テスト学院"));
+    for (const char *spelling : {"学校法人　テスト学院", "（学）テスト学院", "一般財団法人テスト学院", "国立大学法人 テスト学院"})
+        EXPECT_EQ(AddressKey::officeName(q(spelling)).toStdString(), college.toStdString()) << spelling;
 }
 
 // ---- the KEN_ALL reader -------------------------------------------------------

@@ -336,8 +336,14 @@ void appendOfficeName(QStringView text, QString &out)
             out.append(QChar(f));
     }
     // Legal forms, in every spelling, say nothing about which office it is.
-    static const char16_t *const forms[] = {u"株式会社", u"有限会社", u"合同会社", u"合資会社", u"合名会社",
-                                            u"(株)", u"(有)", u"(同)", u"(資)", u"(名)", u"㈱", u"㈲"};
+    // Longer forms first: 一般財団法人 goes before 財団法人 can take part of it.
+    static const char16_t *const forms[] = {
+        u"地方独立行政法人", u"国立研究開発法人", u"特定非営利活動法人", u"独立行政法人", u"国立大学法人",
+        u"公立大学法人", u"一般社団法人", u"公益社団法人", u"一般財団法人", u"公益財団法人", u"社会福祉法人",
+        u"社会医療法人", u"医療法人社団", u"医療法人財団", u"医療法人", u"学校法人", u"財団法人", u"社団法人",
+        u"宗教法人", u"株式会社", u"有限会社", u"合同会社", u"合資会社", u"合名会社", u"(株)", u"(有)", u"(同)",
+        u"(資)", u"(名)", u"(学)", u"(医)", u"(福)", u"(財)", u"(社)", u"(独)", u"(公財)", u"(一財)", u"(公社)",
+        u"(一社)", u"(特非)", u"(宗)", u"㈱", u"㈲", u"㈶", u"㈳", u"㈻"};
     QStringView tail = QStringView(out).sliced(start);
     bool any = false;
     for (const char16_t *form : forms) {

@@ -262,6 +262,21 @@ size_t kyotoStreetEnd(std::u16string_view key, size_t wardEnd)
     return end > 0 ? wardEnd + end : 0;
 }
 
+// Where Kyoto's street part ends in a comparison form that has one after
+// the ward (or after the city when the ward is left out), with the ward's end
+// in `wardEnd`; 0 when there is none.
+size_t kyotoStreet(std::u16string_view key, size_t *wardEnd)
+{
+    static constexpr std::u16string_view kyoto = u"京都府京都市";
+    if (key.substr(0, kyoto.size()) != kyoto)
+        return 0;
+    size_t ward = key.find(u'区', kyoto.size());
+    if (ward == std::u16string_view::npos || ward > kyoto.size() + 3)
+        ward = kyoto.size() - 1;
+    *wardEnd = ward + 1;
+    return kyotoStreetEnd(key, ward + 1);
+}
+
 } // namespace
 
 void PostalDictionary::reserve(qsizetype entries, qsizetype textChars)
@@ -323,7 +338,12 @@ quint32 PostalDictionary::addOffice(quint32 code, QStringView name, QStringView 
     m_officeNames.append(QChar(u'\u0001'));
     AddressKey::appendOfficeName(name, m_officeNames);
     m_officeKeyStart.push_back(quint32(m_officeKeys.size()));
-    m_officeKeys.append(AddressKey::blockForm(AddressKey::address(address)));
+    // Kyoto's offices by the town after the street part, as towns are found.
+    QString key = AddressKey::blockForm(AddressKey::address(address));
+    size_t wardEnd = 0;
+    if (const size_t end = kyotoStreet(u16(key), &wardEnd))
+        key.remove(qsizetype(wardEnd), qsizetype(end - wardEnd));
+    m_officeKeys.append(key);
     return index;
 }
 
@@ -558,14 +578,10 @@ PostalDictionary::AddressResult PostalDictionary::findAddress(QStringView typed)
         Match m{std::move(q), prefix, len, std::move(from), {}};
         // Kyoto: a street part that the dictionary does not list is set
         // aside, and the town after it matched.
-        static constexpr QStringView kyoto = u"京都府京都市";
-        if (m.query.startsWith(kyoto)) {
-            // After the ward, or after the city when the ward is left out.
-            qsizetype ward = m.query.indexOf(u'区', kyoto.size());
-            if (ward < 0 || ward > kyoto.size() + 3)
-                ward = kyoto.size() - 1;
-            const size_t end = kyotoStreetEnd(u16(m.query), size_t(ward + 1));
-            if (end > 0 && size_t(len) < end) {
+        size_t wardEnd = 0;
+        if (const size_t end = kyotoStreet(u16(m.query), &wardEnd)) {
+            const qsizetype ward = qsizetype(wardEnd) - 1;
+            if (size_t(len) < end) {
                 QString without = m.query.left(ward + 1) + QStringView(m.query).sliced(qsizetype(end));
                 std::vector<qsizetype> o(m.origin.begin(), m.origin.begin() + ward + 1);
                 o.insert(o.end(), m.origin.begin() + qsizetype(end), m.origin.end());
@@ -726,8 +742,11 @@ std::vector<PostalDictionary::OfficeAt> PostalDictionary::officesAt(QStringView 
         while (b < after.size() && (isDigit(after[b]) || after[b] == u'-'))
             ++b;
         const std::u16string_view own = after.substr(0, b);
-        const bool block = !own.empty() && isDigit(own.back()) && typed.substr(0, own.size()) == own
-                           && (typed.size() == own.size() || !isDigit(typed[own.size()]));
+        int block = !own.empty() && isDigit(own.back()) && typed.substr(0, own.size()) == own
+                    && (typed.size() == own.size() || !isDigit(typed[own.size()]));
+        // The building and floor after it as well ("…ビル9F").
+        if (block && after.size() > own.size() && typed.substr(0, after.size()) == after)
+            block = 2;
         int named = 0;
         if (workplaceKey.size() >= 2) {
             const QStringView own = QStringView(m_officeNames).sliced(m_officeStart[*it] + 1,

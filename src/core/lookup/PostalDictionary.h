@@ -54,7 +54,7 @@ public:
     struct OfficeAt
     {
         quint32 entry = None;
-        bool block = false; // its block number is the typed one
+        int block = 0; // 1: its block number is the typed one; 2: its building and floor too
         // How closely its name and the workplace agree: 0 when neither
         // contains the other, 10000 when they are equal, else higher the
         // nearer their lengths.
@@ -106,8 +106,9 @@ public:
     // Offices whose name contains the typed name part.
     std::vector<Hit> findOffice(QStringView name, qsizetype limit) const;
     // Offices whose address lies in the town `town` (a dictionary address),
-    // at most `limit` looked at: whether their block number is the one `rest`
-    // (comparison form of what was typed after the town) starts with, and
+    // at most `limit` looked at: whether their block number (and building) is
+    // the one `rest` (comparison form of what was typed after the town)
+    // starts with, and
     // whether their name and `workplaceKey` (AddressKey::officeName of the
     // workplace) contain one another.
     std::vector<OfficeAt> officesAt(QStringView town, QStringView rest, QStringView workplaceKey,

@@ -110,7 +110,7 @@ PostalSearch::Result PostalSearch::run(const PostalDictionary &dict, const QStri
     for (Found &f : found)
         for (const auto &office : offices)
             if (office.entry == f.candidate.entry && office.named > 0)
-                f.priority = std::max(f.priority, office.named + (office.block ? 20001 : 0));
+                f.priority = std::max(f.priority, office.named + office.block * 20001);
 
     std::stable_sort(found.begin(), found.end(), [](const Found &a, const Found &b) {
         const int fa = std::popcount(unsigned(a.fields));
