@@ -186,9 +186,12 @@ int main(int argc, char *argv[])
     const QByteArray jigBytes = readAll(args[2]);
     const size_t perKind = size_t(args.value(3, QStringLiteral("1000")).toInt());
     PostalDictionary dict;
+    QElapsedTimer loading;
+    loading.start();
     PostalReaders::readKenAll(kenBytes, dict);
     PostalReaders::readJigyosyo(jigBytes, dict);
     dict.finish();
+    const double loadMs = double(loading.nsecsElapsed()) / 1e6;
 
     if (args.value(3) == u"--query") {
         QFile in;
@@ -444,6 +447,8 @@ int main(int argc, char *argv[])
             townCount += list.size();
         }
     }
+    std::printf("load_from_csv: %.1f ms\nmemory_dictionary: %.1f MiB\n", loadMs,
+                double(dict.memoryBytes()) / (1024.0 * 1024.0));
     std::printf("towns_first: %.1f %%\noverall_first: %.1f %%\n", 100.0 * double(townRight) / double(townCount),
                 100.0 * double(allRight) / double(allCount));
     return 0;
