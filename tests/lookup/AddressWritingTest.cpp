@@ -153,7 +153,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Written{"postal_code_in_front", "〒100-0005 東京都千代田区丸の内1-1", "", "100-0005"},
                     Written{"postal_code_hint_picks_the_ward", "231-0005　横浜市本町1", "", "231-0005"},
                     Written{"postal_code_hint_other_ward", "〒230-0099　横浜市本町1", "", "230-0099"},
-                    Written{"postal_code_that_disagrees", "〒999-9999 岡山市北区学南町", "", "700-0082"}),
+                    Written{"postal_code_that_disagrees", "〒999-9999 岡山市北区学南町", "", "700-0082"},
+                    Written{"postal_code_before_an_unknown_address", "〒700-0082　どこか", "", "700-0082"},
+                    Written{"postal_code_alone", "〒044-0011", "", "044-0011"}),
     ParamName());
 
 INSTANTIATE_TEST_SUITE_P(

@@ -93,6 +93,10 @@ PostalSearch::Result PostalSearch::run(const PostalDictionary &dict, const QStri
     if (byCode) {
         for (const auto &hit : dict.findCode(digits, limit))
             take(hit, 2, false, false);
+    } else if (hint.size() == 7 && found.empty()) {
+        // Nothing matched the address after the code: the code alone.
+        for (const auto &hit : dict.findCode(hint, limit))
+            take(hit, 2, false, false);
     }
     if (byAddress) {
         for (const auto &hit : dict.completeAddress(address, limit))
