@@ -574,7 +574,22 @@ PostalDictionary::AddressResult PostalDictionary::findAddress(QStringView typed)
     };
     std::vector<Match> best;
     auto consider = [&](std::vector<Match> &into, QString q, qsizetype prefix, std::vector<qsizetype> from) {
-        const qsizetype len = longestPrefix(u16(q));
+        qsizetype len = longestPrefix(u16(q));
+        // A ward the dictionary does not know after a city (an old name,
+        // 浜松市中区 after the wards were redrawn): the town after it is
+        // looked up in the whole city.
+        if (len > 0 && q[len - 1] == u'市') {
+            const qsizetype ward = QStringView(q).sliced(len).left(5).indexOf(u'区');
+            if (ward > 0) {
+                QString without = q.left(len) + QStringView(q).sliced(len + ward + 1);
+                const qsizetype l2 = longestPrefix(u16(without));
+                if (l2 > len) {
+                    from.erase(from.begin() + len, from.begin() + len + ward + 1);
+                    q = std::move(without);
+                    len = l2;
+                }
+            }
+        }
         Match m{std::move(q), prefix, len, std::move(from), {}};
         // Kyoto: a street part that the dictionary does not list is set
         // aside, and the town after it matched.
