@@ -69,6 +69,8 @@ constexpr const char *Towns[][4] = {
     {"兵庫県", "たつの市", "龍野町", "6791100"},
     {"大分県", "佐伯市", "宇目重岡", "8793401"},
     {"滋賀県", "近江八幡市", "安土町下豊浦", "5211311"},
+    {"長野県", "長野市", "以下に掲載がない場合", "3800000"},
+    {"長野県", "長野市", "元善町", "3800851"},
 };
 
 // name, pref, city, town, block, code
@@ -177,7 +179,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Written{"small_tsu", "群馬県吾妻郡長野原町八ッ場", "", "377-0001"},
                     Written{"no_as_kanji", "兵庫県たつ之市龍野町", "", "679-1100"},
                     Written{"oaza_inside_town", "大分県佐伯市宇目大字重岡", "", "879-3401"},
-                    Written{"aza_inside_town", "滋賀県近江八幡市安土町字下豊浦", "", "521-1311"}),
+                    Written{"aza_inside_town", "滋賀県近江八幡市安土町字下豊浦", "", "521-1311"},
+                    Written{"oaza_name_left_out_by_the_dictionary", "長野県長野市大字長野元善町491", "", "380-0851"}),
     ParamName());
 
 INSTANTIATE_TEST_SUITE_P(

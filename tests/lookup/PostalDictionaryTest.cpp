@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
                     KeyCase{"kyoto_ru", "河原町通御池下ル", "河原町通御池下る"},
                     KeyCase{"kyoto_iru", "御池通河原町東入ル", "御池通河原町東入"},
                     KeyCase{"variants", "髙﨑", "高崎"},
-                    KeyCase{"variant_table", "瀧澤邊邉餠齋嶋", "滝沢辺辺餅斎島"},
+                    KeyCase{"variant_table", "瀧澤邊邉餠齋嶋藪", "滝沢辺辺餅斎島薮"},
                     KeyCase{"kanji_numbers_before_counters", "北十条西二丁目一番町東二線第三地割五号",
                             "北10条西2丁目1番町東2線第3地割5号"},
                     KeyCase{"half_width_katakana", "ﾊﾟｼﾌｨｯｸｾﾝﾁｭﾘｰﾌﾟﾚｲｽ", "パシフィックセンチュリープレイス"},

@@ -590,6 +590,21 @@ PostalDictionary::AddressResult PostalDictionary::findAddress(QStringView typed)
                 }
             }
         }
+        // The name of a 大字 that the dictionary leaves out ("長野市大字長野
+        // 元善町" is "長野市元善町"): after 大字 or 字, up to four characters
+        // passed over when the town follows them.
+        if (len > 0 && len < q.size() && from[size_t(len)] >= 1 && typed[from[size_t(len)] - 1] == u'字') {
+            for (qsizetype skip = 1; skip <= 4 && len + skip < q.size(); ++skip) {
+                QString without = q.left(len) + QStringView(q).sliced(len + skip);
+                const qsizetype l2 = longestPrefix(u16(without));
+                if (l2 >= len + 2) {
+                    from.erase(from.begin() + len, from.begin() + len + skip);
+                    q = std::move(without);
+                    len = l2;
+                    break;
+                }
+            }
+        }
         Match m{std::move(q), prefix, len, std::move(from), {}};
         // Kyoto: a street part that the dictionary does not list is set
         // aside, and the town after it matched.
