@@ -18,6 +18,7 @@
 #include "app/MainMenus.h"
 #include "widgets/lookup/LookupCommands.h"
 #include <QDir>
+#include "core/grid/GridUnits.h"
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
@@ -504,7 +505,10 @@ private Q_SLOTS:
         component.SetPos(x, y);
         whenModal([](QWidget *w) {
             auto *dialog = qobject_cast<AddressLookupDialog *>(w);
-            QCOMPARE(dialog->pos(), QPoint(20, 30));
+            // Just below the row whose cell starts there, never over it.
+            QCOMPARE(dialog->x(), 20);
+            QVERIFY2(dialog->frameGeometry().top() >= 30 + GridUnits::RowHeightPixels, qPrintable(QString::number(dialog->y())));
+            QVERIFY(dialog->frameGeometry().top() <= 30 + GridUnits::RowHeightPixels + 40);
             const QString source = dialog->sourceLabel()->text();
             QVERIFY2(source.contains(u"KEN_ALL.CSV"_qs) && source.contains(u"JIGYOSYO.CSV"_qs), qPrintable(source));
             QVERIFY(source.contains(QFileInfo(testDataPath(u"lookup/KEN_ALL.CSV"_qs)).lastModified().date().toString(u"yyyy/MM/dd"_qs))
@@ -548,6 +552,48 @@ private Q_SLOTS:
         QFETCH(QPoint, wanted);
         QFETCH(QPoint, placed);
         QCOMPARE(AddressLookupDialog::keptOnScreen(wanted, QSize(400, 300), QRect(0, 0, 1280, 1024)), placed);
+    }
+
+    void besideTheRow_data()
+    {
+        QTest::addColumn<QRect>("row");
+        QTest::addColumn<QPoint>("placed");
+        QTest::addRow("below") << QRect(100, 200, 50, 20) << QPoint(100, 220);
+        QTest::addRow("just fits below") << QRect(100, 704, 50, 20) << QPoint(100, 724);
+        QTest::addRow("above near the bottom") << QRect(100, 800, 50, 20) << QPoint(100, 500);
+        QTest::addRow("below, moved in from the right") << QRect(1200, 100, 50, 20) << QPoint(880, 120);
+        QTest::addRow("no room either side, more below") << QRect(0, 250, 50, 20) << QPoint(0, 260);
+        QTest::addRow("no room either side, more above") << QRect(0, 290, 50, 20) << QPoint(0, 0);
+    }
+
+    void besideTheRow()
+    {
+        QFETCH(QRect, row);
+        QFETCH(QPoint, placed);
+        const bool shortScreen = QString::fromUtf8(QTest::currentDataTag()).startsWith(u"no room"_qs);
+        const QRect screen = shortScreen ? QRect(0, 0, 1280, 560) : QRect(0, 0, 1280, 1024);
+        QCOMPARE(AddressLookupDialog::besideRow(row, QSize(400, 300), screen), placed);
+    }
+
+    void officeNameAndReadingShownWhole()
+    {
+        AddressLookupDialog dialog(fixtureDictionary(), {}, {}, u"テスト"_qs);
+        const CandidateModel *model = dialog.candidates();
+        QCOMPARE(model->headerData(CandidateModel::Kana, Qt::Horizontal).toString(), u"読み"_qs);
+        int offices = 0;
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const QString name = model->data(model->index(row, CandidateModel::Office)).toString();
+            if (name.isEmpty())
+                continue;
+            ++offices;
+            QVERIFY(!model->data(model->index(row, CandidateModel::Kana)).toString().isEmpty());
+            QVERIFY2(dialog.candidateList()->columnWidth(CandidateModel::Office)
+                         >= dialog.candidateList()->fontMetrics().horizontalAdvance(name),
+                     qPrintable(name));
+        }
+        QVERIFY(offices >= 2);
+        dialog.zipField()->setText(u"0640941"_qs);
+        QCOMPARE(model->data(model->index(0, CandidateModel::Kana)).toString(), u"ｱｻﾋｶﾞｵｶ"_qs);
     }
 
     void listNarrowsAsAnyFieldIsEdited()

@@ -341,18 +341,23 @@ Source readKenAll(QByteArrayView bytes, PostalDictionary &dict)
     {
         bool open = false;
         quint32 code = 0;
-        QString pref, city, town;
+        QString pref, city, town, kana;
     } pending;
     QString address;
     QString alias;
 
-    auto add = [&](quint32 code, QStringView pref, QStringView city, QStringView town) {
+    auto add = [&](quint32 code, QStringView pref, QStringView city, QStringView town, QStringView kana) {
         QStringView base;
         QStringView note;
         splitKenAllTown(city, town, base, note);
         address.clear();
         address.append(pref).append(city).append(base);
-        const quint32 entry = dict.addTown(code, address, note);
+        // The reading of the town itself, without that of the note.
+        if (base.isEmpty())
+            kana = {};
+        else if (const qsizetype open = kana.indexOf(u'('); open >= 0)
+            kana = kana.left(open);
+        const quint32 entry = dict.addTown(code, address, note, kana);
         if (entry == PostalDictionary::None) {
             ++source.skipped;
             return;
@@ -373,7 +378,7 @@ Source readKenAll(QByteArrayView bytes, PostalDictionary &dict)
     };
     auto flush = [&] {
         if (pending.open)
-            add(pending.code, pending.pref, pending.city, pending.town);
+            add(pending.code, pending.pref, pending.city, pending.town, pending.kana);
         pending.open = false;
     };
 
@@ -392,6 +397,7 @@ Source readKenAll(QByteArrayView bytes, PostalDictionary &dict)
         if (pending.open) {
             if (pending.code == code && pending.city == f[7]) {
                 pending.town.append(f[8]);
+                pending.kana.append(f[5]);
                 if (openParens(pending.town) <= 0)
                     flush();
                 return;
@@ -404,9 +410,10 @@ Source readKenAll(QByteArrayView bytes, PostalDictionary &dict)
             pending.pref = f[6].toString();
             pending.city = f[7].toString();
             pending.town = f[8].toString();
+            pending.kana = f[5].toString();
             return;
         }
-        add(code, f[6], f[7], f[8]);
+        add(code, f[6], f[7], f[8], f[5]);
     });
     // A record cut off at the end of the file keeps what it has.
     flush();
@@ -432,7 +439,7 @@ Source readJigyosyo(QByteArrayView bytes, PostalDictionary &dict)
         }
         address.clear();
         address.append(f[3]).append(f[4]).append(f[5]).append(f[6]);
-        if (dict.addOffice(code, f[2].trimmed(), address) == PostalDictionary::None)
+        if (dict.addOffice(code, f[2].trimmed(), address, f[1].trimmed()) == PostalDictionary::None)
             ++source.skipped;
         else
             ++source.records;

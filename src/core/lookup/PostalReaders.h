@@ -42,7 +42,7 @@ QStringList fileNames(Kind kind);
 
 // Raise when a reader, or the comparison forms of AddressKey, change what a
 // dictionary holds: compiled dictionaries of an older version are rebuilt.
-constexpr quint32 ReaderVersion = 1;
+constexpr quint32 ReaderVersion = 2;
 
 // Reads a file's bytes with the given reader: for Japan Post's formats the
 // bytes may be its zip, whose member is read. The data's date is the SKK
