@@ -15,6 +15,8 @@
 #include "core/lookup/AddressKey.h"
 #include "core/lookup/PostalReaders.h"
 #include "core/lookup/PostalSearch.h"
+#include "core/lookup/PostalZip.h"
+#include "support/TestData.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -28,12 +30,6 @@
 #include <vector>
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // The fields of one line of Japan Post's CSV (quoted fields without commas).
 QStringList fields(QStringView line)
@@ -173,17 +169,31 @@ std::vector<std::pair<int, int>> chomeRanges(const QString &note)
 
 } // namespace
 
+// A CSV file's bytes, or its member's when it is Japan Post's zip.
+static QByteArray csvBytes(const QString &path, const QString &member)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    return PostalZip::isZip(bytes) ? PostalZip::read(bytes, {member}).bytes : bytes;
+}
+
 int main(int argc, char *argv[])
 {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     QCoreApplication app(argc, argv);
+    // Japan Post's towns and offices, zip or CSV: the shipped snapshot unless
+    // named.
     const QStringList args = app.arguments();
-    if (args.size() < 3) {
-        std::printf("usage: lookup_accuracy KEN_ALL.CSV JIGYOSYO.CSV [cases per kind]\n");
+    const QByteArray kenBytes = csvBytes(args.value(1, sourcePath(QStringLiteral("data/postal/ken_all.zip"))),
+                                         QStringLiteral("KEN_ALL.CSV"));
+    const QByteArray jigBytes = csvBytes(args.value(2, sourcePath(QStringLiteral("data/postal/jigyosyo.zip"))),
+                                         QStringLiteral("JIGYOSYO.CSV"));
+    if (kenBytes.isEmpty() || jigBytes.isEmpty()) {
+        std::printf("usage: lookup_accuracy [KEN_ALL.CSV|ken_all.zip JIGYOSYO.CSV|jigyosyo.zip [cases per kind]]\n");
         return 2;
     }
-    const QByteArray kenBytes = readAll(args[1]);
-    const QByteArray jigBytes = readAll(args[2]);
     const size_t perKind = size_t(args.value(3, QStringLiteral("1000")).toInt());
     PostalDictionary dict;
     QElapsedTimer loading;

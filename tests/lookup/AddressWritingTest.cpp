@@ -83,6 +83,8 @@ constexpr const char *Offices[][6] = {
     {"テスト信販　株式会社", "東京都", "千代田区", "丸の内", "４丁目２－２テストビル８Ｆ", "1008408"},
     {"テスト信販　株式会社", "東京都", "千代田区", "丸の内", "４丁目２－２テストビル９Ｆ", "1008409"},
     {"テスト大学　附属病院", "東京都", "千代田区", "丸の内", "３丁目１－１", "1008502"},
+    {"テスト工業　株式会社　研究所", "東京都", "千代田区", "丸の内", "５丁目１－１", "1008601"},
+    {"テスト工業　株式会社　本社事務部門", "東京都", "千代田区", "丸の内", "５丁目１－１", "1008602"},
 };
 
 const PostalDictionary &dictionary()
@@ -212,7 +214,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Written{"named_with_legal_form_and_department", "東京都千代田区丸の内3-1-1", "国立大学法人テスト大学附属病院 内科", "100-8502"},
                     Written{"named_generally_nearest_name", "東京都千代田区丸の内3-1-1", "テスト大学", "100-8501"},
                     Written{"named_twice_the_floor_decides", "東京都千代田区丸の内4-2-2 テストビル9F", "テスト信販", "100-8409"},
-                    Written{"named_elsewhere_the_address_decides", "北海道札幌市中央区北一条西2", "日本テスト商事", "060-0001"}),
+                    Written{"named_elsewhere_the_address_decides", "北海道札幌市中央区北一条西2", "日本テスト商事", "060-0001"},
+                    Written{"named_at_another_block_the_town_decides", "東京都千代田区丸の内1-9-1", "日本テスト商事", "100-0005"},
+                    Written{"named_generally_the_head_office", "東京都千代田区丸の内5-1-1", "テスト工業", "100-8602"}),
     ParamName());
 
 TEST(WrittenAddress, OfficeAtTheTypedBlockNumberIsListedAfterTheTown)

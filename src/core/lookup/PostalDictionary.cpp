@@ -777,14 +777,33 @@ std::vector<PostalDictionary::OfficeAt> PostalDictionary::officesAt(QStringView 
         // The building and floor after it as well ("…ビル9F").
         if (block && after.size() > own.size() && typed.substr(0, after.size()) == after)
             block = 2;
+        // A block number typed that the office's own contradicts: the
+        // workplace may be named, but not at this address (another branch).
+        size_t typedEnd = 0;
+        while (typedEnd < typed.size() && (isDigit(typed[typedEnd]) || typed[typedEnd] == u'-'))
+            ++typedEnd;
+        const std::u16string_view typedNumber = typed.substr(0, typedEnd);
+        const bool lessSpecific = !typedNumber.empty() && own.substr(0, typedNumber.size()) == typedNumber
+                                  && (own.size() == typedNumber.size() || own[typedNumber.size()] == u'-');
+        const bool elsewhere = !block && !lessSpecific && !typedNumber.empty() && isDigit(typedNumber.front())
+                               && !own.empty() && isDigit(own.back());
         int named = 0;
-        if (workplaceKey.size() >= 2) {
-            const QStringView own = QStringView(m_officeNames).sliced(m_officeStart[*it] + 1,
-                                                                     m_officeStart[*it + 1] - m_officeStart[*it] - 1);
-            if (own == workplaceKey)
+        if (workplaceKey.size() >= 2 && !elsewhere) {
+            const QStringView name = QStringView(m_officeNames).sliced(m_officeStart[*it] + 1,
+                                                                      m_officeStart[*it + 1] - m_officeStart[*it] - 1);
+            if (name == workplaceKey) {
                 named = 10000;
-            else if (own.size() >= 2 && (own.contains(workplaceKey) || workplaceKey.contains(own)))
-                named = int(std::max<qsizetype>(1, 1000 - std::abs(own.size() - workplaceKey.size())));
+            } else if (name.size() >= 2 && (name.contains(workplaceKey) || workplaceKey.contains(name))) {
+                named = int(std::max<qsizetype>(1, 1000 - std::abs(name.size() - workplaceKey.size())));
+                // Of an organisation's offices, its head office answers for
+                // the organisation.
+                if (name.size() > workplaceKey.size()) {
+                    const QString part = name.toString().remove(workplaceKey.toString());
+                    for (const char16_t *head : {u"本部", u"本社", u"本店", u"本庁"})
+                        if (part.contains(QStringView(head)))
+                            named += 500;
+                }
+            }
         }
         out.push_back(OfficeAt{m_officeEntry[*it], block, named});
     }
