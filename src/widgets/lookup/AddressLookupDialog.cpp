@@ -188,14 +188,17 @@ void AddressLookupDialog::search()
     fitColumns();
 }
 
-// The address and office name columns as wide as their longest text among
-// the candidates the list opens on, so an office's name is never cut; the
-// list scrolls sideways when they need more room than the window has.
+// The address, note and office name columns as wide as their longest text
+// among the candidates the list opens on, so what tells candidates apart
+// shows beside the address and an office's name is never cut; a note is cut
+// only when very long (its tooltip has it whole). The list scrolls sideways
+// when they need more room than the window has.
 void AddressLookupDialog::fitColumns()
 {
     const QFontMetrics metrics = m_list->fontMetrics();
     const int padding = 2 * m_list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_list) + 12;
     int address = 0;
+    int note = metrics.horizontalAdvance(m_model->headerData(CandidateModel::Note, Qt::Horizontal).toString());
     int office = metrics.horizontalAdvance(m_model->headerData(CandidateModel::Office, Qt::Horizontal).toString());
     const auto &candidates = m_model->result().candidates;
     const size_t rows = std::min<size_t>(candidates.size(), 200);
@@ -203,10 +206,13 @@ void AddressLookupDialog::fitColumns()
         const quint32 entry = candidates[row].entry;
         if (m_dict->kind(entry) == PostalDictionary::Kind::Office)
             office = std::max(office, metrics.horizontalAdvance(m_dict->officeName(entry).toString()));
-        if (row < 50)
+        if (row < 50) {
             address = std::max(address, metrics.horizontalAdvance(PostalSearch::shownAddress(*m_dict, candidates[row]).toString()));
+            note = std::max(note, metrics.horizontalAdvance(m_dict->note(entry).toString()));
+        }
     }
-    m_list->setColumnWidth(CandidateModel::Address, std::max(320, address + padding));
+    m_list->setColumnWidth(CandidateModel::Address, std::max(200, address + padding));
+    m_list->setColumnWidth(CandidateModel::Note, std::min(note + padding, 320));
     m_list->setColumnWidth(CandidateModel::Office, office + padding);
 }
 

@@ -20,7 +20,7 @@ class CandidateModel final : public QAbstractTableModel
 public:
     // The note and the reading tell apart candidates whose address reads the
     // same (北十条西 under two codes, by 丁目).
-    enum Column { Zip, Address, Office, Note, Kana, ColumnCount };
+    enum Column { Zip, Address, Note, Office, Kana, ColumnCount };
 
     explicit CandidateModel(std::shared_ptr<const PostalDictionary> dict, QObject *parent = nullptr);
     Q_DISABLE_COPY_MOVE(CandidateModel)
