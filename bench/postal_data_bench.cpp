@@ -13,23 +13,14 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "BenchMemory.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <random>
 #include <vector>
 
 namespace {
-
-double rssMiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return 0;
-}
 
 void printTimes(const char *kind, std::vector<double> v, const char *unit)
 {
