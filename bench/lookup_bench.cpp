@@ -17,23 +17,14 @@
 #include <QFile>
 #include <QProcess>
 
+#include "BenchMemory.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <random>
 #include <vector>
 
 namespace {
-
-double rssMiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return 0;
-}
 
 void print(const char *name, double value, const char *unit)
 {

@@ -95,6 +95,12 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     connect(&history, &QUndoStack::canRedoChanged, m_menus.mnEdt[7], &QAction::setEnabled);
     m_cells = std::make_unique<CellReactions>(*m_table, *ime);
     m_lookup = std::make_unique<LookupCommands>(*m_table, desktop, *this, m_services.addressComponent);
+    // The menu title stays enabled, so that the update of the postal data is
+    // reachable when there is none; the searches need the component.
+    m_lookup->availabilityChanged = [this](bool available) {
+        for (int i = 0; i < 3; ++i)
+            m_menus.mnAdd[i]->setEnabled(available);
+    };
     m_map = std::make_unique<MapCommands>(*m_table, desktop, *m_uWeb);
 
     // Every connection from the grid has the window as its context, so the
@@ -136,8 +142,6 @@ void fmMain::Form_Load()
     Program().FormLoaded = true;
     m_map->setMapAddresses(m_environment->Restore());
     m_lookup->CreateAddressComponent();
-    // Without a component the address menu stays disabled.
-    m_menus.mnJb[2]->menuAction()->setEnabled(m_lookup->component() != nullptr);
     m_map->WatchClipboard(1);
     m_uWeb->setWindowReady(true);
 }
@@ -278,8 +282,7 @@ void fmMain::mnEdt_Click(int index)
 
 void fmMain::mnAdd_Click(int index)
 {
-    if (m_menus.mnJb[2]->menuAction()->isEnabled())
-        m_lookup->mnAdd_Click(index);
+    m_lookup->mnAdd_Click(index);
 }
 
 void fmMain::mnMap_Click(int index)

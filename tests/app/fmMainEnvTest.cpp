@@ -267,7 +267,7 @@ private Q_SLOTS:
                                     u"勤務先等で検索"_qs, u"登録されているURLで検索"_qs, u"Ctrl+O"_qs, u"Ctrl+S"_qs,
                                     u"F2"_qs, u"F3"_qs, u"F4"_qs, u"F5"_qs, u"F7"_qs, u"F8"_qs, u"UserData.ini"_qs,
                                     u"User.xml"_qs, u"KEN_ALL.CSV"_qs, u"utf_ken_all.csv"_qs, u"JIGYOSYO.CSV"_qs,
-                                    u"SKK-JISYO.zipcode"_qs, u"SKK-JISYO.office.zipcode"_qs,
+                                    u"SKK-JISYO.zipcode"_qs, u"SKK-JISYO.office.zipcode"_qs, u"郵便番号データの更新"_qs,
                                     u"郵便番号,住所,勤務先等,電話番号,MAP URL"_qs})
             QVERIFY2(text.contains(word), qPrintable(word));
     }

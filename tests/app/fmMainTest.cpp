@@ -123,8 +123,11 @@ private Q_SLOTS:
         QCOMPARE(window->menus().mnAdd[2]->shortcut(), QKeySequence(Qt::Key_F4));
         QCOMPARE(window->menus().mnMap[1], nullptr);
         QCOMPARE(window->menus().mnMap[3]->shortcut(), QKeySequence(Qt::Key_F8));
-        // No dictionary component was made: the address menu is disabled.
-        QVERIFY(!window->menus().topAction(2)->isEnabled());
+        // No dictionary component was made: the searches are disabled, the
+        // address menu and its update of the postal data are not.
+        QVERIFY(window->menus().topAction(2)->isEnabled());
+        QVERIFY(!window->menus().mnAdd[0]->isEnabled());
+        QVERIFY(window->menus().mnAdd[4]->isEnabled());
     }
 
     void editCommands_data()

@@ -14,6 +14,11 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include "core/lookup/PostalReaders.h"
+#include "core/lookup/PostalUpdate.h"
+#include "app/MainMenus.h"
+#include "widgets/lookup/LookupCommands.h"
+#include <QDir>
+#include "core/grid/GridUnits.h"
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
@@ -347,7 +352,7 @@ private Q_SLOTS:
         QVERIFY(desktop.asked.isEmpty());
     }
 
-    void withoutComponentTheMenuIsDisabledAndDoesNothing()
+    void withoutComponentTheSearchesAreDisabledAndDoNothing()
     {
         int made = 0;
         open([&made] {
@@ -355,13 +360,43 @@ private Q_SLOTS:
             return std::unique_ptr<AddressComponent>();
         });
         QCOMPARE(made, 1);
-        QVERIFY(!window->menus().topAction(2)->isEnabled());
+        // The menu stays open for the update of the postal data.
+        QVERIFY(window->menus().topAction(2)->isEnabled());
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(!window->menus().mnAdd[i]->isEnabled());
+        QVERIFY(window->menus().mnAdd[4]->isEnabled());
         setRow(1, {}, {}, {});
         window->grid()->GoToCell(1, 1);
         window->mnAdd_Click(0);
         QVERIFY(desktop.asked.isEmpty());
         QVERIFY(!window->state().Dirty);
         QCOMPARE(made, 1); // not tried again
+    }
+
+    void updateOfThePostalDataMakesTheLookupAvailable()
+    {
+        // No data at all: only the update can be chosen.
+        QTemporaryDir noSkk;
+        const QString skk = noSkk.path();
+        open([skk] { return PostalAddressComponent::create(Program().UserDataFolder, skk); });
+        const MainMenus &menus = window->menus();
+        QCOMPARE(menus.mnAdd[4]->text(), u"郵便番号データの更新(&U)..."_qs);
+        QVERIFY(!menus.mnAdd[0]->isEnabled());
+        QVERIFY(menus.mnAdd[4]->isEnabled());
+
+        desktop.files.push_back(sourcePath(u"data/postal/ken_all.zip"_qs));
+        menus.mnAdd[4]->trigger();
+        QCOMPARE(desktop.fileRequests.size(), 1);
+        QCOMPARE(desktop.messages().size(), 1);
+        QVERIFY2(desktop.messages()[0].contains(u"→ 2026/05/26"_qs), qPrintable(desktop.messages()[0]));
+        // The running component now answers from the new data.
+        QVERIFY(menus.mnAdd[0]->isEnabled());
+        auto *component = dynamic_cast<PostalAddressComponent *>(window->lookup().component());
+        QVERIFY(component);
+        QCOMPARE(QFileInfo(component->dictionary().sources.front().path).fileName(), u"ken_all.zip"_qs);
+        QVERIFY(!component->dictionary().findCode(u"1000005"_qs, 10).empty());
+        QFile::remove(QDir(Program().UserDataFolder).filePath(u"ken_all.zip"_qs));
+        QDir(PostalUpdate::previousFolder(Program().UserDataFolder)).removeRecursively();
     }
 
     // ---- the program's own component and its window ----
@@ -470,7 +505,10 @@ private Q_SLOTS:
         component.SetPos(x, y);
         whenModal([](QWidget *w) {
             auto *dialog = qobject_cast<AddressLookupDialog *>(w);
-            QCOMPARE(dialog->pos(), QPoint(20, 30));
+            // Just below the row whose cell starts there, never over it.
+            QCOMPARE(dialog->x(), 20);
+            QVERIFY2(dialog->frameGeometry().top() >= 30 + GridUnits::RowHeightPixels, qPrintable(QString::number(dialog->y())));
+            QVERIFY(dialog->frameGeometry().top() <= 30 + GridUnits::RowHeightPixels + 40);
             const QString source = dialog->sourceLabel()->text();
             QVERIFY2(source.contains(u"KEN_ALL.CSV"_qs) && source.contains(u"JIGYOSYO.CSV"_qs), qPrintable(source));
             QVERIFY(source.contains(QFileInfo(testDataPath(u"lookup/KEN_ALL.CSV"_qs)).lastModified().date().toString(u"yyyy/MM/dd"_qs))
@@ -514,6 +552,48 @@ private Q_SLOTS:
         QFETCH(QPoint, wanted);
         QFETCH(QPoint, placed);
         QCOMPARE(AddressLookupDialog::keptOnScreen(wanted, QSize(400, 300), QRect(0, 0, 1280, 1024)), placed);
+    }
+
+    void besideTheRow_data()
+    {
+        QTest::addColumn<QRect>("row");
+        QTest::addColumn<QPoint>("placed");
+        QTest::addRow("below") << QRect(100, 200, 50, 20) << QPoint(100, 220);
+        QTest::addRow("just fits below") << QRect(100, 704, 50, 20) << QPoint(100, 724);
+        QTest::addRow("above near the bottom") << QRect(100, 800, 50, 20) << QPoint(100, 500);
+        QTest::addRow("below, moved in from the right") << QRect(1200, 100, 50, 20) << QPoint(880, 120);
+        QTest::addRow("no room either side, more below") << QRect(0, 250, 50, 20) << QPoint(0, 260);
+        QTest::addRow("no room either side, more above") << QRect(0, 290, 50, 20) << QPoint(0, 0);
+    }
+
+    void besideTheRow()
+    {
+        QFETCH(QRect, row);
+        QFETCH(QPoint, placed);
+        const bool shortScreen = QString::fromUtf8(QTest::currentDataTag()).startsWith(u"no room"_qs);
+        const QRect screen = shortScreen ? QRect(0, 0, 1280, 560) : QRect(0, 0, 1280, 1024);
+        QCOMPARE(AddressLookupDialog::besideRow(row, QSize(400, 300), screen), placed);
+    }
+
+    void officeNameAndReadingShownWhole()
+    {
+        AddressLookupDialog dialog(fixtureDictionary(), {}, {}, u"テスト"_qs);
+        const CandidateModel *model = dialog.candidates();
+        QCOMPARE(model->headerData(CandidateModel::Kana, Qt::Horizontal).toString(), u"読み"_qs);
+        int offices = 0;
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const QString name = model->data(model->index(row, CandidateModel::Office)).toString();
+            if (name.isEmpty())
+                continue;
+            ++offices;
+            QVERIFY(!model->data(model->index(row, CandidateModel::Kana)).toString().isEmpty());
+            QVERIFY2(dialog.candidateList()->columnWidth(CandidateModel::Office)
+                         >= dialog.candidateList()->fontMetrics().horizontalAdvance(name),
+                     qPrintable(name));
+        }
+        QVERIFY(offices >= 2);
+        dialog.zipField()->setText(u"0640941"_qs);
+        QCOMPARE(model->data(model->index(0, CandidateModel::Kana)).toString(), u"ｱｻﾋｶﾞｵｶ"_qs);
     }
 
     void listNarrowsAsAnyFieldIsEdited()

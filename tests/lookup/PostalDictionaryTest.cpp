@@ -94,13 +94,35 @@ INSTANTIATE_TEST_SUITE_P(
                     KeyCase{"kanji_chome_ten", "本町十丁目", "本町10丁目"},
                     KeyCase{"kyoto_ru", "河原町通御池下ル", "河原町通御池下る"},
                     KeyCase{"kyoto_iru", "御池通河原町東入ル", "御池通河原町東入"},
-                    KeyCase{"variants", "髙﨑", "高崎"}),
+                    KeyCase{"variants", "髙﨑", "高崎"},
+                    KeyCase{"variant_table", "瀧澤邊邉餠齋嶋藪", "滝沢辺辺餅斎島薮"},
+                    KeyCase{"kanji_numbers_before_counters", "北十条西二丁目一番町東二線第三地割五号",
+                            "北10条西2丁目1番町東2線第3地割5号"},
+                    KeyCase{"half_width_katakana", "ﾊﾟｼﾌｨｯｸｾﾝﾁｭﾘｰﾌﾟﾚｲｽ", "パシフィックセンチュリープレイス"},
+                    KeyCase{"small_tsu", "八ッ場", "八ツ場"}, KeyCase{"ru_outside_kyoto", "大野見下ﾙ川", "大野見下ル川"},
+                    KeyCase{"ga_katakana_between_kanji", "自由ガ丘七里ｶﾞ浜", "自由が丘七里ヶ浜"}, KeyCase{"no_kanji", "たつ之市", "たつの市"},
+                    KeyCase{"ni_katakana", "東ニ線", "東2線"},
+                    KeyCase{"aza_inside_town", "安土町字下豊浦", "安土町下豊浦"},
+                    KeyCase{"oaza_inside_town", "宇目大字重岡", "宇目重岡"}),
     ParamName());
 
-TEST(AddressKey, KanjiNumeralsAwayFrom丁目StayAsTheyAre)
+TEST(AddressKey, KanjiNumeralsAwayFromCountersStayAsTheyAre)
 {
-    EXPECT_EQ(AddressKey::address(q("北十条西")), q("北十条西"));
-    EXPECT_EQ(AddressKey::address(q("八丁堀")), q("八丁堀"));
+    EXPECT_EQ(AddressKey::address(q("北十条西")), q("北10条西"));
+    for (const char *name : {"八丁堀", "九段北", "一宮市", "千代田区", "三重県", "十日町市"})
+        EXPECT_EQ(AddressKey::address(q(name)), q(name)) << name;
+}
+
+TEST(AddressKey, PostalCodeInFront)
+{
+    QString code;
+    EXPECT_EQ(AddressKey::afterPostalCode(q("〒100-0005 東京都"), &code), 10);
+    EXPECT_EQ(code, q("1000005"));
+    EXPECT_EQ(AddressKey::afterPostalCode(q("１００－０００５　東京都"), &code), 9);
+    EXPECT_EQ(AddressKey::afterPostalCode(q("1000005東京都")), 7);
+    EXPECT_EQ(AddressKey::afterPostalCode(q("東京都千代田区")), 0);
+    EXPECT_EQ(AddressKey::afterPostalCode(q("100-00051")), 0);
+    EXPECT_EQ(AddressKey::afterPostalCode(q("12-3 東京都")), 0);
 }
 
 TEST(AddressKey, PostalDigits)
@@ -120,6 +142,9 @@ TEST(AddressKey, OfficeNamesWithoutLegalForm)
     for (const char *spelling : {"株式会社　日本テスト商事", "（株）日本テスト商事", "(株) 日本テスト商事",
                                  "㈱日本テスト商事", "日本 テスト 商事 株式会社"})
         EXPECT_EQ(AddressKey::officeName(q(spelling)).toStdString(), want.toStdString()) << spelling;
+    const QString college = AddressKey::officeName(q("テスト学院"));
+    for (const char *spelling : {"学校法人　テスト学院", "（学）テスト学院", "一般財団法人テスト学院", "国立大学法人 テスト学院"})
+        EXPECT_EQ(AddressKey::officeName(q(spelling)).toStdString(), college.toStdString()) << spelling;
 }
 
 // ---- the KEN_ALL reader -------------------------------------------------------

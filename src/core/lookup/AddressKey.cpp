@@ -2,6 +2,10 @@
 
 #include "core/grid/CellText.h"
 
+#include <algorithm>
+#include <array>
+#include <utility>
+
 
 namespace {
 
@@ -16,6 +20,56 @@ constexpr QStringView Prefectures[AddressKey::PrefectureCount] = {
 bool isSpace(char16_t c)
 {
     return c == u' ' || c == u'\t' || c == CellText::FullWidthSpace || c == u'\u00A0';
+}
+
+// Old and variant kanji forms that place names are written with, each
+// folded to the form Japan Post's data uses.
+constexpr std::pair<char16_t, char16_t> Variants[] = {
+    {u'亞', u'亜'}, {u'圓', u'円'}, {u'榮', u'栄'}, {u'驛', u'駅'}, {u'櫻', u'桜'}, {u'假', u'仮'},
+    {u'會', u'会'}, {u'學', u'学'}, {u'嶽', u'岳'}, {u'舘', u'館'}, {u'關', u'関'}, {u'舊', u'旧'},
+    {u'惠', u'恵'}, {u'鷄', u'鶏'}, {u'劍', u'剣'}, {u'縣', u'県'}, {u'廣', u'広'}, {u'鑛', u'鉱'},
+    {u'國', u'国'}, {u'黑', u'黒'}, {u'齋', u'斎'}, {u'齊', u'斉'}, {u'﨑', u'崎'}, {u'嵜', u'崎'},
+    {u'碕', u'崎'}, {u'澤', u'沢'}, {u'兒', u'児'}, {u'實', u'実'}, {u'壽', u'寿'}, {u'條', u'条'},
+    {u'淨', u'浄'}, {u'疊', u'畳'}, {u'眞', u'真'}, {u'愼', u'慎'}, {u'盡', u'尽'}, {u'靜', u'静'},
+    {u'淺', u'浅'}, {u'莊', u'荘'}, {u'藏', u'蔵'}, {u'曾', u'曽'}, {u'髙', u'高'}, {u'瀧', u'滝'},
+    {u'澁', u'渋'}, {u'嶋', u'島'}, {u'嶌', u'島'}, {u'當', u'当'}, {u'德', u'徳'}, {u'冨', u'富'},
+    {u'濱', u'浜'}, {u'檜', u'桧'}, {u'邊', u'辺'}, {u'邉', u'辺'}, {u'峯', u'峰'}, {u'萬', u'万'},
+    {u'餠', u'餅'}, {u'彌', u'弥'}, {u'與', u'与'}, {u'龍', u'竜'}, {u'禮', u'礼'}, {u'戶', u'戸'},
+    {u'靑', u'青'}, {u'淸', u'清'}, {u'鄕', u'郷'}, {u'鄉', u'郷'}, {u'槇', u'槙'}, {u'桒', u'桑'},
+    {u'渕', u'淵'}, {u'穗', u'穂'}, {u'驒', u'騨'}, {u'籠', u'篭'}, {u'增', u'増'}, {u'據', u'拠'},
+    {u'晉', u'晋'}, {u'鹽', u'塩'}, {u'瀨', u'瀬'}, {u'凉', u'涼'}, {u'姬', u'姫'}, {u'藪', u'薮'},
+    {u'螢', u'蛍'}, {u'竈', u'竃'}, {u'鐵', u'鉄'}, {u'禰', u'祢'}, {u'鰺', u'鯵'}, {u'狹', u'狭'},
+    {u'\uFA10', u'塚'}, {u'\uFA11', u'崎'}, {u'\uFA12', u'晴'}, {u'\uFA26', u'都'},
+};
+
+char16_t variant(char16_t c)
+{
+    if (c < 0x4E00)
+        return c;
+    static const auto sorted = [] {
+        std::array<std::pair<char16_t, char16_t>, std::size(Variants)> v{};
+        std::copy(std::begin(Variants), std::end(Variants), v.begin());
+        std::sort(v.begin(), v.end());
+        return v;
+    }();
+    const auto it = std::lower_bound(sorted.begin(), sorted.end(), std::pair<char16_t, char16_t>(c, 0));
+    return it != sorted.end() && it->first == c ? it->second : c;
+}
+
+// Half-width katakana U+FF66..U+FF9D as full-width.
+constexpr char16_t HalfKana[] = u"ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモヤユヨラリルレロワン";
+
+// A voiced or semi-voiced mark after `base`; 0 when they do not combine.
+char16_t voiced(char16_t base, bool semi)
+{
+    if (semi)
+        return base >= u'ハ' && base <= u'ホ' && (base - u'ハ') % 3 == 0 ? char16_t(base + 2) : 0;
+    if (base == u'ウ')
+        return u'ヴ';
+    if ((base >= u'カ' && base <= u'ヂ' && (base - u'カ') % 2 == 0) || (base >= u'ツ' && base <= u'ド' && (base - u'ツ') % 2 == 0)
+        || (base >= u'ハ' && base <= u'ホ' && (base - u'ハ') % 3 == 0))
+        return char16_t(base + 1);
+    return 0;
 }
 
 // One character's comparison form; 0 drops it.
@@ -39,17 +93,27 @@ char16_t fold(char16_t c)
         return u'~';
     case u'\u30F6': case u'\u30F5': case u'\u304C': // ヶ ヵ が
         return u'\u30B1';                           // ケ
-    case u'\u30CE':                                 // ノ
-        return u'\u306E';                           // の
-    case u'\u9AD9': // 髙
-        return u'\u9AD8';
-    case u'\uFA11': // 﨑
-        return u'\u5D0E';
-    case u'\uFA10': // 塚 (compatibility form)
-        return u'\u585A';
+    case u'\u30CE': // ノ
+    case u'\u4E4B': // 之
+        return u'\u306E'; // の
+    case u'\u30C3': // ッ
+        return u'\u30C4'; // ツ
+    case u'\u30CB': // ニ, written for 二 in place names
+        return u'\u4E8C';
     default:
-        return c;
+        return variant(c);
     }
+}
+
+bool isKanji(char16_t c)
+{
+    return c >= 0x4E00 && c <= 0x9FFF;
+}
+
+// Whether the ガ at `i` stands between kanji.
+bool gaBetweenKanji(const QString &out, QStringView text, qsizetype i)
+{
+    return !out.isEmpty() && isKanji(out.back().unicode()) && i + 1 < text.size() && isKanji(text[i + 1].unicode());
 }
 
 bool isKanjiNumeral(char16_t c)
@@ -63,12 +127,21 @@ bool isKanjiNumeral(char16_t c)
     }
 }
 
-bool endsMunicipality(const QString &out)
+// Whether `after` starts with a counter that a number stands before.
+bool countsSomething(QStringView after)
 {
-    if (out.isEmpty())
+    if (after.isEmpty())
         return false;
-    const char16_t last = out.back().unicode();
-    return last == u'市' || last == u'区' || last == u'町' || last == u'村' || last == u'郡';
+    switch (after.front().unicode()) {
+    case u'条': case u'線': case u'番': case u'号': case u'區': case u'区': case u'條':
+        return true;
+    case u'丁': case u'町':
+        return after.size() > 1 && after[1] == u'目';
+    case u'地':
+        return after.size() > 1 && after[1] == u'割';
+    default:
+        return false;
+    }
 }
 
 void push(QString &out, std::vector<qsizetype> *origin, char16_t c, qsizetype from)
@@ -118,31 +191,57 @@ void appendAddress(QStringView text, QString &out, std::vector<qsizetype> *origi
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = text[i].unicode();
-        // 大字/字 before a town name: "弘前市大字文京町" is "弘前市文京町".
-        if (c == u'大' && i + 1 < n && text[i + 1] == u'字' && endsMunicipality(out)) {
+        // 大字 and 字 mark a town part wherever they stand: "弘前市大字文京町" is
+        // "弘前市文京町", "…町掃部字沖名" is "…町掃部沖名".
+        if (c == u'大' && i + 1 < n && text[i + 1] == u'字') {
             ++i;
             continue;
         }
-        if (c == u'字' && endsMunicipality(out) && !(i + 1 < n && text[i + 1] == u'丁')) {
+        if (c == u'字' && !(i + 1 < n && text[i + 1] == u'丁'))
+            continue;
+        // Half-width katakana, with a following voiced mark joined to it.
+        if (c >= 0xFF66 && c <= 0xFF9D) {
+            char16_t full = HalfKana[c - 0xFF66];
+            if (i + 1 < n && (text[i + 1] == u'\uFF9E' || text[i + 1] == u'\uFF9F')) {
+                if (const char16_t v = voiced(full, text[i + 1] == u'\uFF9F')) {
+                    full = v;
+                    ++i;
+                }
+            }
+            if (full == u'ガ' && gaBetweenKanji(out, text, i))
+                full = u'ケ';
+            if (const char16_t f = fold(full))
+                push(out, origin, f, i);
             continue;
         }
-        // Kyoto's directions: 上ル/下ル as 上る/下る, 東入ル/西入る as 東入/西入.
-        if ((c == u'ル' || c == u'る') && !out.isEmpty()) {
+        if (c == u'\uFF9E' || c == u'\uFF9F') // a voiced mark left alone
+            continue;
+        // ガ between kanji is the particle ケ/が (自由ガ丘).
+        if (c == u'ガ' && gaBetweenKanji(out, text, i)) {
+            push(out, origin, u'ケ', i);
+            continue;
+        }
+        // Kyoto's directions after a street (…通…): 上ル/下ル as 上る/下る,
+        // 東入ル/西入る as 東入/西入.
+        if ((c == u'ル' || c == u'る') && !out.isEmpty() && out.contains(u'通')) {
             const QChar last = out.back();
             if (last == u'入')
                 continue;
-            if (c == u'ル' && (last == u'上' || last == u'下')) {
+            if (c != u'る' && (last == u'上' || last == u'下')) {
                 push(out, origin, u'る', i);
                 continue;
             }
         }
-        // Kanji numerals before 丁目 are compared as Arabic digits.
-        if (isKanjiNumeral(c)) {
+        // Kanji numbers before a counter (条, 線, 丁目, 番, 号, 地割, 町目, 区)
+        // are compared as Arabic digits: 北一条西 is 北1条西, 一番町 is 1番町.
+        if (isKanjiNumeral(c) || c == u'ニ') {
             qsizetype end = i;
-            while (end < n && isKanjiNumeral(text[end].unicode()))
+            while (end < n && (isKanjiNumeral(text[end].unicode()) || text[end] == u'ニ'))
                 ++end;
-            if (end + 1 < n && text[end] == u'丁' && text[end + 1] == u'目') {
-                const int value = kanjiNumber(text.sliced(i, end - i));
+            if (countsSomething(text.sliced(end))) {
+                QString run = text.sliced(i, end - i).toString();
+                run.replace(u'ニ', u'二');
+                const int value = kanjiNumber(run);
                 if (value >= 0) {
                     for (const QChar d : QString::number(value))
                         push(out, origin, d.unicode(), i);
@@ -151,7 +250,7 @@ void appendAddress(QStringView text, QString &out, std::vector<qsizetype> *origi
                 }
             }
             for (qsizetype k = i; k < end; ++k)
-                push(out, origin, text[k].unicode(), k);
+                push(out, origin, fold(text[k].unicode()), k);
             i = end - 1;
             continue;
         }
@@ -168,6 +267,68 @@ QString address(QStringView text)
     return out;
 }
 
+QString blockForm(QStringView key)
+{
+    QString out;
+    out.reserve(key.size());
+    const qsizetype n = key.size();
+    auto digit = [&](qsizetype i) { return i < n && key[i] >= u'0' && key[i] <= u'9'; };
+    for (qsizetype i = 0; i < n;) {
+        if (!digit(i)) {
+            out.append(key[i++]);
+            continue;
+        }
+        while (digit(i))
+            out.append(key[i++]);
+        // The unit after the number, read as a separator.
+        qsizetype unit = 0;
+        const QStringView after = key.sliced(i);
+        if (after.startsWith(u"丁目") || after.startsWith(u"番地"))
+            unit = 2;
+        else if (after.startsWith(u'番') || after.startsWith(u'-') || after.startsWith(u'の') || after.startsWith(u'号'))
+            unit = 1;
+        if (unit == 0)
+            continue;
+        i += unit;
+        if (digit(i))
+            out.append(u'-');
+    }
+    return out;
+}
+
+qsizetype afterPostalCode(QStringView text, QString *code)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    auto skipSpaces = [&] {
+        while (i < n && (isSpace(text[i].unicode())))
+            ++i;
+    };
+    skipSpaces();
+    if (i < n && text[i] == u'〒') {
+        ++i;
+        skipSpaces();
+    }
+    QString digits;
+    const qsizetype start = i;
+    while (i < n && digits.size() <= 7) {
+        char16_t c = text[i].unicode();
+        if (c >= 0xFF10 && c <= 0xFF19)
+            c = char16_t(c - 0xFEE0);
+        if (c >= u'0' && c <= u'9')
+            digits.append(QChar(c));
+        else if (!(fold(c) == u'-' && digits.size() == 3))
+            break;
+        ++i;
+    }
+    if (digits.size() != 7 || i == start || (i < n && fold(text[i].unicode()) >= u'0' && fold(text[i].unicode()) <= u'9'))
+        return 0;
+    skipSpaces();
+    if (code)
+        *code = digits;
+    return i;
+}
+
 void appendOfficeName(QStringView text, QString &out)
 {
     const qsizetype start = out.size();
@@ -176,8 +337,14 @@ void appendOfficeName(QStringView text, QString &out)
             out.append(QChar(f));
     }
     // Legal forms, in every spelling, say nothing about which office it is.
-    static const char16_t *const forms[] = {u"株式会社", u"有限会社", u"合同会社", u"合資会社", u"合名会社",
-                                            u"(株)", u"(有)", u"(同)", u"(資)", u"(名)", u"㈱", u"㈲"};
+    // Longer forms first: 一般財団法人 goes before 財団法人 can take part of it.
+    static const char16_t *const forms[] = {
+        u"地方独立行政法人", u"国立研究開発法人", u"特定非営利活動法人", u"独立行政法人", u"国立大学法人",
+        u"公立大学法人", u"一般社団法人", u"公益社団法人", u"一般財団法人", u"公益財団法人", u"社会福祉法人",
+        u"社会医療法人", u"医療法人社団", u"医療法人財団", u"医療法人", u"学校法人", u"財団法人", u"社団法人",
+        u"宗教法人", u"株式会社", u"有限会社", u"合同会社", u"合資会社", u"合名会社", u"(株)", u"(有)", u"(同)",
+        u"(資)", u"(名)", u"(学)", u"(医)", u"(福)", u"(財)", u"(社)", u"(独)", u"(公財)", u"(一財)", u"(公社)",
+        u"(一社)", u"(特非)", u"(宗)", u"㈱", u"㈲", u"㈶", u"㈳", u"㈻"};
     QStringView tail = QStringView(out).sliced(start);
     bool any = false;
     for (const char16_t *form : forms) {

@@ -17,6 +17,14 @@ namespace AddressKey {
 void appendAddress(QStringView text, QString &out, std::vector<qsizetype> *origin = nullptr);
 QString address(QStringView text);
 
+// Block numbers in one form: "1丁目2番3号", "1-2-3", "1の2の3" all become
+// "1-2-3", "12番地" becomes "12"; numbers of 条, 線 and the like stay.
+QString blockForm(QStringView key);
+
+// Where a typed address begins after a postal code in front ("〒100-0005
+// 東京都…", "100-0005　東京都…"); 0 when there is none. `code` gets the digits.
+qsizetype afterPostalCode(QStringView text, QString *code = nullptr);
+
 // An office name without its legal form (株式会社, （株）, ㈱, 有限会社…),
 // spaces and width differences.
 void appendOfficeName(QStringView text, QString &out);

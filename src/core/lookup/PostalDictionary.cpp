@@ -3,6 +3,7 @@
 #include "core/lookup/AddressKey.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -33,99 +34,179 @@ int leadingNumber(std::u16string_view s)
     return value;
 }
 
-// The floor the rest of a typed address names ("12階", "12F"), or -1.
+constexpr int Basement = -2;
+
+// The floor the rest of a typed address names ("12階", "12F"), Basement for
+// "地下1階", "B1F" or "地階", or -1.
 int floorNumber(std::u16string_view s)
 {
+    if (s.find(u"地階") != std::u16string_view::npos)
+        return Basement;
     for (size_t i = 0; i < s.size(); ++i) {
         if (s[i] != u'階' && s[i] != u'F')
             continue;
         size_t b = i;
         while (b > 0 && isDigit(s[b - 1]))
             --b;
-        if (b < i && i - b < 4)
+        if (b < i && i - b < 4) {
+            if ((b >= 1 && s[b - 1] == u'B') || (b >= 2 && s.substr(b - 2, 2) == u"地下"))
+                return Basement;
             return leadingNumber(s.substr(b, i - b));
+        }
     }
     return -1;
 }
 
-struct Range
+// The units a number in an address or a note is counted in; Any for a bare
+// number or a dash.
+enum class Unit : quint8 { Any, Chome, Banchi, Go, Jo, Sen, Chiwari, Other };
+
+Unit unitAt(std::u16string_view s, size_t *len)
+{
+    struct Name
+    {
+        std::u16string_view text;
+        Unit unit;
+    };
+    static constexpr Name names[] = {{u"丁目", Unit::Chome}, {u"番地", Unit::Banchi}, {u"番", Unit::Banchi},
+                                     {u"号", Unit::Go},      {u"条", Unit::Jo},       {u"線", Unit::Sen},
+                                     {u"地割", Unit::Chiwari}, {u"-", Unit::Any},     {u"の", Unit::Any}};
+    for (const Name &n : names) {
+        if (s.substr(0, n.text.size()) == n.text) {
+            *len = n.text.size();
+            return n.unit;
+        }
+    }
+    *len = 0;
+    return s.empty() ? Unit::Any : Unit::Other;
+}
+
+struct Number
 {
     int from;
     int to;
+    Unit unit;
 };
 
-// The numbers and ranges a note lists: "1~19丁目", "1・3丁目", "第2地割~第5地割",
-// "664番地以降".
-std::vector<Range> noteRanges(std::u16string_view note)
+int readNumber(std::u16string_view s, size_t &i)
 {
-    std::vector<Range> ranges;
+    int v = 0;
+    while (i < s.size() && isDigit(s[i])) {
+        if (v < 1000000)
+            v = v * 10 + (s[i] - u'0');
+        ++i;
+    }
+    return v;
+}
+
+// The block numbers typed after a town: "3-2-5" or "3丁目2番5号", each with the
+// unit written after it.
+std::vector<Number> typedNumbers(std::u16string_view rest)
+{
+    std::vector<Number> out;
     size_t i = 0;
-    while (i < note.size()) {
-        if (!isDigit(note[i])) {
+    if (i < rest.size() && rest[i] == u'第')
+        ++i;
+    while (i < rest.size() && isDigit(rest[i]) && out.size() < 4) {
+        const int v = readNumber(rest, i);
+        size_t len = 0;
+        const Unit u = unitAt(rest.substr(i), &len);
+        out.push_back({v, v, u == Unit::Other ? Unit::Any : u});
+        if (u == Unit::Other)
+            break;
+        i += len;
+        if (i < rest.size() && rest[i] == u'第')
+            ++i;
+    }
+    return out;
+}
+
+// One item of a note ("1丁目1番", "1~5番地", "第2地割~第5地割", "664番地以降").
+std::vector<Number> noteItem(std::u16string_view item)
+{
+    std::vector<Number> out;
+    size_t i = 0;
+    while (i < item.size()) {
+        if (!isDigit(item[i])) {
             ++i;
             continue;
         }
-        int a = 0;
-        while (i < note.size() && isDigit(note[i]) && a < 1000000)
-            a = a * 10 + (note[i++] - u'0');
-        while (i < note.size() && isDigit(note[i]))
-            ++i;
-        // Skip a unit ("丁目", "番地", "地割") to a following "~".
-        size_t j = i;
-        while (j < note.size() && j - i < 4 && !isDigit(note[j]) && note[j] != u'~' && note[j] != u'、'
-               && note[j] != u'・' && note[j] != u',')
-            ++j;
-        if (j < note.size() && note[j] == u'~') {
+        Number n{readNumber(item, i), 0, Unit::Any};
+        n.to = n.from;
+        size_t len = 0;
+        Unit u = unitAt(item.substr(i), &len);
+        size_t j = i + len;
+        if (j < item.size() && item[j] == u'~') {
             size_t k = j + 1;
-            while (k < note.size() && k - j < 3 && !isDigit(note[k]))
+            if (k < item.size() && item[k] == u'第')
                 ++k;
-            if (k < note.size() && isDigit(note[k])) {
-                int b = 0;
-                while (k < note.size() && isDigit(note[k]) && b < 1000000)
-                    b = b * 10 + (note[k++] - u'0');
-                ranges.push_back({a, b});
-                i = k;
-                continue;
+            if (k < item.size() && isDigit(item[k])) {
+                n.to = readNumber(item, k);
+                size_t len2 = 0;
+                const Unit u2 = unitAt(item.substr(k), &len2);
+                if (u == Unit::Any || u == Unit::Other)
+                    u = u2;
+                j = k + len2;
             }
         }
-        const std::u16string_view after = note.substr(i, 6);
+        const std::u16string_view after = item.substr(std::min(j, item.size()), 4);
         if (after.find(u"以降") != std::u16string_view::npos || after.find(u"以上") != std::u16string_view::npos)
-            ranges.push_back({a, std::numeric_limits<int>::max()});
-        else
-            ranges.push_back({a, a});
+            n.to = std::numeric_limits<int>::max();
+        n.unit = u == Unit::Other ? Unit::Any : u;
+        out.push_back(n);
+        i = j;
     }
-    return ranges;
+    return out;
 }
 
-bool contains(const std::vector<Range> &ranges, int n)
+bool unitsAgree(Unit a, Unit b)
 {
-    return std::any_of(ranges.begin(), ranges.end(), [n](const Range &r) { return n >= r.from && n <= r.to; });
+    return a == Unit::Any || b == Unit::Any || a == b || ((a == Unit::Banchi || a == Unit::Go) && (b == Unit::Banchi || b == Unit::Go));
 }
 
 // How well a note fits what was typed after the dictionary address: 3 names
-// the typed number, 2 is the plain or "all the rest" entry, 1 a fallback, 0 a
-// note that names other numbers.
-int noteScore(std::u16string_view note, std::u16string_view rest)
+// the typed number, 2 is the plain entry, 1 a fallback ("以下に掲載がない場合",
+// "その他", or numbers when none were typed), 0 a note that names other
+// numbers. `raw` is the note as written, `note` its comparison form.
+int noteScore(std::u16string_view raw, std::u16string_view note, std::u16string_view rest)
 {
     if (note.empty())
         return 2;
-    const bool excluding = note.find(u"除く") != std::u16string_view::npos;
-    const std::vector<Range> ranges = noteRanges(note);
+    if (raw.find(u"以下に掲載がない場合") != std::u16string_view::npos || raw == u"その他")
+        return 1;
     if (note.find(u'階') != std::u16string_view::npos) {
         const int floor = floorNumber(rest);
-        if (ranges.empty())
-            return floor < 0 ? 2 : 1; // 地階・階層不明
-        return floor >= 0 && contains(ranges, floor) ? 3 : 0;
+        const std::vector<Number> floors = noteItem(note);
+        if (floors.empty()) // 地階・階層不明
+            return floor == Basement ? 3 : floor < 0 ? 2 : 1;
+        return floor >= 0 && floor >= floors.front().from && floor <= floors.front().to ? 3 : 0;
     }
-    if (ranges.empty()) {
-        if (note.find(u"以下に掲載がない場合") != std::u16string_view::npos)
-            return 1;
+    const bool excluding = note.find(u"除く") != std::u16string_view::npos;
+    const std::vector<Number> typed = typedNumbers(rest);
+    bool anyNumbers = false;
+    bool fits = false;
+    size_t from = 0;
+    while (from <= note.size()) {
+        size_t to = note.find_first_of(u"、,", from);
+        if (to == std::u16string_view::npos)
+            to = note.size();
+        const std::vector<Number> item = noteItem(note.substr(from, to - from));
+        from = to + 1;
+        if (item.empty())
+            continue;
+        anyNumbers = true;
+        if (typed.size() < item.size())
+            continue;
+        bool all = !typed.empty();
+        for (size_t k = 0; k < item.size() && k < typed.size() && all; ++k)
+            all = typed[k].from >= item[k].from && typed[k].from <= item[k].to && unitsAgree(typed[k].unit, item[k].unit);
+        fits = fits || all;
+    }
+    if (!anyNumbers)
         return 2;
-    }
-    const int n = leadingNumber(rest);
-    if (n < 0)
+    if (typed.empty())
         return excluding ? 2 : 1;
-    return contains(ranges, n) != excluding ? 3 : 0;
+    return fits != excluding ? 3 : 0;
 }
 
 size_t commonPrefix(std::u16string_view a, std::u16string_view b)
@@ -156,6 +237,46 @@ size_t blockLength(std::u16string_view rest)
     return i;
 }
 
+// The cities whose addresses name a ward; people often leave the ward out.
+constexpr std::u16string_view DesignatedCities[] = {
+    u"札幌市", u"仙台市", u"さいたま市", u"千葉市", u"横浜市", u"川崎市", u"相模原市", u"新潟市", u"静岡市", u"浜松市",
+    u"名古屋市", u"京都市", u"大阪市", u"堺市", u"神戸市", u"岡山市", u"広島市", u"北九州市", u"福岡市", u"熊本市"};
+
+// Kyoto's street part after the ward ("河原町通御池下る", "寺町通三条上る東入"):
+// its end in `key` (a comparison form), or 0 when there is none.
+size_t kyotoStreetEnd(std::u16string_view key, size_t wardEnd)
+{
+    const std::u16string_view tail = key.substr(wardEnd, 40);
+    const size_t street = tail.find(u'通');
+    if (street == std::u16string_view::npos || street == 0)
+        return 0;
+    size_t end = 0;
+    for (const std::u16string_view d : {std::u16string_view(u"上る"), std::u16string_view(u"下る"), std::u16string_view(u"東入"),
+                                        std::u16string_view(u"西入")}) {
+        size_t at = tail.find(d, street);
+        while (at != std::u16string_view::npos) {
+            end = std::max(end, at + d.size());
+            at = tail.find(d, at + 1);
+        }
+    }
+    return end > 0 ? wardEnd + end : 0;
+}
+
+// Where Kyoto's street part ends in a comparison form that has one after
+// the ward (or after the city when the ward is left out), with the ward's end
+// in `wardEnd`; 0 when there is none.
+size_t kyotoStreet(std::u16string_view key, size_t *wardEnd)
+{
+    static constexpr std::u16string_view kyoto = u"京都府京都市";
+    if (key.substr(0, kyoto.size()) != kyoto)
+        return 0;
+    size_t ward = key.find(u'区', kyoto.size());
+    if (ward == std::u16string_view::npos || ward > kyoto.size() + 3)
+        ward = kyoto.size() - 1;
+    *wardEnd = ward + 1;
+    return kyotoStreetEnd(key, ward + 1);
+}
+
 } // namespace
 
 void PostalDictionary::reserve(qsizetype entries, qsizetype textChars)
@@ -174,33 +295,40 @@ quint32 PostalDictionary::store(QStringView s, quint16 *len)
     return at;
 }
 
-quint32 PostalDictionary::addTown(quint32 code, QStringView address, QStringView note)
+quint32 PostalDictionary::addTown(quint32 code, QStringView address, QStringView note, QStringView kana)
 {
     if (address.isEmpty() || address.size() > MaxField || note.size() > MaxField || code > 9999999)
         return None;
+    if (kana.size() > MaxField)
+        kana = {};
     Entry e{};
     e.code = code;
     e.kind = Kind::Town;
     e.address = store(address, &e.addressLen);
     e.note = store(note, &e.noteLen);
+    store(kana, &e.kanaLen);
     e.office = e.note;
     e.officeLen = 0;
     const auto index = quint32(m_entries.size());
     m_entries.push_back(e);
     addKey(index, e.address, e.addressLen);
+    addShortenedForms(index, address);
     ++m_towns;
     return index;
 }
 
-quint32 PostalDictionary::addOffice(quint32 code, QStringView name, QStringView address)
+quint32 PostalDictionary::addOffice(quint32 code, QStringView name, QStringView address, QStringView kana)
 {
     if (name.isEmpty() || name.size() > MaxField || address.size() > MaxField || code > 9999999)
         return None;
+    if (kana.size() > MaxField)
+        kana = {};
     Entry e{};
     e.code = code;
     e.kind = Kind::Office;
     e.office = store(name, &e.officeLen);
     e.address = store(address, &e.addressLen);
+    store(kana, &e.kanaLen);
     e.note = e.address;
     e.noteLen = 0;
     const auto index = quint32(m_entries.size());
@@ -209,6 +337,13 @@ quint32 PostalDictionary::addOffice(quint32 code, QStringView name, QStringView 
     m_officeEntry.push_back(index);
     m_officeNames.append(QChar(u'\u0001'));
     AddressKey::appendOfficeName(name, m_officeNames);
+    m_officeKeyStart.push_back(quint32(m_officeKeys.size()));
+    // Kyoto's offices by the town after the street part, as towns are found.
+    QString key = AddressKey::blockForm(AddressKey::address(address));
+    size_t wardEnd = 0;
+    if (const size_t end = kyotoStreet(u16(key), &wardEnd))
+        key.remove(qsizetype(wardEnd), qsizetype(end - wardEnd));
+    m_officeKeys.append(key);
     return index;
 }
 
@@ -231,7 +366,61 @@ void PostalDictionary::addKey(quint32 entry, quint32 display, quint16 displayLen
         return;
     }
     m_maxKey = std::max(m_maxKey, len);
-    m_keyIndex.push_back(Key{at, display, quint16(len), displayLen, entry});
+    m_keyIndex.push_back(Key{at, display, quint16(len), displayLen, entry, 0});
+}
+
+// A key under which the town is found when written short; it shows the
+// town's full address.
+void PostalDictionary::addShortKey(quint32 entry, QStringView written)
+{
+    const auto at = quint32(m_keys.size());
+    AddressKey::appendAddress(written, m_keys);
+    const qsizetype len = m_keys.size() - at;
+    if (len == 0 || len > MaxField) {
+        m_keys.truncate(at);
+        return;
+    }
+    m_maxKey = std::max(m_maxKey, len);
+    const Entry &e = m_entries[entry];
+    m_keyIndex.push_back(Key{at, e.address, quint16(len), e.addressLen, entry, 1});
+}
+
+// The address without the ward of a designated city ("岡山市北区学南町" as
+// "岡山市学南町") or without the county ("虻田郡倶知安町" as "倶知安町").
+void PostalDictionary::addShortenedForms(quint32 entry, QStringView address)
+{
+    const int pref = AddressKey::prefectureAt(address);
+    if (pref < 0)
+        return;
+    const QStringView prefName = AddressKey::prefecture(pref);
+    const QStringView after = address.sliced(prefName.size());
+    QString shortened;
+    for (const std::u16string_view city : DesignatedCities) {
+        const QStringView name(city.data(), qsizetype(city.size()));
+        if (!after.startsWith(name))
+            continue;
+        const qsizetype ward = after.indexOf(u'区', name.size());
+        if (ward > name.size() && ward <= name.size() + 4) {
+            shortened.append(prefName).append(name).append(after.sliced(ward + 1));
+            addShortKey(entry, shortened);
+        }
+        return;
+    }
+    const qsizetype county = after.left(8).indexOf(u'郡');
+    if (county <= 0)
+        return;
+    // The municipality after the county is a town or village, never a city
+    // (大和郡山市 and 小郡市 hold 郡 in their own names).
+    const QStringView rest = after.sliced(county + 1);
+    qsizetype town = 1; // a municipality's name has a character before 町, 村 or 市
+    while (town < rest.size() && town < 8 && rest[town] != u'町' && rest[town] != u'村' && rest[town] != u'市')
+        ++town;
+    if (town >= rest.size() || town >= 8)
+        return;
+    if (rest[town] == u'市' && !(town + 1 < rest.size() && (rest[town + 1] == u'町' || rest[town + 1] == u'村')))
+        return;
+    shortened.append(prefName).append(rest);
+    addShortKey(entry, shortened);
 }
 
 void PostalDictionary::finish()
@@ -256,10 +445,17 @@ void PostalDictionary::finish()
         return x.kind < y.kind;
     });
     m_officeStart.push_back(quint32(m_officeNames.size()));
+    m_officeKeyStart.push_back(quint32(m_officeKeys.size()));
+    m_officeByAddress.resize(m_officeEntry.size());
+    for (quint32 i = 0; i < m_officeByAddress.size(); ++i)
+        m_officeByAddress[i] = i;
+    std::sort(m_officeByAddress.begin(), m_officeByAddress.end(),
+              [this](quint32 a, quint32 b) { return officeKeyView(a) < officeKeyView(b); });
     // Readers reserve for the largest file; give back what went unused.
     m_text.squeeze();
     m_keys.squeeze();
     m_officeNames.squeeze();
+    m_officeKeys.squeeze();
     m_entries.shrink_to_fit();
     m_keyIndex.shrink_to_fit();
 }
@@ -274,7 +470,9 @@ qsizetype PostalDictionary::memoryBytes() const
 {
     return (m_text.capacity() + m_keys.capacity() + m_officeNames.capacity()) * 2
            + qsizetype(m_entries.capacity() * sizeof(Entry) + m_keyIndex.capacity() * sizeof(Key)
-                       + (m_byCode.capacity() + m_officeStart.capacity() + m_officeEntry.capacity()) * 4);
+                       + (m_byCode.capacity() + m_officeStart.capacity() + m_officeEntry.capacity()
+                          + m_officeKeyStart.capacity() + m_officeByAddress.capacity()) * 4)
+           + m_officeKeys.capacity() * 2;
 }
 
 std::vector<PostalDictionary::Hit> PostalDictionary::findCode(QStringView digits, qsizetype limit,
@@ -339,11 +537,17 @@ qsizetype PostalDictionary::longestPrefix(std::u16string_view query) const
     return 0;
 }
 
-void PostalDictionary::rank(std::vector<Hit> &hits, std::u16string_view rest) const
+void PostalDictionary::rank(std::vector<Hit> &hits, std::u16string_view rest, std::u16string_view street) const
 {
     for (Hit &h : hits) {
-        const QString noteKey = AddressKey::address(note(h.entry));
-        h.score = noteScore(u16(noteKey), rest);
+        const QStringView raw = note(h.entry);
+        const QString noteKey = AddressKey::address(raw);
+        // Twice the note's fit, one more for the address as the dictionary
+        // writes it than for a shortened one, and two more when a Kyoto
+        // street set aside is the one the note names.
+        h.score = 2 * noteScore(u16(raw), u16(noteKey), rest) + (m_keyIndex[h.key].shortened ? 0 : 1);
+        if (!street.empty() && u16(noteKey).find(street) != std::u16string_view::npos)
+            h.score += 2;
     }
     std::stable_sort(hits.begin(), hits.end(), [](const Hit &a, const Hit &b) { return a.score > b.score; });
 }
@@ -365,32 +569,99 @@ PostalDictionary::AddressResult PostalDictionary::findAddress(QStringView typed)
         QString query;
         qsizetype prefix; // characters put in front of the typed text
         qsizetype length; // matched characters of `query`
+        std::vector<qsizetype> origin; // per character of `query`, in the typed text (-1: put in front)
+        std::u16string street; // a Kyoto street part set aside
     };
     std::vector<Match> best;
+    auto consider = [&](std::vector<Match> &into, QString q, qsizetype prefix, std::vector<qsizetype> from) {
+        qsizetype len = longestPrefix(u16(q));
+        // A ward the dictionary does not know after a city (an old name,
+        // 浜松市中区 after the wards were redrawn): the town after it is
+        // looked up in the whole city.
+        if (len > 0 && q[len - 1] == u'市') {
+            const qsizetype ward = QStringView(q).sliced(len).left(5).indexOf(u'区');
+            if (ward > 0) {
+                QString without = q.left(len) + QStringView(q).sliced(len + ward + 1);
+                const qsizetype l2 = longestPrefix(u16(without));
+                if (l2 > len) {
+                    from.erase(from.begin() + len, from.begin() + len + ward + 1);
+                    q = std::move(without);
+                    len = l2;
+                }
+            }
+        }
+        // The name of a 大字 that the dictionary leaves out ("長野市大字長野
+        // 元善町" is "長野市元善町"): after 大字 or 字, up to four characters
+        // passed over when the town follows them.
+        if (len > 0 && len < q.size() && from[size_t(len)] >= 1 && typed[from[size_t(len)] - 1] == u'字') {
+            for (qsizetype skip = 1; skip <= 4 && len + skip < q.size(); ++skip) {
+                QString without = q.left(len) + QStringView(q).sliced(len + skip);
+                const qsizetype l2 = longestPrefix(u16(without));
+                if (l2 >= len + 2) {
+                    from.erase(from.begin() + len, from.begin() + len + skip);
+                    q = std::move(without);
+                    len = l2;
+                    break;
+                }
+            }
+        }
+        Match m{std::move(q), prefix, len, std::move(from), {}};
+        // Kyoto: a street part that the dictionary does not list is set
+        // aside, and the town after it matched.
+        size_t wardEnd = 0;
+        if (const size_t end = kyotoStreet(u16(m.query), &wardEnd)) {
+            const qsizetype ward = qsizetype(wardEnd) - 1;
+            if (size_t(len) < end) {
+                QString without = m.query.left(ward + 1) + QStringView(m.query).sliced(qsizetype(end));
+                std::vector<qsizetype> o(m.origin.begin(), m.origin.begin() + ward + 1);
+                o.insert(o.end(), m.origin.begin() + qsizetype(end), m.origin.end());
+                const qsizetype l2 = longestPrefix(u16(without));
+                if (l2 > ward + 1) {
+                    const QStringView part = QStringView(m.query).sliced(ward + 1, qsizetype(end) - ward - 1);
+                    const qsizetype through = part.indexOf(u'通');
+                    m.street = u16(part.left(through + 1));
+                    m.query = std::move(without);
+                    m.length = l2;
+                    m.origin = std::move(o);
+                }
+            }
+        }
+        if (m.length > 0)
+            into.push_back(std::move(m));
+    };
     if (AddressKey::prefectureAt(query) >= 0) {
-        const qsizetype len = longestPrefix(u16(query));
-        if (len > 0)
-            best.push_back({query, 0, len});
+        consider(best, query, 0, origin);
     } else {
         qsizetype bestTyped = 0;
         for (int p = 0; p < AddressKey::PrefectureCount; ++p) {
             const QStringView pref = AddressKey::prefecture(p);
-            QString q = pref + query;
-            const qsizetype len = longestPrefix(u16(q));
-            const qsizetype typedLen = len - pref.size();
+            std::vector<Match> one;
+            std::vector<qsizetype> from(size_t(pref.size()), -1);
+            from.insert(from.end(), origin.begin(), origin.end());
+            consider(one, pref + query, pref.size(), std::move(from));
+            if (one.empty())
+                continue;
+            Match &m = one.front();
+            // Typed characters matched: the last matched one's place.
+            const qsizetype last = m.origin[size_t(m.length - 1)];
+            const qsizetype typedLen = last < 0 ? 0 : last + 1;
             if (typedLen < 2 || typedLen < bestTyped)
                 continue;
             if (typedLen > bestTyped)
                 best.clear();
             bestTyped = typedLen;
-            best.push_back({std::move(q), pref.size(), len});
+            best.push_back(std::move(m));
         }
     }
     if (best.empty())
         return result;
 
-    const qsizetype matchedTyped = best.front().length - best.front().prefix;
-    result.restFrom = origin[size_t(matchedTyped - 1)] + 1;
+    const Match &first = best.front();
+    const qsizetype lastTyped = first.origin[size_t(first.length - 1)];
+    if (lastTyped < 0)
+        return {};
+    result.restFrom = lastTyped + 1;
+    result.rest = QStringView(first.query).sliced(first.length).toString();
 
     std::vector<Hit> buildings;
     std::vector<Hit> towns;
@@ -398,13 +669,13 @@ PostalDictionary::AddressResult PostalDictionary::findAddress(QStringView typed)
         const std::u16string_view q = u16(m.query);
         const std::u16string_view matched = q.substr(0, size_t(m.length));
         const std::u16string_view rest = q.substr(size_t(m.length));
-        const auto [first, last] = exactKeys(matched);
+        const auto [firstKey, lastKey] = exactKeys(matched);
         std::vector<Hit> level;
-        for (qsizetype k = first; k < last; ++k)
+        for (qsizetype k = firstKey; k < lastKey; ++k)
             level.push_back(Hit{m_keyIndex[size_t(k)].entry, quint32(k), 0});
-        rank(level, rest);
-        if (result.prefixKey == None && first < last)
-            result.prefixKey = quint32(first);
+        rank(level, rest, m.street);
+        if (result.prefixKey == None && firstKey < lastKey)
+            result.prefixKey = quint32(firstKey);
         towns.insert(towns.end(), level.begin(), level.end());
 
         // A building named after the block numbers has its own codes by floor.
@@ -475,3 +746,67 @@ std::vector<PostalDictionary::Hit> PostalDictionary::findOffice(QStringView name
     }
     return hits;
 }
+
+std::vector<PostalDictionary::OfficeAt> PostalDictionary::officesAt(QStringView town, QStringView rest,
+                                                                    QStringView workplaceKey, qsizetype limit) const
+{
+    std::vector<OfficeAt> out;
+    if (m_officeByAddress.empty() || town.isEmpty())
+        return out;
+    const QString townKey = AddressKey::blockForm(AddressKey::address(town));
+    const QString restKey = AddressKey::blockForm(rest);
+    const std::u16string_view t = u16(townKey);
+    const std::u16string_view typed = u16(restKey);
+    auto it = std::lower_bound(m_officeByAddress.begin(), m_officeByAddress.end(), t,
+                               [this](quint32 item, std::u16string_view v) { return officeKeyView(item) < v; });
+    for (qsizetype seen = 0; it != m_officeByAddress.end() && seen < limit; ++it, ++seen) {
+        const std::u16string_view key = officeKeyView(*it);
+        if (key.substr(0, t.size()) != t)
+            break;
+        // The office's own block number, after any part of the town name
+        // the dictionary does not list ("…外原3244-2", "…七曲23").
+        const std::u16string_view after = key.substr(t.size());
+        size_t b = 0;
+        while (b < after.size() && !isDigit(after[b]))
+            ++b;
+        while (b < after.size() && (isDigit(after[b]) || after[b] == u'-'))
+            ++b;
+        const std::u16string_view own = after.substr(0, b);
+        int block = !own.empty() && isDigit(own.back()) && typed.substr(0, own.size()) == own
+                    && (typed.size() == own.size() || !isDigit(typed[own.size()]));
+        // The building and floor after it as well ("…ビル9F").
+        if (block && after.size() > own.size() && typed.substr(0, after.size()) == after)
+            block = 2;
+        // A block number typed that the office's own contradicts: the
+        // workplace may be named, but not at this address (another branch).
+        size_t typedEnd = 0;
+        while (typedEnd < typed.size() && (isDigit(typed[typedEnd]) || typed[typedEnd] == u'-'))
+            ++typedEnd;
+        const std::u16string_view typedNumber = typed.substr(0, typedEnd);
+        const bool lessSpecific = !typedNumber.empty() && own.substr(0, typedNumber.size()) == typedNumber
+                                  && (own.size() == typedNumber.size() || own[typedNumber.size()] == u'-');
+        const bool elsewhere = !block && !lessSpecific && !typedNumber.empty() && isDigit(typedNumber.front())
+                               && !own.empty() && isDigit(own.back());
+        int named = 0;
+        if (workplaceKey.size() >= 2 && !elsewhere) {
+            const QStringView name = QStringView(m_officeNames).sliced(m_officeStart[*it] + 1,
+                                                                      m_officeStart[*it + 1] - m_officeStart[*it] - 1);
+            if (name == workplaceKey) {
+                named = 10000;
+            } else if (name.size() >= 2 && (name.contains(workplaceKey) || workplaceKey.contains(name))) {
+                named = int(std::max<qsizetype>(1, 1000 - std::abs(name.size() - workplaceKey.size())));
+                // Of an organisation's offices, its head office answers for
+                // the organisation.
+                if (name.size() > workplaceKey.size()) {
+                    const QString part = name.toString().remove(workplaceKey.toString());
+                    for (const char16_t *head : {u"本部", u"本社", u"本店", u"本庁"})
+                        if (part.contains(QStringView(head)))
+                            named += 500;
+                }
+            }
+        }
+        out.push_back(OfficeAt{m_officeEntry[*it], block, named});
+    }
+    return out;
+}
+

@@ -47,13 +47,26 @@ public:
         std::vector<Hit> hits;    // best first
         qsizetype restFrom = -1;  // index in the typed text after the matched address
         quint32 prefixKey = None; // the dictionary address the typed text starts with
+        QString rest;             // comparison form of what follows the matched address
+    };
+
+    // An office at a town, and whether its block number is the typed one.
+    struct OfficeAt
+    {
+        quint32 entry = None;
+        int block = 0; // 1: its block number is the typed one; 2: its building and floor too
+        // How closely its name and the workplace agree: 0 when neither
+        // contains the other, 10000 when they are equal, else higher the
+        // nearer their lengths.
+        int named = 0;
     };
 
     // ---- building ----
     // `address` is the full address shown and returned; `note` the remark that
     // tells codes of one address apart (丁目 ranges, floors, 以下に掲載がない場合).
-    quint32 addTown(quint32 code, QStringView address, QStringView note);
-    quint32 addOffice(quint32 code, QStringView name, QStringView address);
+    // `kana` is the reading Japan Post gives (half-width katakana), if any.
+    quint32 addTown(quint32 code, QStringView address, QStringView note, QStringView kana = {});
+    quint32 addOffice(quint32 code, QStringView name, QStringView address, QStringView kana = {});
     // Another spelling under which the town is found (Kyoto's street forms).
     void addAlias(quint32 entry, QStringView address);
     void finish();
@@ -72,6 +85,13 @@ public:
     QStringView address(quint32 entry) const { return text(m_entries[entry].address, m_entries[entry].addressLen); }
     QStringView note(quint32 entry) const { return text(m_entries[entry].note, m_entries[entry].noteLen); }
     QStringView officeName(quint32 entry) const { return text(m_entries[entry].office, m_entries[entry].officeLen); }
+    // The town's or office name's reading, stored right after the entry's
+    // last text (the note of a town, the address of an office).
+    QStringView kana(quint32 entry) const
+    {
+        const Entry &e = m_entries[entry];
+        return e.kind == Kind::Town ? text(e.note + e.noteLen, e.kanaLen) : text(e.address + e.addressLen, e.kanaLen);
+    }
     // The address a key stands for (an alias's own spelling).
     QStringView keyAddress(quint32 key) const;
 
@@ -85,9 +105,71 @@ public:
     std::vector<Hit> completeAddress(QStringView typed, qsizetype limit) const;
     // Offices whose name contains the typed name part.
     std::vector<Hit> findOffice(QStringView name, qsizetype limit) const;
+    // Offices whose address lies in the town `town` (a dictionary address),
+    // at most `limit` looked at: whether their block number (and building) is
+    // the one `rest` (comparison form of what was typed after the town)
+    // starts with, and
+    // whether their name and `workplaceKey` (AddressKey::officeName of the
+    // workplace) contain one another.
+    std::vector<OfficeAt> officesAt(QStringView town, QStringView rest, QStringView workplaceKey,
+                                    qsizetype limit) const;
 
     // Bytes held by the pools and indexes.
     qsizetype memoryBytes() const;
+
+    // ---- the compiled form (PostalCache) ----
+    // Raise when a member is added to stored() or Entry or Key change.
+    static constexpr quint32 StoredFormat = 2;
+    // Every member that a finished dictionary needs MUST be listed here, once
+    // and in a fixed order: the cache writes exactly these and nothing else.
+    // Each comes with the bounds its values must keep, which the cache checks
+    // for every value it reads before the dictionary is used (`io.check` for
+    // what relates members). A new member is one line here (a pool, a
+    // vector whose items are checked, or a number) and a raised StoredFormat.
+    template<typename Io>
+    bool stored(Io &io)
+    {
+        const auto inText = [this](quint32 at, quint16 len) { return qsizetype(at) + len <= m_text.size(); };
+        const auto anEntry = [this](quint32 e) { return e < m_entries.size(); };
+        quint32 officeAt = 0;
+        quint32 officeKeyAt = 0;
+        return io.pool(m_text) && io.pool(m_keys) && io.pool(m_officeNames) && io.pool(m_officeKeys)
+               && io.number(m_maxKey, [](qsizetype n) { return n >= 0 && n <= 0xFFFF; })
+               && io.items(m_entries,
+                           [&](const Entry &e) {
+                               return e.code <= 9999999 && (e.kind == Kind::Town || e.kind == Kind::Office)
+                                      && inText(e.address, e.addressLen) && inText(e.note, e.noteLen)
+                                      && inText(e.office, e.officeLen)
+                                      && (e.kind == Kind::Town ? inText(e.note + e.noteLen, e.kanaLen)
+                                                               : inText(e.address + e.addressLen, e.kanaLen));
+                           })
+               && io.number(m_towns, [this](qsizetype n) { return n >= 0 && n <= size(); })
+               && io.items(m_keyIndex,
+                           [&](const Key &k) {
+                               return k.keyLen > 0 && k.keyLen <= m_maxKey && qsizetype(k.key) + k.keyLen <= m_keys.size()
+                                      && inText(k.display, k.displayLen) && anEntry(k.entry) && k.shortened <= 1;
+                           })
+               && io.items(m_byCode, anEntry) && io.check(m_byCode.size() == m_entries.size())
+               && io.items(m_officeStart,
+                           [&](quint32 at) {
+                               const bool ok = at >= officeAt && at <= m_officeNames.size();
+                               officeAt = at;
+                               return ok;
+                           })
+               && io.items(m_officeEntry, anEntry)
+               && io.check(m_officeStart.size() == m_officeEntry.size() + 1 && m_officeStart.front() == 0
+                           && m_officeStart.back() == m_officeNames.size())
+               && io.items(m_officeKeyStart,
+                           [&](quint32 at) {
+                               const bool ok = at >= officeKeyAt && at <= m_officeKeys.size();
+                               officeKeyAt = at;
+                               return ok;
+                           })
+               && io.check(m_officeKeyStart.size() == m_officeEntry.size() + 1 && m_officeKeyStart.front() == 0
+                           && m_officeKeyStart.back() == m_officeKeys.size())
+               && io.items(m_officeByAddress, [this](quint32 item) { return item < m_officeEntry.size(); })
+               && io.check(m_officeByAddress.size() == m_officeEntry.size());
+    }
 
 private:
     struct Entry
@@ -99,6 +181,7 @@ private:
         quint16 addressLen;
         quint16 noteLen;
         quint16 officeLen;
+        quint16 kanaLen;
         Kind kind;
     };
     struct Key
@@ -108,10 +191,13 @@ private:
         quint16 keyLen;
         quint16 displayLen;
         quint32 entry;
+        quint8 shortened; // the address without its ward or county
     };
 
     quint32 store(QStringView s, quint16 *len);
     void addKey(quint32 entry, quint32 display, quint16 displayLen);
+    void addShortKey(quint32 entry, QStringView written);
+    void addShortenedForms(quint32 entry, QStringView address);
     QStringView text(quint32 at, quint16 len) const { return QStringView(m_text).sliced(at, len); }
     std::u16string_view keyView(const Key &k) const
     {
@@ -119,8 +205,20 @@ private:
     }
     std::pair<qsizetype, qsizetype> exactKeys(std::u16string_view key) const;
     qsizetype longestPrefix(std::u16string_view query) const;
-    void rank(std::vector<Hit> &hits, std::u16string_view rest) const;
+    void rank(std::vector<Hit> &hits, std::u16string_view rest, std::u16string_view street = {}) const;
+    std::u16string_view officeKeyView(quint32 item) const
+    {
+        return {reinterpret_cast<const char16_t *>(m_officeKeys.constData()) + m_officeKeyStart[item],
+                size_t(m_officeKeyStart[item + 1] - m_officeKeyStart[item])};
+    }
 
+    // Every member below is plain data (pools of text and vectors of plain
+    // structs and numbers); a compiled copy of the dictionary stores them all:
+    //   m_text, m_keys, m_officeNames, m_officeKeys  (text pools)
+    //   m_entries (with Entry::kanaLen; the kana is in m_text), m_keyIndex
+    //   (with Key::shortened), m_byCode, m_officeStart,
+    //   m_officeEntry, m_officeKeyStart, m_officeByAddress  (vectors)
+    //   m_towns, m_maxKey  (numbers)
     QString m_text;                // every address, note and name
     QString m_keys;                // comparison forms of addresses
     QString m_officeNames;         // comparison forms of office names, each after U+0001
@@ -129,6 +227,9 @@ private:
     std::vector<quint32> m_byCode; // entry numbers sorted by code
     std::vector<quint32> m_officeStart; // start of each name in m_officeNames
     std::vector<quint32> m_officeEntry;
+    QString m_officeKeys;                 // comparison forms of office addresses, block numbers as "1-2-3"
+    std::vector<quint32> m_officeKeyStart; // start of each office's address in m_officeKeys (office item order)
+    std::vector<quint32> m_officeByAddress; // office items sorted by their address form
     qsizetype m_towns = 0;
     qsizetype m_maxKey = 0;
     QString m_scratch;

@@ -2,7 +2,10 @@
 
 #include "core/env/Cp932.h"
 #include "core/env/Iconv.h"
+#include "core/env/Program.h"
 #include "core/lookup/AddressKey.h"
+#include "core/lookup/PostalCache.h"
+#include "core/lookup/PostalZip.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +16,10 @@
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
+
+#ifndef KOTOVEN_POSTAL_FROM_PROGRAM
+#define KOTOVEN_POSTAL_FROM_PROGRAM "../../share/kotoven/postal/"
+#endif
 
 namespace {
 
@@ -334,18 +341,23 @@ Source readKenAll(QByteArrayView bytes, PostalDictionary &dict)
     {
         bool open = false;
         quint32 code = 0;
-        QString pref, city, town;
+        QString pref, city, town, kana;
     } pending;
     QString address;
     QString alias;
 
-    auto add = [&](quint32 code, QStringView pref, QStringView city, QStringView town) {
+    auto add = [&](quint32 code, QStringView pref, QStringView city, QStringView town, QStringView kana) {
         QStringView base;
         QStringView note;
         splitKenAllTown(city, town, base, note);
         address.clear();
         address.append(pref).append(city).append(base);
-        const quint32 entry = dict.addTown(code, address, note);
+        // The reading of the town itself, without that of the note.
+        if (base.isEmpty())
+            kana = {};
+        else if (const qsizetype open = kana.indexOf(u'('); open >= 0)
+            kana = kana.left(open);
+        const quint32 entry = dict.addTown(code, address, note, kana);
         if (entry == PostalDictionary::None) {
             ++source.skipped;
             return;
@@ -366,7 +378,7 @@ Source readKenAll(QByteArrayView bytes, PostalDictionary &dict)
     };
     auto flush = [&] {
         if (pending.open)
-            add(pending.code, pending.pref, pending.city, pending.town);
+            add(pending.code, pending.pref, pending.city, pending.town, pending.kana);
         pending.open = false;
     };
 
@@ -385,6 +397,7 @@ Source readKenAll(QByteArrayView bytes, PostalDictionary &dict)
         if (pending.open) {
             if (pending.code == code && pending.city == f[7]) {
                 pending.town.append(f[8]);
+                pending.kana.append(f[5]);
                 if (openParens(pending.town) <= 0)
                     flush();
                 return;
@@ -397,9 +410,10 @@ Source readKenAll(QByteArrayView bytes, PostalDictionary &dict)
             pending.pref = f[6].toString();
             pending.city = f[7].toString();
             pending.town = f[8].toString();
+            pending.kana = f[5].toString();
             return;
         }
-        add(code, f[6], f[7], f[8]);
+        add(code, f[6], f[7], f[8], f[5]);
     });
     // A record cut off at the end of the file keeps what it has.
     flush();
@@ -425,11 +439,92 @@ Source readJigyosyo(QByteArrayView bytes, PostalDictionary &dict)
         }
         address.clear();
         address.append(f[3]).append(f[4]).append(f[5]).append(f[6]);
-        if (dict.addOffice(code, f[2].trimmed(), address) == PostalDictionary::None)
+        if (dict.addOffice(code, f[2].trimmed(), address, f[1].trimmed()) == PostalDictionary::None)
             ++source.skipped;
         else
             ++source.records;
     });
+    return source;
+}
+
+Kind kindOf(Format format)
+{
+    return format == Format::SkkTowns || format == Format::KenAll ? Kind::Towns : Kind::Offices;
+}
+
+QStringList csvNames(Kind kind)
+{
+    if (kind == Kind::Towns)
+        return {QStringLiteral("KEN_ALL.CSV"), QStringLiteral("utf_ken_all.csv")};
+    return {QStringLiteral("JIGYOSYO.CSV")};
+}
+
+QStringList fileNames(Kind kind)
+{
+    if (kind == Kind::Towns)
+        return {QStringLiteral("ken_all.zip"), QStringLiteral("utf_ken_all.zip"), QStringLiteral("KEN_ALL.CSV"),
+                QStringLiteral("utf_ken_all.csv")};
+    return {QStringLiteral("jigyosyo.zip"), QStringLiteral("JIGYOSYO.CSV")};
+}
+
+std::optional<Format> detectJapanPost(QByteArrayView csv)
+{
+    const QString head = decodeJapanPost(csv.first(std::min<qsizetype>(csv.size(), 4096)));
+    const qsizetype end = head.indexOf(u'\n');
+    QStringView line = QStringView(head).left(end < 0 ? head.size() : end);
+    if (line.endsWith(u'\r'))
+        line.chop(1);
+    std::array<QStringView, 16> f;
+    size_t n = 0;
+    quint32 code = 0;
+    if (!splitCsv(line, f, &n))
+        return std::nullopt;
+    if (n == 15 && parseCode(f[2], &code))
+        return Format::KenAll;
+    if (n == 13 && parseCode(f[7], &code))
+        return Format::Jigyosyo;
+    return std::nullopt;
+}
+
+Source read(QByteArrayView bytes, const QString &path, const QDateTime &fileTime, Format format,
+            PostalDictionary &dict)
+{
+    Source source;
+    QDate memberDate;
+    QByteArray member;
+    const bool japanPost = format == Format::KenAll || format == Format::Jigyosyo;
+    if (japanPost && PostalZip::isZip(bytes)) {
+        PostalZip::Member m = PostalZip::read(bytes, csvNames(kindOf(format)));
+        if (!m.error.isEmpty()) {
+            source.path = path;
+            source.label = kindOf(format) == Kind::Towns ? QStringLiteral("郵便番号") : QStringLiteral("事業所");
+            source.error = QStringLiteral("%1: %2").arg(path, m.error);
+            return source;
+        }
+        member = std::move(m.bytes);
+        memberDate = m.time.date();
+        bytes = member;
+    }
+    switch (format) {
+    case Format::SkkTowns: source = readSkkTowns(bytes, dict); break;
+    case Format::SkkOffices: source = readSkkOffices(bytes, dict); break;
+    case Format::KenAll: source = readKenAll(bytes, dict); break;
+    case Format::Jigyosyo: source = readJigyosyo(bytes, dict); break;
+    }
+    source.path = path;
+    if (!source.date.isValid())
+        source.date = memberDate.isValid() ? memberDate : fileTime.date();
+    if (source.records == 0) {
+        qsizetype invalid = 0;
+        if (japanPost && !bytes.isEmpty())
+            decodeJapanPost(bytes, &invalid);
+        if (bytes.trimmed().isEmpty())
+            source.error = QStringLiteral("%1: ファイルが空です").arg(path);
+        else if (invalid > 0 || bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+            source.error = QStringLiteral("%1: 文字コードが違います（Shift_JIS でも UTF-8 でもありません）").arg(path);
+        else
+            source.error = QStringLiteral("%1: 読める行がありません（不正な行 %2）").arg(path).arg(source.skipped);
+    }
     return source;
 }
 
@@ -439,6 +534,7 @@ Source readFile(const QString &path, Format format, PostalDictionary &dict)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         source.path = path;
+        source.label = kindOf(format) == Kind::Towns ? QStringLiteral("郵便番号") : QStringLiteral("事業所");
         source.error = QStringLiteral("%1: %2").arg(path, file.errorString());
         return source;
     }
@@ -452,59 +548,140 @@ Source readFile(const QString &path, Format format, PostalDictionary &dict)
         data = file.readAll();
         bytes = data;
     }
-    switch (format) {
-    case Format::SkkTowns: source = readSkkTowns(bytes, dict); break;
-    case Format::SkkOffices: source = readSkkOffices(bytes, dict); break;
-    case Format::KenAll: source = readKenAll(bytes, dict); break;
-    case Format::Jigyosyo: source = readJigyosyo(bytes, dict); break;
-    }
-    source.path = path;
-    if (!source.date.isValid())
-        source.date = QFileInfo(file).lastModified().date();
-    if (source.records == 0) {
-        if (bytes.isEmpty())
-            source.error = QStringLiteral("%1: ファイルが空です").arg(path);
-        else
-            source.error = QStringLiteral("%1: 読める行がありません（不正な行 %2）").arg(path).arg(source.skipped);
-    }
-    return source;
+    return read(bytes, path, QFileInfo(file).lastModified(), format, dict);
 }
 
-std::unique_ptr<PostalDictionary> load(const Locations &where, std::vector<PostalDictionary::Source> *reports)
+QDate dateOf(const QString &path, Format format)
 {
-    // Japan Post's file names, in any letter case.
-    auto userFile = [&](std::initializer_list<QStringView> names) -> QString {
-        if (where.userDataFolder.isEmpty())
-            return {};
-        const QDir dir(where.userDataFolder);
-        const QStringList entries = dir.entryList(QDir::Files);
-        for (const QStringView name : names)
-            for (const QString &entry : entries)
-                if (entry.compare(name, Qt::CaseInsensitive) == 0)
-                    return dir.filePath(entry);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
         return {};
+    const QDate fileDate = QFileInfo(file).lastModified().date();
+    if (format == Format::SkkTowns || format == Format::SkkOffices) {
+        const QDate stamp = skkDate(decodeEucJis2004(file.read(4096)));
+        return stamp.isValid() ? stamp : fileDate;
+    }
+    const qint64 size = file.size();
+    uchar *mapped = size > 0 ? file.map(0, size) : nullptr;
+    const QByteArray data = mapped ? QByteArray() : file.readAll();
+    const QByteArrayView bytes = mapped ? QByteArrayView(reinterpret_cast<const char *>(mapped), size) : data;
+    if (!PostalZip::isZip(bytes))
+        return fileDate;
+    const PostalZip::Member m = PostalZip::read(bytes, csvNames(kindOf(format)), false);
+    return m.error.isEmpty() ? m.time.date() : QDate();
+}
+
+QStringList shippedFolders()
+{
+    const QString program = programFolder();
+    return {QDir::cleanPath(program + QStringLiteral(KOTOVEN_POSTAL_FROM_PROGRAM)) + u'/',
+            program + QStringLiteral("postal/")};
+}
+
+std::vector<Candidate> findFiles(const Locations &where)
+{
+    std::vector<Candidate> found;
+    // Japan Post's file names, in any letter case.
+    auto scan = [&](const QString &folder, Origin origin) {
+        if (folder.isEmpty())
+            return;
+        const QDir dir(folder);
+        const QStringList entries = dir.entryList(QDir::Files, QDir::Name);
+        for (const Kind kind : {Kind::Towns, Kind::Offices})
+            for (const QString &name : fileNames(kind))
+                for (const QString &entry : entries)
+                    if (entry.compare(name, Qt::CaseInsensitive) == 0)
+                        found.push_back({kind == Kind::Towns ? Format::KenAll : Format::Jigyosyo, origin,
+                                         dir.filePath(entry), {}});
     };
-    auto dict = std::make_unique<PostalDictionary>();
-    dict->reserve(160000, 3000000);
-    auto take = [&](const QString &path, Format format) {
-        if (path.isEmpty())
-            return false;
-        Source s = readFile(path, format, *dict);
-        const bool ok = s.records > 0;
+    scan(where.userDataFolder, Origin::User);
+    for (const QString &folder : where.shippedFolders)
+        scan(folder, Origin::Shipped);
+    const QString skk = where.skkFolder.endsWith(u'/') ? where.skkFolder : where.skkFolder + u'/';
+    found.push_back({Format::SkkTowns, Origin::Skk, skk + QStringLiteral("SKK-JISYO.zipcode"), {}});
+    found.push_back({Format::SkkOffices, Origin::Skk, skk + QStringLiteral("SKK-JISYO.office.zipcode"), {}});
+    return found;
+}
+
+std::vector<Candidate> newestFirst(std::vector<Candidate> candidates, Kind kind)
+{
+    std::erase_if(candidates, [kind](const Candidate &c) { return kindOf(c.format) != kind; });
+    std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate &a, const Candidate &b) {
+        if (a.date.isValid() != b.date.isValid())
+            return a.date.isValid();
+        if (a.date != b.date)
+            return a.date > b.date;
+        return a.origin < b.origin;
+    });
+    return candidates;
+}
+
+Source readNewest(std::vector<Candidate> candidates, Kind kind, PostalDictionary &dict, std::vector<Source> *reports)
+{
+    for (Candidate &c : candidates)
+        if (kindOf(c.format) == kind && !c.date.isValid())
+            c.date = dateOf(c.path, c.format);
+    Source last;
+    for (const Candidate &c : newestFirst(std::move(candidates), kind)) {
+        Source s = readFile(c.path, c.format, dict);
         if (reports)
             reports->push_back(s);
-        if (ok)
+        if (s.records > 0 && s.error.isEmpty())
+            return s;
+        last = std::move(s);
+    }
+    return last;
+}
+
+namespace {
+
+// What a compiled dictionary was made from: every candidate file with its
+// size and time, the versions of the readers and of the stored form, and the
+// comparison forms of a few addresses, so that a change of AddressKey's
+// folding that nobody versioned still rebuilds it.
+QByteArray cacheKey(const std::vector<Candidate> &candidates)
+{
+    QString key = QStringLiteral("readers %1 stored %2 keys ").arg(ReaderVersion).arg(PostalDictionary::StoredFormat);
+    key += AddressKey::address(u"北海道札幌市中央区北１条西２丁目ﾋﾞﾙ八ッ場之瀧髙﨑京都市中京区河原町通三条上る〒１００－０００５")
+           + u'|' + AddressKey::officeName(u"株式会社　ＡＢＣ髙﨑（本社）");
+    for (const Candidate &c : candidates) {
+        const QFileInfo info(c.path);
+        key += QStringLiteral("\n%1 %2 %3 %4")
+                   .arg(int(c.format))
+                   .arg(info.exists() ? info.size() : -1)
+                   .arg(info.exists() ? info.lastModified().toMSecsSinceEpoch() : 0)
+                   .arg(info.absoluteFilePath());
+    }
+    return key.toUtf8();
+}
+
+} // namespace
+
+std::unique_ptr<PostalDictionary> load(const Locations &where, std::vector<Source> *reports)
+{
+    const std::vector<Candidate> candidates = findFiles(where);
+    const QString cachePath =
+        where.cacheFolder.isEmpty() ? QString() : QDir(where.cacheFolder).filePath(QStringLiteral("postal.dictionary"));
+    const QByteArray key = cachePath.isEmpty() ? QByteArray() : cacheKey(candidates);
+    if (!cachePath.isEmpty()) {
+        if (auto cached = PostalCache::load(cachePath, key)) {
+            if (reports)
+                reports->insert(reports->end(), cached->sources.begin(), cached->sources.end());
+            return cached;
+        }
+    }
+    auto dict = std::make_unique<PostalDictionary>();
+    dict->reserve(160000, 3000000);
+    for (const Kind kind : {Kind::Towns, Kind::Offices}) {
+        Source s = readNewest(candidates, kind, *dict, reports);
+        if (s.records > 0 && s.error.isEmpty())
             dict->sources.push_back(std::move(s));
-        return ok;
-    };
-    const QString skk = where.skkFolder.endsWith(u'/') ? where.skkFolder : where.skkFolder + u'/';
-    if (!take(userFile({u"utf_ken_all.csv", u"KEN_ALL.CSV"}), Format::KenAll))
-        take(skk + QStringLiteral("SKK-JISYO.zipcode"), Format::SkkTowns);
-    if (!take(userFile({u"JIGYOSYO.CSV"}), Format::Jigyosyo))
-        take(skk + QStringLiteral("SKK-JISYO.office.zipcode"), Format::SkkOffices);
+    }
     if (dict->isEmpty())
         return nullptr;
     dict->finish();
+    if (!cachePath.isEmpty())
+        PostalCache::save(cachePath, *dict, key);
     return dict;
 }
 

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -48,6 +49,7 @@ QVariant CandidateModel::data(const QModelIndex &index, int role) const
     case Address: return PostalSearch::shownAddress(*m_dict, c).toString();
     case Note: return m_dict->note(c.entry).toString();
     case Office: return m_dict->officeName(c.entry).toString();
+    case Kana: return m_dict->kana(c.entry).toString();
     default: return {};
     }
 }
@@ -61,6 +63,7 @@ QVariant CandidateModel::headerData(int section, Qt::Orientation orientation, in
     case Address: return QStringLiteral("住所");
     case Note: return QStringLiteral("備考");
     case Office: return QStringLiteral("事業所名");
+    case Kana: return QStringLiteral("読み");
     default: return {};
     }
 }
@@ -119,7 +122,9 @@ AddressLookupDialog::AddressLookupDialog(std::shared_ptr<const PostalDictionary>
     m_list->horizontalHeader()->setStretchLastSection(true);
     m_list->setColumnWidth(CandidateModel::Zip, m_list->fontMetrics().horizontalAdvance(QStringLiteral("000-00000")) + 12);
     m_list->setColumnWidth(CandidateModel::Address, 320);
+    m_list->setColumnWidth(CandidateModel::Office, 120);
     m_list->setColumnWidth(CandidateModel::Note, 160);
+    m_list->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
 
     m_count = new QLabel(this);
     m_count->setObjectName(QStringLiteral("lbCount"));
@@ -159,7 +164,7 @@ AddressLookupDialog::AddressLookupDialog(std::shared_ptr<const PostalDictionary>
     setTabOrder(m_zip, m_add);
     setTabOrder(m_add, m_cmp);
     setTabOrder(m_cmp, m_list);
-    resize(720, 420);
+    resize(860, 420);
     search();
 
     // Start where the search starts: the code for a code lookup, else the address.
@@ -180,6 +185,35 @@ void AddressLookupDialog::search()
         m_list->scrollToTop();
     }
     m_ok->setEnabled(shown > 0);
+    fitColumns();
+}
+
+// The address, note and office name columns as wide as their longest text
+// among the candidates the list opens on, so what tells candidates apart
+// shows beside the address and an office's name is never cut; a note is cut
+// only when very long (its tooltip has it whole). The list scrolls sideways
+// when they need more room than the window has.
+void AddressLookupDialog::fitColumns()
+{
+    const QFontMetrics metrics = m_list->fontMetrics();
+    const int padding = 2 * m_list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_list) + 12;
+    int address = 0;
+    int note = metrics.horizontalAdvance(m_model->headerData(CandidateModel::Note, Qt::Horizontal).toString());
+    int office = metrics.horizontalAdvance(m_model->headerData(CandidateModel::Office, Qt::Horizontal).toString());
+    const auto &candidates = m_model->result().candidates;
+    const size_t rows = std::min<size_t>(candidates.size(), 200);
+    for (size_t row = 0; row < rows; ++row) {
+        const quint32 entry = candidates[row].entry;
+        if (m_dict->kind(entry) == PostalDictionary::Kind::Office)
+            office = std::max(office, metrics.horizontalAdvance(m_dict->officeName(entry).toString()));
+        if (row < 50) {
+            address = std::max(address, metrics.horizontalAdvance(PostalSearch::shownAddress(*m_dict, candidates[row]).toString()));
+            note = std::max(note, metrics.horizontalAdvance(m_dict->note(entry).toString()));
+        }
+    }
+    m_list->setColumnWidth(CandidateModel::Address, std::max(200, address + padding));
+    m_list->setColumnWidth(CandidateModel::Note, std::min(note + padding, 320));
+    m_list->setColumnWidth(CandidateModel::Office, office + padding);
 }
 
 void AddressLookupDialog::takeCurrent()
@@ -225,6 +259,20 @@ bool AddressLookupDialog::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+QPoint AddressLookupDialog::besideRow(const QRect &row, QSize frame, const QRect &available)
+{
+    const int roomBelow = available.bottom() - row.bottom();
+    const int roomAbove = row.top() - available.top();
+    int y = 0;
+    if (frame.height() <= roomBelow)
+        y = row.bottom() + 1;
+    else if (frame.height() <= roomAbove)
+        y = row.top() - frame.height();
+    else // neither side has room: the side with more, kept on the screen
+        y = roomBelow >= roomAbove ? row.bottom() + 1 : row.top() - frame.height();
+    return keptOnScreen(QPoint(row.left(), y), frame, available);
 }
 
 QPoint AddressLookupDialog::keptOnScreen(QPoint wanted, QSize size, const QRect &available)

@@ -18,7 +18,9 @@ class CandidateModel final : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column { Zip, Address, Note, Office, ColumnCount };
+    // The note and the reading tell apart candidates whose address reads the
+    // same (北十条西 under two codes, by 丁目).
+    enum Column { Zip, Address, Note, Office, Kana, ColumnCount };
 
     explicit CandidateModel(std::shared_ptr<const PostalDictionary> dict, QObject *parent = nullptr);
     Q_DISABLE_COPY_MOVE(CandidateModel)
@@ -64,12 +66,19 @@ public:
     // Top-left for a window of `size` wanted at `wanted`, moved just enough to
     // lie inside `available` (the window's screen).
     static QPoint keptOnScreen(QPoint wanted, QSize size, const QRect &available);
+    // Top-left of the frame of a window of frame size `frame` that opens for
+    // the grid row `row` (screen pixels): just below the row, or just above it
+    // when there is no room below, so that it never covers the row; moved
+    // sideways and, where neither side has room, up or down to stay inside
+    // `available`.
+    static QPoint besideRow(const QRect &row, QSize frame, const QRect &available);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void search();
+    void fitColumns();
     void takeCurrent();
 
     std::shared_ptr<const PostalDictionary> m_dict;

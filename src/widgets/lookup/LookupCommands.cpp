@@ -5,9 +5,13 @@
 #include "core/env/Twips.h"
 #include "core/lookup/AddressComponent.h"
 #include "core/lookup/LookupRules.h"
+#include "core/lookup/PostalUpdate.h"
 #include "widgets/grid/AddressTable.h"
 #include "widgets/grid/vAdd.h"
 #include "widgets/lookup/PostalAddressComponent.h"
+
+#include <QApplication>
+#include <QStandardPaths>
 
 #include <cmath>
 
@@ -25,6 +29,8 @@ void LookupCommands::CreateAddressComponent()
         m_component = m_factory();
     else
         m_component = PostalAddressComponent::create(Program().UserDataFolder);
+    if (availabilityChanged)
+        availabilityChanged(m_component != nullptr);
 }
 
 void LookupCommands::ReleaseAddressComponent()
@@ -35,6 +41,10 @@ void LookupCommands::ReleaseAddressComponent()
 void LookupCommands::mnAdd_Click(int index)
 {
     using enum AddressTableModel::Column;
+    if (index == 4) {
+        UpdatePostalData();
+        return;
+    }
     if (!m_component)
         return;
     vAdd &grid = m_table.grid();
@@ -74,4 +84,23 @@ void LookupCommands::mnAdd_Click(int index)
     });
     // The cell opens for editing so the caret shows where typing goes on.
     grid.EditCell(vAdd::gridColumn(Add), row, address.caret);
+}
+
+void LookupCommands::UpdatePostalData()
+{
+    Desktop::FileRequest request;
+    request.title = QStringLiteral("郵便番号データの更新");
+    request.folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    request.filter = QStringLiteral("日本郵便の郵便番号データ (*.zip *.ZIP *.csv *.CSV);;すべてのファイル (*)");
+    const QString file = m_desktop.chooseFile(request);
+    if (file.isEmpty())
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const PostalUpdate::Result result =
+        PostalUpdate::install(file, PostalAddressComponent::locations(Program().UserDataFolder));
+    // The component is made again from the data now newest.
+    if (result.done)
+        CreateAddressComponent();
+    QApplication::restoreOverrideCursor();
+    m_desktop.message(result.message);
 }

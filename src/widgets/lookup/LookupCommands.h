@@ -10,8 +10,9 @@ class AddressTable;
 class Desktop;
 class QWidget;
 
-// The 住所検索 menu's command: hands the active row to the address dictionary
-// component and writes back what the person chose in its search window.
+// The 住所検索 menu's commands: the three searches hand the active row to the
+// address dictionary component and write back what the person chose in its
+// search window; the last item takes a newer month of Japan Post's data.
 class LookupCommands final
 {
 public:
@@ -23,14 +24,22 @@ public:
     ~LookupCommands();
     Q_DISABLE_COPY_MOVE(LookupCommands)
 
-    // Made once at start-up, released at shutdown.
+    // Made at start-up (and again after an update of the postal data),
+    // released at shutdown.
     void CreateAddressComponent();
     void ReleaseAddressComponent();
     AddressComponent *component() const { return m_component.get(); }
 
     // Runs menu item `index`: 0 a free search, 1 from the address, 2 from the
-    // postal code.
+    // postal code (each only with a component), 4 the update of the postal data.
     void mnAdd_Click(int index);
+
+    // Asks for Japan Post's zip or CSV, installs it when it passes every check
+    // and switches the component to it; says what changed or why not.
+    void UpdatePostalData();
+
+    // Told whether the searches can run, whenever the component is made.
+    std::function<void(bool available)> availabilityChanged;
 
 private:
     AddressTable &m_table;

@@ -2,6 +2,7 @@
 
 #include "core/lookup/AddressComponent.h"
 #include "core/lookup/PostalDictionary.h"
+#include "core/lookup/PostalReaders.h"
 
 #include <QPoint>
 
@@ -15,8 +16,13 @@ public:
     explicit PostalAddressComponent(std::shared_ptr<const PostalDictionary> dict);
     Q_DISABLE_COPY_MOVE(PostalAddressComponent)
 
-    // Loads the dictionary (Japan Post's files in the user data folder, else
-    // the SKK dictionaries in `skkFolder`); null when no data could be read.
+    // Where the program's postal data is looked for: Japan Post's files in the
+    // user data folder, the shipped snapshot beside the program, the SKK
+    // dictionaries in `skkFolder`; the compiled form in the cache folder.
+    static PostalReaders::Locations locations(const QString &userDataFolder,
+                                              const QString &skkFolder = QStringLiteral("/usr/share/skk"));
+    // Loads the dictionary from the newest of those; null when no data could
+    // be read.
     static std::unique_ptr<PostalAddressComponent> create(const QString &userDataFolder,
                                                           const QString &skkFolder = QStringLiteral("/usr/share/skk"));
 
