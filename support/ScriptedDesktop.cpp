@@ -26,6 +26,15 @@ bool ScriptedDesktop::openUrl(const QUrl &url)
     return true;
 }
 
+std::optional<Desktop::SortChoice> ScriptedDesktop::chooseSort(const QStringList &, int)
+{
+    if (sorts.empty())
+        return std::nullopt;
+    std::optional<SortChoice> choice = sorts.front();
+    sorts.pop_front();
+    return choice;
+}
+
 QStringList ScriptedDesktop::messages() const
 {
     QStringList texts;

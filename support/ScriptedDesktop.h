@@ -27,10 +27,12 @@ public:
     Answer ask(const QString &text, Buttons buttons) override;
     QString chooseFile(const FileRequest &request) override;
     bool openUrl(const QUrl &url) override;
+    std::optional<SortChoice> chooseSort(const QStringList &columns, int initialColumn) override;
 
     // Queues; an empty queue answers Ok / Cancel / no file.
     std::deque<Answer> answers;
     std::deque<QString> files;
+    std::deque<std::optional<SortChoice>> sorts; // empty: cancelled
 
     QList<Asked> asked;
     QList<FileRequest> fileRequests;

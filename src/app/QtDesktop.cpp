@@ -1,8 +1,16 @@
 #include "QtDesktop.h"
 
+#include <algorithm>
+
 #include "core/env/Program.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QRadioButton>
+#include <QHBoxLayout>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -63,4 +71,32 @@ bool QtDesktop::openUrl(const QUrl &url)
         if (!failure.isEmpty())
             message(failure);
     });
+}
+
+std::optional<Desktop::SortChoice> QtDesktop::chooseSort(const QStringList &columns, int initialColumn)
+{
+    QDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(QStringLiteral("並べ替え"));
+    auto *form = new QFormLayout(&dialog);
+    auto *column = new QComboBox(&dialog);
+    column->addItems(columns);
+    column->setCurrentIndex(std::clamp(initialColumn, 0, int(columns.size()) - 1));
+    form->addRow(QStringLiteral("列(&C):"), column);
+    auto *ascending = new QRadioButton(QStringLiteral("昇順(&A)"), &dialog);
+    auto *descending = new QRadioButton(QStringLiteral("降順(&D)"), &dialog);
+    ascending->setChecked(true);
+    auto *directions = new QHBoxLayout;
+    directions->addWidget(ascending);
+    directions->addWidget(descending);
+    form->addRow(QStringLiteral("順序:"), directions);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    QApplication::restoreOverrideCursor();
+    if (!accepted)
+        return std::nullopt;
+    return SortChoice{column->currentIndex(), descending->isChecked()};
 }

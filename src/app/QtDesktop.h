@@ -11,6 +11,7 @@ public:
     Answer ask(const QString &text, Buttons buttons) override;
     QString chooseFile(const FileRequest &request) override;
     bool openUrl(const QUrl &url) override;
+    std::optional<SortChoice> chooseSort(const QStringList &columns, int initialColumn) override;
 
 private:
     HandOff m_handOff;

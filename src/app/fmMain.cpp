@@ -14,6 +14,8 @@
 #include "widgets/table/FileCommands.h"
 #include "widgets/table/RowCommands.h"
 #include "widgets/table/SheetCommands.h"
+#include "widgets/table/FindBar.h"
+#include "core/table/RowRules.h"
 #include "widgets/grid/TableHistory.h"
 #include "app/UserEnvironment.h"
 
@@ -79,15 +81,24 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     m_environment = std::make_unique<UserEnvironment>(*this, desktop);
     m_files = std::make_unique<FileCommands>(*m_table, desktop, *this);
     m_rows = std::make_unique<RowCommands>(*m_table);
-    m_sheet = std::make_unique<SheetCommands>(*m_table);
-    // The spreadsheet keys act on the grid (and its find bar) only: the cell
+    m_sheet = std::make_unique<SheetCommands>(*m_table, desktop, *stBar);
+    m_findBar = new FindBar(*m_table, pAdd);
+    paneLayout->insertWidget(0, m_findBar);
+    // The spreadsheet keys act on the grid and its find bar only: the cell
     // editor, the browser pane and its address box keep their own.
     for (int i = 6; i < int(std::size(m_menus.mnEdt)); ++i) {
         if (QAction *action = m_menus.mnEdt[i]; action && !action->isSeparator()) {
             action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
             m_vAdd->addAction(action);
+            m_findBar->addAction(action);
         }
     }
+    // Backspace clears the active cell and opens it for typing.
+    auto *backspace = new QAction(this);
+    backspace->setShortcut(QKeySequence(Qt::Key_Backspace));
+    backspace->setShortcutContext(Qt::WidgetShortcut);
+    m_vAdd->addAction(backspace);
+    connect(backspace, &QAction::triggered, this, [this] { m_sheet->ClearAndEdit(); });
     QUndoStack &history = m_table->history().stack();
     m_menus.mnEdt[6]->setEnabled(history.canUndo());
     m_menus.mnEdt[7]->setEnabled(history.canRedo());
@@ -277,7 +288,7 @@ void fmMain::mnEdt_Click(int index)
     if (index < 5)
         m_rows->mnEdt_Click(index);
     else
-        m_sheet->mnEdt_Click(index);
+        index == int(RowRules::EditCommand::Find) ? m_findBar->open() : m_sheet->mnEdt_Click(index);
 }
 
 void fmMain::mnAdd_Click(int index)

@@ -18,6 +18,7 @@ class LookupCommands;
 class MapCommands;
 class RowCommands;
 class SheetCommands;
+class FindBar;
 class UserEnvironment;
 class uWeb;
 class vAdd;
@@ -86,6 +87,7 @@ private:
     std::unique_ptr<FileCommands> m_files;
     std::unique_ptr<RowCommands> m_rows;
     std::unique_ptr<SheetCommands> m_sheet;
+    FindBar *m_findBar = nullptr;
     std::unique_ptr<CellReactions> m_cells;
     std::unique_ptr<LookupCommands> m_lookup;
     std::unique_ptr<MapCommands> m_map;

@@ -71,6 +71,15 @@ private Q_SLOTS:
             {u"mnEdt", 2, 1, u"行消去(&C)", {}},
             {u"mnEdt", 3, 1, u"行挿入(&I)", {}},
             {u"mnEdt", 4, 1, u"行削除(&D)", {}},
+            {u"mnEdt", 5, 1, u"-", {}},
+            {u"mnEdt", 6, 1, u"元に戻す(&U)", QKeySequence(Qt::CTRL | Qt::Key_Z)},
+            {u"mnEdt", 7, 1, u"やり直し(&R)", QKeySequence(Qt::CTRL | Qt::Key_Y)},
+            {u"mnEdt", 9, 1, u"切り取り(&T)", QKeySequence(Qt::CTRL | Qt::Key_X)},
+            {u"mnEdt", 10, 1, u"コピー(&O)", QKeySequence(Qt::CTRL | Qt::Key_C)},
+            {u"mnEdt", 11, 1, u"貼り付け(&P)", QKeySequence(Qt::CTRL | Qt::Key_V)},
+            {u"mnEdt", 12, 1, u"内容を消去(&L)", QKeySequence(Qt::Key_Delete)},
+            {u"mnEdt", 14, 1, u"検索(&F)...", QKeySequence(Qt::CTRL | Qt::Key_F)},
+            {u"mnEdt", 15, 1, u"並べ替え(&S)...", {}},
             {u"mnAdd", 0, 2, u"任意に検索", QKeySequence(Qt::Key_F2)},
             {u"mnAdd", 1, 2, u"住所から検索", QKeySequence(Qt::Key_F3)},
             {u"mnAdd", 2, 2, u"郵便番号から検索", QKeySequence(Qt::Key_F4)},
@@ -120,7 +129,7 @@ private Q_SLOTS:
             QCOMPARE(bar[i], window->menus().topAction(i));
         }
         QCOMPARE(window->menus().mnJb[0]->actions().size(), 7);
-        QCOMPARE(window->menus().mnJb[1]->actions().size(), 5);
+        QCOMPARE(window->menus().mnJb[1]->actions().size(), 16);
         QCOMPARE(window->menus().mnJb[2]->actions().size(), 5);
         QCOMPARE(window->menus().mnJb[3]->actions().size(), 3);
         QCOMPARE(window->menus().mnMap[1], nullptr); // the map menu has no index 1

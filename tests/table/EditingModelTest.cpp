@@ -7,6 +7,7 @@
 #include "harness/WidgetTestMain.h"
 #include "support/ScriptedDesktop.h"
 #include "widgets/grid/AddressTable.h"
+#include "widgets/grid/TableHistory.h"
 #include "widgets/grid/vAdd.h"
 #include "widgets/map/MapCommands.h"
 
@@ -89,6 +90,18 @@ struct Model
     int caretRow = 0, caretCol = 0, caretAt = 0; // typing there goes in at caretAt
 
     QString &cell(int r, int c) { return rows[r - 1][size_t(c - 1)]; }
+
+    // The table's content: an untouched pre-fill is none; with `withBlankTail`
+    // false, blank rows at the end are none either (a spare row is no change).
+    QList<std::array<QString, 5>> content(bool withBlankTail) const
+    {
+        QList<std::array<QString, 5>> c = rows;
+        if (prefillRow >= 1 && prefillRow <= c.size() && c[prefillRow - 1][1] == prefillText)
+            c[prefillRow - 1][1].clear();
+        while (!withBlankTail && !c.isEmpty() && std::all_of(c.back().begin(), c.back().end(), [](const QString &t) { return t.isEmpty(); }))
+            c.removeLast();
+        return c;
+    }
     int count() const { return int(rows.size()); }
 
     void dropPrefill()
@@ -136,7 +149,6 @@ struct Model
         caretRow = 0; // the caret is used up by the editor it placed
         if (typed != target) {
             target = typed;
-            dirty = true;
             if (col == 2 && row == prefillRow)
                 prefillRow = 0;
         }
@@ -159,7 +171,6 @@ struct Model
         if (item == 0) {
             for (auto &r : rows)
                 r = {};
-            dirty = true;
             caretRow = 0;
             return;
         }
@@ -170,13 +181,10 @@ struct Model
             rows.insert(first - 1, n, {});
             if (row == 0)
                 row = col = 1;
-            dirty = true;
             return;
         }
-        if (first < 1 || first > count()) {
-            dirty = dirty || item == 2;
+        if (first < 1 || first > count())
             return;
-        }
         n = std::min(n, count() - first + 1);
         caretRow = 0;
         if (item == 2)
@@ -189,7 +197,6 @@ struct Model
             row = 1;
             col = std::max(col, 1);
         }
-        dirty = true;
         if (row > count())
             row = count();
         if (row == 0)
@@ -201,8 +208,6 @@ struct Model
         if (row == 0 || col > 3 || !taken)
             return;
         const QString address = LookupAddress + Space;
-        if (cell(row, 1) != LookupZip || cell(row, 2) != address)
-            dirty = true;
         cell(row, 1) = LookupZip;
         cell(row, 2) = address;
         if (row == prefillRow)
@@ -237,7 +242,6 @@ struct Model
         if (row == 0 || cell(row, 5) == link)
             return;
         cell(row, 5) = link;
-        dirty = true;
     }
 };
 
@@ -267,7 +271,7 @@ private:
         grid()->clearSelection();
         window->table().dropPrefill();
         window->table().setBlock(0, 0);
-        window->state().Dirty = false;
+        window->table().history().startOver(true); // as a file just opened
         grid()->setFocus();
         model = {};
         model.rows.resize(50);
@@ -283,7 +287,19 @@ private:
 
     static void key(int k) { QTest::keyClick(QApplication::focusWidget(), Qt::Key(k)); }
 
+    // Runs an action on both; the model's table is dirty once its content
+    // differs from the content last loaded or saved through a change of the
+    // person's (a row command counts its blank rows too).
     void apply(const Action &s)
+    {
+        const bool rows = s.kind == Kind::Edit;
+        const auto before = model.content(rows);
+        applyOne(s);
+        if (s.kind != Kind::SaveReopen && model.content(rows) != before)
+            model.dirty = true;
+    }
+
+    void applyOne(const Action &s)
     {
         switch (s.kind) {
         case Kind::Type:

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
+
+#include <optional>
 
 // The one seam for everything that blocks on a person or leaves the program:
 // message boxes, file dialogs and handing an address to the desktop.
@@ -34,4 +37,13 @@ public:
 
     // Hands an address (web page, file, folder) to the desktop.
     virtual bool openUrl(const QUrl &url) = 0;
+
+    // The sort dialog: which of `columns` (from 0) and which direction;
+    // nothing when the person cancelled.
+    struct SortChoice
+    {
+        int column = 0;
+        bool descending = false;
+    };
+    virtual std::optional<SortChoice> chooseSort(const QStringList &columns, int initialColumn) = 0;
 };

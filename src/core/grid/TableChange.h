@@ -16,18 +16,6 @@ public:
     {
     }
 
-    // Records what `change` does, which touches rows first..first+count-1 and
-    // may add or remove rows after them. The rows before the change are kept
-    // as shared copies: their texts are not copied.
-    template<typename Change>
-    static TableChange record(AddressTableModel &model, int first, int count, Change &&change)
-    {
-        AddressTableModel::Rows before = model.rows().mid(first, count);
-        const int rowsBefore = model.rowCount();
-        change();
-        return TableChange(first, std::move(before), count + model.rowCount() - rowsBefore);
-    }
-
     // Replaces `count` rows from `first` by `rows` now, as one change.
     static TableChange splice(AddressTableModel &model, int first, int count, AddressTableModel::Rows rows)
     {

@@ -11,6 +11,10 @@ namespace CellBlock {
 // Rows of cells; rows may differ in length.
 using Block = QList<QStringList>;
 
+// The clipboard format that marks cells copied from the program's own grid
+// (the map link capture leaves them alone).
+inline constexpr char MimeType[] = "application/x-kotoven-cells";
+
 // Tab-separated text as spreadsheets write it: cells separated by tabs, every
 // row ended by CR LF; a cell holding a tab, a line break or a double quote is
 // put in double quotes with its quotes doubled.

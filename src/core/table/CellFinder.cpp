@@ -2,6 +2,8 @@
 
 #include "core/grid/CellText.h"
 
+#include <algorithm>
+
 CellFinder::CellFinder(QStringView text) : m_needle(CellText::folded(text))
 {
     if (m_needle.isEmpty())
@@ -37,6 +39,43 @@ bool CellFinder::matches(QStringView cell) const
         }
     }
     return false;
+}
+
+std::optional<CellFinder::Cell> CellFinder::next(const AddressTableModel::Rows &rows, Cell from, bool backwards,
+                                                 bool includeFrom) const
+{
+    const int count = int(rows.size());
+    constexpr int Columns = AddressTableModel::ColumnCount;
+    if (count == 0 || m_needle.isEmpty())
+        return std::nullopt;
+    from.row = std::clamp(from.row, 0, count - 1);
+    from.column = std::clamp(from.column, 0, Columns - 1);
+    const int step = backwards ? -1 : 1;
+    // Row by row, the whole round and the start row once more for its cells
+    // on the other side of the start.
+    for (int i = 0; i <= count; ++i) {
+        const int r = ((from.row + step * i) % count + count) % count;
+        const AddressTableModel::Row &row = rows[r];
+        // Most rows hold no match at all: one look at the whole row.
+        if (row.isEmpty() || !matches(row.text))
+            continue;
+        for (int k = 0; k < Columns; ++k) {
+            const int c = backwards ? Columns - 1 - k : k;
+            if (i == 0) {
+                const bool after = backwards ? c < from.column : c > from.column;
+                if (!after && !(includeFrom && c == from.column))
+                    continue;
+            } else if (i == count) {
+                // Round again to the start: the start cell itself last.
+                const bool before = backwards ? c > from.column : c < from.column;
+                if (!before && !(!includeFrom && c == from.column))
+                    continue;
+            }
+            if (matches(row.cell(c)))
+                return Cell{r, c};
+        }
+    }
+    return std::nullopt;
 }
 
 bool CellFinder::matchesAt(QStringView cell, qsizetype at) const

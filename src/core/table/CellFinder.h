@@ -1,7 +1,11 @@
 #pragma once
 
+#include "core/grid/AddressTableModel.h"
+
 #include <QString>
 #include <QStringView>
+
+#include <optional>
 
 // Finds text in cells as people expect: full- and half-width letters, digits
 // and katakana alike, letters in either case. Fast when most cells do not
@@ -14,6 +18,17 @@ public:
 
     bool isEmpty() const { return m_needle.isEmpty(); }
     bool matches(QStringView cell) const;
+
+    struct Cell
+    {
+        int row = 0; // from 0
+        int column = 0;
+        friend bool operator==(const Cell &, const Cell &) = default;
+    };
+    // The next cell that matches, row by row and left to right from `from`
+    // (itself only when `includeFrom`), backwards when asked, going round
+    // the table's end; nothing when no cell matches.
+    std::optional<Cell> next(const AddressTableModel::Rows &rows, Cell from, bool backwards, bool includeFrom) const;
 
 private:
     bool matchesAt(QStringView cell, qsizetype at) const;

@@ -40,6 +40,9 @@ private:
 TableHistory::TableHistory(AddressTable &table) : m_table(table)
 {
     m_stack.setUndoLimit(StepLimit);
+    // Dirty follows the history: false exactly where the table was loaded or
+    // saved.
+    connect(&m_stack, &QUndoStack::indexChanged, this, [this] { m_table.state().Dirty = !m_stack.isClean(); });
     connect(&m_stack, &QUndoStack::cleanChanged, this, [this](bool clean) { m_table.state().Dirty = !clean; });
     connect(m_table.grid().table(), &AddressTableModel::cellAboutToBeEdited, this, &TableHistory::cellAboutToBeEdited);
 }
@@ -53,7 +56,15 @@ void TableHistory::record(const QString &text, int first, int count, const std::
     ++m_recording;
     const TablePlace before = place();
     AddressTableModel &model = *m_table.grid().table();
-    TableChange made = TableChange::record(model, first - 1, count, change);
+    AddressTableModel::Rows rows = model.rows().mid(first - 1, count); // shares the texts
+    // An untouched pre-fill is no content: the step goes back to the empty cell.
+    const TableState &state = m_table.state();
+    const int prefill = state.PrefillRow - first;
+    if (prefill >= 0 && prefill < rows.size() && rows[prefill].cell(AddressTableModel::Add) == state.PrefillText)
+        rows[prefill].setCell(AddressTableModel::Add, {});
+    const int rowsBefore = model.rowCount();
+    change();
+    TableChange made(first - 1, std::move(rows), count + model.rowCount() - rowsBefore);
     --m_recording;
     if (!made.changesNothing(model))
         push(text, std::move(made), before);

@@ -325,6 +325,27 @@ void vAdd::PlaceCurrent(int col, int row)
     scrollTo(target);
 }
 
+QRect vAdd::SelectedArea() const
+{
+    QRect area;
+    for (const QItemSelectionRange &range : selectionModel()->selection())
+        area |= QRect(QPoint(range.left() + 1, range.top() + 1), QPoint(range.right() + 1, range.bottom() + 1));
+    if (area.isEmpty() && CurRow() >= 1)
+        area = QRect(CurCol(), CurRow(), 1, 1);
+    return area;
+}
+
+void vAdd::SelectArea(const QRect &area)
+{
+    if (area.isEmpty() || RowCount() == 0)
+        return;
+    const QModelIndex from = m_model->index(std::clamp(area.top(), 1, RowCount()) - 1, std::clamp(area.left(), 1, ColCount()) - 1);
+    const QModelIndex to = m_model->index(std::clamp(area.bottom(), 1, RowCount()) - 1, std::clamp(area.right(), 1, ColCount()) - 1);
+    const bool wasQuiet = std::exchange(m_quietSelection, true);
+    selectionModel()->select(QItemSelection(from, to), QItemSelectionModel::ClearAndSelect);
+    m_quietSelection = wasQuiet;
+}
+
 QRect vAdd::CellRect(int col, int row) const
 {
     const QRect rect = visualRect(m_model->index(row - 1, col - 1));

@@ -63,6 +63,13 @@ public:
     // Makes (col, row) the active cell without raising a cell move, as undo
     // puts the person back where they were.
     void PlaceCurrent(int col, int row);
+    // The highlighted cells as a rectangle of grid columns (x) and rows (y),
+    // from 1: the bounds of the selection, or the active cell when nothing is
+    // highlighted; empty with no active cell.
+    QRect SelectedArea() const;
+    // Highlights a rectangle of cells (as SelectedArea gives them) without
+    // changing the remembered block of rows.
+    void SelectArea(const QRect &area);
 
 Q_SIGNALS:
     void BlockSelected(int col1, int row1, int col2, int row2);

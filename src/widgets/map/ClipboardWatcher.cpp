@@ -1,5 +1,7 @@
 #include "ClipboardWatcher.h"
 
+#include "core/table/CellBlock.h"
+
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -39,7 +41,8 @@ void ClipboardWatcher::ClipWndProc()
         return;
     const QScopedValueRollback<bool> guard(InClipProc, true);
     const QMimeData *data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
-    if (data && data->hasText()) {
+    // Cells copied from the grid are the person's own table, not a map link.
+    if (data && data->hasText() && !data->hasFormat(QString::fromLatin1(CellBlock::MimeType))) {
         const QString text = data->text();
         m_handler(text);
     }
