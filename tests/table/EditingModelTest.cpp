@@ -3,6 +3,8 @@
 #include "app/fmMain.h"
 #include "core/lookup/AddressComponent.h"
 #include "core/grid/CellText.h"
+#include "core/table/CellBlock.h"
+#include "core/table/SortRules.h"
 #include "harness/MainWindow.h"
 #include "harness/WidgetTestMain.h"
 #include "support/ScriptedDesktop.h"
@@ -35,7 +37,7 @@ const QString Space = u"\u3000"_s;
 const QString LookupZip = u"100-0005"_s;
 const QString LookupAddress = u"東京都千代田区丸の内"_s;
 
-enum class Kind { Type, Key, Click, Block, Edit, Lookup, SaveReopen, Capture };
+enum class Kind { Type, Key, Click, Block, Edit, Lookup, SaveReopen, Capture, Undo, Redo, Cut, Clear, Paste, Sort };
 
 struct Action
 {
@@ -57,6 +59,12 @@ QString describe(const Action &s)
     case Kind::Lookup: return u"住所検索 item %1, %2"_s.arg(s.a).arg(s.b ? u"taken"_s : u"cancelled (Esc)"_s);
     case Kind::SaveReopen: return u"save as, then open the file again"_s;
     case Kind::Capture: return u"copy map link %1"_s.arg(s.text);
+    case Kind::Undo: return u"元に戻す"_s;
+    case Kind::Redo: return u"やり直し"_s;
+    case Kind::Cut: return u"切り取り"_s;
+    case Kind::Clear: return u"内容を消去"_s;
+    case Kind::Paste: return u"貼り付け \"%1\""_s.arg(QString(s.text).replace(u'\t', u"\\t"_s).replace(u'\n', u"\\n"_s));
+    case Kind::Sort: return u"並べ替え column %1 %2"_s.arg(s.a).arg(s.b ? u"descending"_s : u"ascending"_s);
     }
     return {};
 }
@@ -88,6 +96,24 @@ struct Model
     int prefillRow = 0; // an untouched pre-fill
     QString prefillText;
     int caretRow = 0, caretCol = 0, caretAt = 0; // typing there goes in at caretAt
+    QRect area; // the highlighted cells (x columns, y rows)
+
+    // The history: the content and place before and after each change.
+    struct Place
+    {
+        int row, col, selFrom, selTo;
+    };
+    struct Step
+    {
+        QList<std::array<QString, 5>> before, after;
+        Place placeBefore, placeAfter;
+    };
+    QList<Step> history;
+    int index = 0;      // steps done
+    int cleanIndex = 0; // where the table was loaded or saved
+    QList<std::array<QString, 5>> loaded;
+
+    Place place() const { return {row, col, selFrom, selTo}; }
 
     QString &cell(int r, int c) { return rows[r - 1][size_t(c - 1)]; }
 
@@ -117,6 +143,7 @@ struct Model
         if (r < 1 || r > count() || c < 1 || c > 5 || (r == row && c == col))
             return;
         caretRow = 0;
+        area = QRect(c, r, 1, 1);
         ime = c == 2 || c == 3;
         if (r != prefillRow)
             dropPrefill();
@@ -213,6 +240,7 @@ struct Model
         if (row == prefillRow)
             prefillRow = 0;
         enter(row, 2);
+        area = QRect(2, row, 1, 1);
         caretRow = row, caretCol = 2, caretAt = int(LookupAddress.size());
     }
 
@@ -232,9 +260,100 @@ struct Model
         kept.append(std::array<QString, 5>{}); // a loaded file ends in a blank row
         rows = kept;
         row = col = 1;
+        area = QRect(1, 1, 1, 1);
         selFrom = selTo = 0;
         dirty = false;
+        history.clear();
+        index = cleanIndex = 0;
+        loaded = content(false);
         prefillRow = caretRow = 0;
+    }
+
+    // The highlighted cells, as the grid gives them after rows came and went.
+    QRect highlighted() const
+    {
+        if (area.isEmpty() || area.top() > count())
+            return row >= 1 ? QRect(col, row, 1, 1) : QRect();
+        return area.intersected(QRect(1, 1, 5, count()));
+    }
+
+    // Commands on cells forget where a caret was placed.
+    void clearArea()
+    {
+        dropPrefill();
+        caretRow = 0;
+        const QRect a = highlighted();
+        for (int r = a.top(); r <= a.bottom() && !a.isEmpty(); ++r)
+            for (int c = a.left(); c <= a.right(); ++c)
+                cell(r, c).clear();
+    }
+
+    // A spreadsheet's block at the active cell: one value fills the
+    // highlighted cells, a block goes from the active cell, what falls beyond
+    // the fifth column is left out, the table grows and keeps a spare row.
+    void paste(const QList<QStringList> &block)
+    {
+        dropPrefill();
+        caretRow = 0;
+        if (row == 0 || block.isEmpty())
+            return;
+        const QRect a = highlighted();
+        QList<QStringList> cells = block;
+        int top = row, left = col;
+        if (block.size() == 1 && block[0].size() == 1 && (a.width() > 1 || a.height() > 1)) {
+            top = a.top(), left = a.left();
+            cells = QList<QStringList>(a.height(), QStringList(a.width(), block[0][0]));
+        }
+        const int old = count();
+        int right = left;
+        for (int i = 0; i < cells.size(); ++i) {
+            if (top + i > count())
+                rows.append(std::array<QString, 5>{});
+            for (int k = 0; k < cells[i].size() && left + k <= 5; ++k) {
+                cell(top + i, left + k) = cells[i][k];
+                right = std::max(right, left + k);
+            }
+        }
+        if (top + cells.size() - 1 >= old)
+            rows.append(std::array<QString, 5>{});
+        area = QRect(QPoint(left, top), QPoint(right, top + int(cells.size()) - 1));
+    }
+
+    void sort(int column, bool descending)
+    {
+        dropPrefill();
+        caretRow = 0;
+        QList<std::array<QString, 5>> filled;
+        QStringList keys;
+        int blanks = 0;
+        for (const auto &r : std::as_const(rows)) {
+            if (std::all_of(r.begin(), r.end(), [](const QString &t) { return t.isEmpty(); })) {
+                ++blanks;
+                continue;
+            }
+            filled.append(r);
+            keys.append(r[size_t(column)]);
+        }
+        rows.clear();
+        for (const qsizetype i : SortRules::order(keys, descending ? SortRules::Direction::Descending : SortRules::Direction::Ascending,
+                                                  column == 0))
+            rows.append(filled[i]);
+        rows.resize(rows.size() + blanks);
+    }
+
+    // Undo and redo: the content and place of the step, the blank rows at the
+    // end as the table has them (a spare row added since stays).
+    void restore(const QList<std::array<QString, 5>> &content, const Place &p, int tableRows)
+    {
+        dropPrefill();
+        caretRow = 0;
+        rows = content;
+        while (count() < tableRows)
+            rows.append(std::array<QString, 5>{});
+        while (count() > tableRows && std::all_of(rows.back().begin(), rows.back().end(), [](const QString &t) { return t.isEmpty(); }))
+            rows.removeLast();
+        row = p.row, col = p.col, selFrom = p.selFrom, selTo = p.selTo;
+        area = row >= 1 ? QRect(col, row, 1, 1) : QRect();
     }
 
     void capture(const QString &link)
@@ -276,6 +395,8 @@ private:
         model = {};
         model.rows.resize(50);
         model.row = model.col = 1;
+        model.area = QRect(1, 1, 1, 1);
+        model.loaded = {};
         model.ime = window->state().ImeOn;
     }
 
@@ -292,11 +413,41 @@ private:
     // person's (a row command counts its blank rows too).
     void apply(const Action &s)
     {
-        const bool rows = s.kind == Kind::Edit;
-        const auto before = model.content(rows);
+        const bool rows = s.kind == Kind::Edit || s.kind == Kind::Paste;
+        const auto before = model.content(true);
+        const Model::Place placeBefore = model.place();
         applyOne(s);
-        if (s.kind != Kind::SaveReopen && model.content(rows) != before)
-            model.dirty = true;
+        const bool undoing = s.kind == Kind::Undo || s.kind == Kind::Redo || s.kind == Kind::SaveReopen;
+        if (!undoing && model.content(rows) != (rows ? before : trimmed(before))) {
+            // Typing and a lookup become a step at the cell they change.
+            const bool atCell = s.kind == Kind::Type || s.kind == Kind::Lookup;
+            model.history.resize(model.index);
+            model.history.append({before, model.content(true), placeBefore, atCell ? placeBefore : model.place()});
+            model.index = int(model.history.size());
+            if (model.cleanIndex > model.index)
+                model.cleanIndex = -1;
+        }
+        model.dirty = model.index != model.cleanIndex;
+    }
+
+    // The grid's rows without the blank ones at the end.
+    QList<std::array<QString, 5>> tableNow() const
+    {
+        QList<std::array<QString, 5>> rows;
+        for (int r = 1; r <= grid()->RowCount(); ++r) {
+            std::array<QString, 5> row;
+            for (int c = 1; c <= 5; ++c)
+                row[size_t(c - 1)] = grid()->GetCell(c, r);
+            rows.append(row);
+        }
+        return trimmed(rows);
+    }
+
+    static QList<std::array<QString, 5>> trimmed(QList<std::array<QString, 5>> rows)
+    {
+        while (!rows.isEmpty() && std::all_of(rows.back().begin(), rows.back().end(), [](const QString &t) { return t.isEmpty(); }))
+            rows.removeLast();
+        return rows;
     }
 
     void applyOne(const Action &s)
@@ -322,6 +473,7 @@ private:
         case Kind::Click:
             grid()->GoToCell(s.b, s.a);
             model.enter(s.a, s.b);
+            model.area = QRect(s.b, s.a, 1, 1);
             break;
         case Kind::Block: {
             const int to = std::min(s.b, model.count());
@@ -331,6 +483,7 @@ private:
             grid()->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
             model.selFrom = s.a;
             model.selTo = to;
+            model.area = QRect(1, s.a, 5, to - s.a + 1);
             break;
         }
         case Kind::Edit:
@@ -363,6 +516,39 @@ private:
             QTRY_VERIFY_WITH_TIMEOUT(QGuiApplication::clipboard()->text() == s.text, 2000);
             settle();
             model.capture(s.text);
+            break;
+        case Kind::Undo:
+        case Kind::Redo: {
+            window->menus().mnEdt[s.kind == Kind::Undo ? 6 : 7]->trigger();
+            settle();
+            if (s.kind == Kind::Undo && model.index > 0) {
+                const Model::Step &step = model.history[--model.index];
+                model.restore(step.before, step.placeBefore, grid()->RowCount());
+            } else if (s.kind == Kind::Redo && model.index < model.history.size()) {
+                const Model::Step &step = model.history[model.index++];
+                model.restore(step.after, step.placeAfter, grid()->RowCount());
+            }
+            break;
+        }
+        case Kind::Cut:
+        case Kind::Clear:
+            window->menus().mnEdt[s.kind == Kind::Cut ? 9 : 12]->trigger();
+            settle();
+            model.clearArea();
+            break;
+        case Kind::Paste:
+            QGuiApplication::clipboard()->setText(s.text);
+            QTRY_VERIFY_WITH_TIMEOUT(QGuiApplication::clipboard()->text() == s.text, 2000);
+            settle();
+            window->menus().mnEdt[11]->trigger();
+            settle();
+            model.paste(CellBlock::fromText(s.text));
+            break;
+        case Kind::Sort:
+            desktop.sorts.push_back(Desktop::SortChoice{s.a, s.b != 0});
+            window->menus().mnEdt[15]->trigger();
+            settle();
+            model.sort(s.a, s.b != 0);
             break;
         }
     }
@@ -412,12 +598,32 @@ private:
             const int from = 1 + pick(rows);
             return {Kind::Block, from, std::min(rows, from + pick(4))};
         }
-        if (roll < 82)
+        if (roll < 76)
             return {Kind::Edit, std::array{0, 2, 2, 3, 3, 3, 4, 4, 4}[size_t(pick(9))]};
-        if (roll < 92)
+        if (roll < 82)
             return {Kind::Lookup, pick(3), pick(2)};
-        if (roll < 94)
+        if (roll < 83)
             return {Kind::SaveReopen};
+        if (roll < 88)
+            return {Kind::Undo};
+        if (roll < 90)
+            return {Kind::Redo};
+        if (roll < 91)
+            return {pick(2) ? Kind::Cut : Kind::Clear};
+        if (roll < 93) {
+            // A spreadsheet's text: one value, or a block with quoted cells.
+            QString text;
+            const int height = pick(3) == 0 ? 1 : 1 + pick(3);
+            const int width = height == 1 && pick(2) ? 1 : 1 + pick(4);
+            for (int r = 0; r < height; ++r) {
+                for (int c = 0; c < width; ++c)
+                    text += (c ? u"\t"_s : QString()) + std::array{u"a"_s, u"9"_s, u"\"x\ny\""_s, QString(), u"z1"_s}[size_t(pick(5))];
+                text += u"\r\n"_s;
+            }
+            return {Kind::Paste, 0, 0, text};
+        }
+        if (roll < 94)
+            return {Kind::Sort, pick(3), pick(2)};
         return {Kind::Capture, 0, 0, window->map().mapAddresses().base + u"pl?n="_s + QString::number(++links)};
     }
 
@@ -431,7 +637,31 @@ private:
             if (QString d = difference(); !d.isEmpty())
                 return {i, d};
         }
+        if (QString d = undoAndRedoAll(); !d.isEmpty())
+            return {int(actions.size()) - 1, d};
         return {-1, {}};
+    }
+
+    // Undoing everything gives back the table as loaded, redoing everything
+    // the table of the last step; empty when they do.
+    QString undoAndRedoAll()
+    {
+        const auto end = model.history.isEmpty() ? model.loaded : trimmed(model.history.last().after);
+        for (const auto &[item, expected] : {std::pair{6, model.loaded}, std::pair{7, end}}) {
+            for (int guard = 0; guard < 200 && window->menus().mnEdt[item]->isEnabled(); ++guard) {
+                window->menus().mnEdt[item]->trigger();
+                settle();
+            }
+            const auto now = tableNow();
+            for (qsizetype r = 0; r < std::max(now.size(), expected.size()); ++r) {
+                const std::array<QString, 5> is = now.value(r), was = expected.value(r);
+                if (is != was)
+                    return u"%1 everything, row %2 is \"%3\", expected \"%4\""_s.arg(item == 6 ? u"undoing"_s : u"redoing"_s)
+                        .arg(r + 1)
+                        .arg(QStringList(is.begin(), is.end()).join(u'|'), QStringList(was.begin(), was.end()).join(u'|'));
+            }
+        }
+        return {};
     }
 
     QList<Action> shrink(QList<Action> actions)
@@ -501,6 +731,13 @@ private Q_SLOTS:
                             report += u"  "_s + describe(a) + u'\n';
                         QFAIL(qPrintable(report));
                     }
+                }
+                if (const QString what = undoAndRedoAll(); !what.isEmpty()) {
+                    const QList<Action> shortest = shrink(actions);
+                    QString report = u"seed %1: %2 after\n"_s.arg(seed).arg(run(shortest).second);
+                    for (const Action &a : shortest)
+                        report += u"  "_s + describe(a) + u'\n';
+                    QFAIL(qPrintable(report));
                 }
             }
         }

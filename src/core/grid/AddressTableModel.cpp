@@ -220,6 +220,18 @@ AddressTableModel::Rows AddressTableModel::spliceRows(int first, int count, Rows
     first = std::clamp(first, 0, rowCount());
     count = std::clamp(count, 0, rowCount() - first);
     const int added = int(rows.size());
+    if (added == count) {
+        // As many rows come as go: the list that brought them takes the old
+        // ones back, the whole table by swapping the lists themselves.
+        if (first == 0 && count == rowCount())
+            m_rows.swap(rows);
+        else
+            for (int i = 0; i < count; ++i)
+                std::swap(m_rows[first + i], rows[i]);
+        if (count > 0)
+            Q_EMIT dataChanged(index(first, 0), index(first + count - 1, ColumnCount - 1), {Qt::DisplayRole, Qt::EditRole});
+        return rows;
+    }
     const int common = std::min(count, added);
     Rows old;
     old.reserve(count);

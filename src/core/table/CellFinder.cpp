@@ -32,10 +32,26 @@ bool CellFinder::matches(QStringView cell) const
 {
     if (m_needle.isEmpty())
         return true;
-    for (const QChar start : m_starts) {
-        for (qsizetype at = cell.indexOf(start); at >= 0; at = cell.indexOf(start, at + 1)) {
+    if (m_starts.size() == 1) {
+        const QChar start = m_starts.front();
+        for (qsizetype at = cell.indexOf(start); at >= 0; at = cell.indexOf(start, at + 1))
             if (matchesAt(cell, at))
                 return true;
+        return false;
+    }
+    // One pass for every form the first character may take.
+    const char16_t *text = reinterpret_cast<const char16_t *>(cell.utf16());
+    const char16_t *starts = reinterpret_cast<const char16_t *>(m_starts.utf16());
+    const qsizetype n = cell.size();
+    const qsizetype k = m_starts.size();
+    for (qsizetype at = 0; at < n; ++at) {
+        const char16_t c = text[at];
+        for (qsizetype s = 0; s < k; ++s) {
+            if (c == starts[s]) {
+                if (matchesAt(cell, at))
+                    return true;
+                break;
+            }
         }
     }
     return false;

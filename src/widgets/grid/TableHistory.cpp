@@ -75,18 +75,18 @@ void TableHistory::push(const QString &text, TableChange change, const TablePlac
     m_stack.push(new TableStep(*this, text, std::move(change), before, place()));
 }
 
-void TableHistory::cellAboutToBeEdited(int row, int column, const QString &text)
+void TableHistory::cellAboutToBeEdited(int row, int, const QString &)
 {
     if (m_recording > 0 || m_table.state().Quiet)
         return;
     AddressTableModel &model = *m_table.grid().table();
     AddressTableModel::Rows before{model.row(row)};
-    // Typing into a pre-filled address takes the pre-fill with it: the step
-    // goes back to the empty cell.
+    // An untouched pre-fill is no content: typing into it takes it with it,
+    // and the step goes back to the empty cell whichever cell of its row is
+    // typed into.
     const TableState &state = m_table.state();
-    if (column == AddressTableModel::Add && row + 1 == state.PrefillRow && model.cell(row, column) == state.PrefillText)
-        before.first().setCell(column, {});
-    Q_UNUSED(text);
+    if (row + 1 == state.PrefillRow && model.cell(row, AddressTableModel::Add) == state.PrefillText)
+        before.first().setCell(AddressTableModel::Add, {});
     const TablePlace where = place();
     // The table changes right after this: the step is pushed done.
     m_stack.push(new TableStep(*this, QStringLiteral("入力"), TableChange(row, std::move(before), 1), where, where));
@@ -135,7 +135,7 @@ void TableHistory::restore(const TablePlace &place)
 void TableHistory::replay(TableChange &change, const TablePlace &place)
 {
     ++m_recording;
-    m_table.quietly([&] { change.swap(*m_table.grid().table()); });
+    m_table.quietly([&] { m_table.grid().KeepingPlace([&] { change.swap(*m_table.grid().table()); }); });
     --m_recording;
     restore(place);
 }

@@ -191,7 +191,7 @@ public:
     explicit KeepPlace(vAdd &grid) : m_grid(grid), m_row(grid.CurRow()), m_col(grid.CurCol())
     {
         for (const QItemSelectionRange &range : grid.selectionModel()->selection())
-            m_ranges.append({range.top(), range.left(), range.bottom(), range.right()});
+            m_ranges.append(QRect(QPoint(range.left(), range.top()), QPoint(range.right(), range.bottom())));
         m_wasRestoring = std::exchange(grid.m_restoringCurrent, true);
         m_wasQuiet = std::exchange(grid.m_quietSelection, true);
     }
@@ -220,7 +220,7 @@ private:
     vAdd &m_grid;
     int m_row;
     int m_col;
-    QList<QRect> m_ranges; // left, top, right, bottom from 0
+    QList<QRect> m_ranges; // the selected cells, columns and rows from 0
     bool m_wasRestoring;
     bool m_wasQuiet;
 };
