@@ -3,6 +3,8 @@
 #include "core/grid/CellText.h"
 
 #include <algorithm>
+#include <atomic>
+#include <future>
 
 CellFinder::CellFinder(QStringView text) : m_needle(CellText::folded(text))
 {
@@ -32,27 +34,11 @@ bool CellFinder::matches(QStringView cell) const
 {
     if (m_needle.isEmpty())
         return true;
-    if (m_starts.size() == 1) {
-        const QChar start = m_starts.front();
+    // A fast search for each form the first character may take.
+    for (const QChar start : m_starts) {
         for (qsizetype at = cell.indexOf(start); at >= 0; at = cell.indexOf(start, at + 1))
             if (matchesAt(cell, at))
                 return true;
-        return false;
-    }
-    // One pass for every form the first character may take.
-    const char16_t *text = reinterpret_cast<const char16_t *>(cell.utf16());
-    const char16_t *starts = reinterpret_cast<const char16_t *>(m_starts.utf16());
-    const qsizetype n = cell.size();
-    const qsizetype k = m_starts.size();
-    for (qsizetype at = 0; at < n; ++at) {
-        const char16_t c = text[at];
-        for (qsizetype s = 0; s < k; ++s) {
-            if (c == starts[s]) {
-                if (matchesAt(cell, at))
-                    return true;
-                break;
-            }
-        }
     }
     return false;
 }
@@ -67,14 +53,16 @@ std::optional<CellFinder::Cell> CellFinder::next(const AddressTableModel::Rows &
     from.row = std::clamp(from.row, 0, count - 1);
     from.column = std::clamp(from.column, 0, Columns - 1);
     const int step = backwards ? -1 : 1;
-    // Row by row, the whole round and the start row once more for its cells
-    // on the other side of the start.
-    for (int i = 0; i <= count; ++i) {
+
+    // Step i looks at the row i rows on from the start: step 0 at the start
+    // row's cells after the start, step `count` (round again) at those
+    // before it, the start cell itself last unless it counts from the first.
+    auto atStep = [&](int i) -> std::optional<Cell> {
         const int r = ((from.row + step * i) % count + count) % count;
         const AddressTableModel::Row &row = rows[r];
         // Most rows hold no match at all: one look at the whole row.
         if (row.isEmpty() || !matches(row.text))
-            continue;
+            return std::nullopt;
         for (int k = 0; k < Columns; ++k) {
             const int c = backwards ? Columns - 1 - k : k;
             if (i == 0) {
@@ -82,7 +70,6 @@ std::optional<CellFinder::Cell> CellFinder::next(const AddressTableModel::Rows &
                 if (!after && !(includeFrom && c == from.column))
                     continue;
             } else if (i == count) {
-                // Round again to the start: the start cell itself last.
                 const bool before = backwards ? c > from.column : c < from.column;
                 if (!before && !(!includeFrom && c == from.column))
                     continue;
@@ -90,8 +77,32 @@ std::optional<CellFinder::Cell> CellFinder::next(const AddressTableModel::Rows &
             if (matches(row.cell(c)))
                 return Cell{r, c};
         }
-    }
-    return std::nullopt;
+        return std::nullopt;
+    };
+    // Steps from..to-1 in order; gives up once `stop` says an earlier part
+    // has found one.
+    auto scan = [&](int begin, int end, const std::atomic<bool> *stop) -> std::optional<Cell> {
+        for (int i = begin; i < end; ++i) {
+            if (stop && (i & 4095) == 0 && stop->load(std::memory_order_relaxed))
+                return std::nullopt;
+            if (const auto cell = atStep(i))
+                return cell;
+        }
+        return std::nullopt;
+    };
+    // A large table is searched in two halves at once; the first half's
+    // match, being nearer, wins.
+    constexpr int InParallel = 200000;
+    if (count < InParallel)
+        return scan(0, count + 1, nullptr);
+    const int middle = (count + 1) / 2;
+    std::atomic<bool> firstFound = false;
+    auto later = std::async(std::launch::async, [&] { return scan(middle, count + 1, &firstFound); });
+    const std::optional<Cell> first = scan(0, middle, nullptr);
+    if (first)
+        firstFound = true;
+    const std::optional<Cell> second = later.get();
+    return first ? first : second;
 }
 
 bool CellFinder::matchesAt(QStringView cell, qsizetype at) const
