@@ -34,12 +34,25 @@ void SheetCommands::mnEdt_Click(int index)
     }
 }
 
+QRect SheetCommands::settledArea()
+{
+    // Typing in progress belongs to its cell first; an untouched pre-fill goes.
+    m_table.grid().EndEdit();
+    m_table.dropPrefill();
+    return m_table.grid().SelectedArea();
+}
+
+void SheetCommands::clearArea(const QRect &area, const QString &text)
+{
+    vAdd &grid = m_table.grid();
+    m_table.record(text, area.top(), area.height(),
+                   [&] { grid.ClearCells(area.left(), area.top(), area.right(), area.bottom()); });
+}
+
 void SheetCommands::CopyCells(bool cut)
 {
     vAdd &grid = m_table.grid();
-    grid.EndEdit();
-    m_table.dropPrefill();
-    const QRect area = grid.SelectedArea();
+    const QRect area = settledArea();
     if (area.isEmpty())
         return;
     CellBlock::Block block;
@@ -56,20 +69,13 @@ void SheetCommands::CopyCells(bool cut)
     data->setData(QString::fromLatin1(CellBlock::MimeType), QByteArray::number(area.width()));
     QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
     if (cut)
-        m_table.record(u"切り取り"_s, area.top(), area.height(),
-                       [&] { grid.ClearCells(area.left(), area.top(), area.right(), area.bottom()); });
+        clearArea(area, u"切り取り"_s);
 }
 
 void SheetCommands::ClearCells()
 {
-    vAdd &grid = m_table.grid();
-    grid.EndEdit();
-    m_table.dropPrefill();
-    const QRect area = grid.SelectedArea();
-    if (area.isEmpty())
-        return;
-    m_table.record(u"内容を消去"_s, area.top(), area.height(),
-                   [&] { grid.ClearCells(area.left(), area.top(), area.right(), area.bottom()); });
+    if (const QRect area = settledArea(); !area.isEmpty())
+        clearArea(area, u"内容を消去"_s);
 }
 
 void SheetCommands::ClearAndEdit()
@@ -87,12 +93,10 @@ void SheetCommands::ClearAndEdit()
 void SheetCommands::PasteCells()
 {
     vAdd &grid = m_table.grid();
-    grid.EndEdit();
-    m_table.dropPrefill();
+    const QRect area = settledArea();
     const QMimeData *data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
     if (!data || !data->hasText() || grid.CurRow() < 1)
         return;
-    const QRect area = grid.SelectedArea();
     const PasteRules::Plan plan =
         PasteRules::plan(CellBlock::fromText(data->text()), grid.CurRow() - 1, grid.CurCol() - 1,
                          {area.top() - 1, area.left() - 1, area.bottom() - 1, area.right() - 1}, grid.ColCount());

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QRect>
+#include <QString>
 
 class AddressTable;
 class Desktop;
@@ -33,6 +34,11 @@ public:
     void SortRows();
 
 private:
+    // Ends typing in progress and takes back an untouched pre-fill; the
+    // highlighted cells then.
+    QRect settledArea();
+    void clearArea(const QRect &area, const QString &text);
+
     AddressTable &m_table;
     Desktop &m_desktop;
     QStatusBar &m_status;
