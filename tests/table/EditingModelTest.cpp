@@ -481,9 +481,14 @@ private:
                 break;
             const QItemSelection rows(grid()->table()->index(s.a - 1, 0), grid()->table()->index(to - 1, 4));
             grid()->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
-            model.selFrom = s.a;
-            model.selTo = to;
-            model.area = QRect(1, s.a, 5, to - s.a + 1);
+            // Selecting what is highlighted already (as a row command leaves
+            // it) changes no selection and raises no block selection.
+            const QRect wanted(1, s.a, 5, to - s.a + 1);
+            if (model.highlighted() != wanted || model.area.isEmpty()) {
+                model.selFrom = s.a;
+                model.selTo = to;
+            }
+            model.area = wanted;
             break;
         }
         case Kind::Edit:
