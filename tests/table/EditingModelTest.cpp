@@ -265,8 +265,8 @@ struct Model
         dirty = false;
         history.clear();
         index = cleanIndex = 0;
+        prefillRow = caretRow = 0; // what was saved is the file's content now
         loaded = content(false);
-        prefillRow = caretRow = 0;
     }
 
     // The highlighted cells, as the grid gives them after rows came and went.
