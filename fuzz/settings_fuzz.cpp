@@ -26,6 +26,7 @@ public:
     Answer ask(const QString &, Buttons) override { return Answer::Ok; }
     QString chooseFile(const FileRequest &) override { return {}; }
     bool openUrl(const QUrl &) override { return true; }
+    std::optional<SortChoice> chooseSort(const QStringList &, int) override { return std::nullopt; }
 };
 
 class Reader
