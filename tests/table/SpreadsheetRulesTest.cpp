@@ -127,6 +127,8 @@ INSTANTIATE_TEST_SUITE_P(
                     FindCase{"kana_to_half_width", u"ｺｰﾋｰ", u"株式会社コーヒー", true},
                     FindCase{"ideographic_space", u"区 丸", u"千代田区　丸の内", true},
                     FindCase{"later_start_matches", u"aab", u"aaab", true},
+                    FindCase{"far_in_a_long_cell", u"ｶﾞｲ", u"東京都千代田区丸の内一丁目ガイア　ガイド", true},
+                    FindCase{"many_forms_of_the_first", u"kg", u"5\u212AG", true},
                     FindCase{"not_there", u"大阪", u"東京都", false},
                     FindCase{"hiragana_is_not_katakana", u"かぶ", u"カブ", false},
                     FindCase{"empty_finds_all", u"", u"x", true}),
