@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -132,8 +133,11 @@ struct Model
 
     void dropPrefill()
     {
-        if (prefillRow >= 1 && prefillRow <= count() && cell(prefillRow, 2) == prefillText)
+        if (prefillRow >= 1 && prefillRow <= count() && cell(prefillRow, 2) == prefillText) {
             cell(prefillRow, 2).clear();
+            if (caretRow == prefillRow && caretCol == 2) // the caret stood in the text taken away
+                caretRow = 0;
+        }
         prefillRow = 0;
     }
 
@@ -669,9 +673,13 @@ private:
         return {};
     }
 
+    // Drops the actions the failure does not need; within a minute, so that
+    // the failure is reported before the test's time runs out.
     QList<Action> shrink(QList<Action> actions)
     {
-        for (int i = 0; i < actions.size();) {
+        QElapsedTimer spent;
+        spent.start();
+        for (int i = 0; i < actions.size() && spent.elapsed() < 60'000;) {
             QList<Action> shorter = actions;
             shorter.removeAt(i);
             const auto [at, what] = run(shorter);
