@@ -132,6 +132,19 @@ class RowHeader final : public QHeaderView
 public:
     explicit RowHeader(QTableView *table) : QHeaderView(Qt::Vertical, table) {}
 
+    // While rows carry tags, every row number leaves room for one, so the
+    // numbers keep their width whichever rows are tagged.
+    bool tagged = false;
+    static constexpr int TagRoom = 12;
+
+    QSize sectionSizeFromContents(int logicalIndex) const override
+    {
+        QSize size = QHeaderView::sectionSizeFromContents(logicalIndex);
+        if (tagged && !model()->headerData(logicalIndex, Qt::Vertical, Qt::DecorationRole).isValid())
+            size.rwidth() += TagRoom;
+        return size;
+    }
+
     void followRowCount()
     {
         const int rows = model() ? model()->rowCount() : 0;
@@ -503,6 +516,13 @@ void vAdd::SetMarkedRows(int from, int to)
 void vAdd::SetRowTagger(std::function<RowTag(int row)> tagger)
 {
     m_rowTagger = std::move(tagger);
+    auto *header = static_cast<RowHeader *>(verticalHeader());
+    if (header->tagged != bool(m_rowTagger)) {
+        header->tagged = bool(m_rowTagger);
+        // The header measures its sections again, and the grid makes room.
+        header->headerDataChanged(Qt::Vertical, 0, header->count() - 1);
+        updateGeometries();
+    }
     RefreshRowTags();
 }
 

@@ -51,8 +51,9 @@ public:
         QColor colour;
         QString tip;
     };
-    // Asked for the rows on show (from 1); empty: no tags. RefreshRowTags
-    // repaints them after what the tagger answers changed.
+    // Asked for the rows on show (from 1); empty: no tags, and no room kept
+    // for them beside the numbers. RefreshRowTags repaints them after what
+    // the tagger answers changed.
     void SetRowTagger(std::function<RowTag(int row)> tagger);
     void RefreshRowTags();
     // The cell's rectangle from the grid's top-left corner, in pixels.

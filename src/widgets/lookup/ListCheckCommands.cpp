@@ -71,9 +71,17 @@ ListCheckCommands::ListCheckCommands(AddressTable &table, LookupCommands &lookup
             m_pane->showNote(running ? QStringLiteral("別の表が読み込まれたので、一括チェックを中止しました。")
                                      : QStringLiteral("別の表が読み込まれたので、結果を消しました。"));
         }
-        m_table.grid().RefreshRowTags();
+        showTags();
     });
+}
 
+void ListCheckCommands::showTags()
+{
+    vAdd &grid = m_table.grid();
+    if (m_results->entryCount() == 0) {
+        grid.SetRowTagger({});
+        return;
+    }
     grid.SetRowTagger([this](int row) -> vAdd::RowTag {
         const int entry = m_results->entryOfRow(row - 1);
         if (entry < 0)
@@ -118,7 +126,7 @@ void ListCheckCommands::CheckList()
 
     m_moves.clear();
     m_results->setResults({});
-    m_table.grid().RefreshRowTags();
+    showTags();
     m_pane->showNote({});
     m_pane->showProgress(0, int(rows.size()));
     if (m_pane->isHidden()) {
@@ -204,7 +212,7 @@ void ListCheckCommands::finished()
     }
     m_results->setResults(std::move(results));
     m_pane->showCounts(m_check->counts(), m_check->wasCanceled());
-    m_table.grid().RefreshRowTags();
+    showTags();
     // The focus stays where the person is working; the list is ready for
     // the arrow keys once they turn to it.
     if (m_results->entryCount() > 0)
@@ -217,7 +225,7 @@ void ListCheckCommands::rowsMoved(int first, int count)
     if (isRunning())
         m_moves.emplace_back(first, count);
     m_results->rowsMoved(first, count);
-    m_table.grid().RefreshRowTags();
+    showTags();
 }
 
 int ListCheckCommands::Apply(const std::vector<int> &entries)

@@ -58,6 +58,8 @@ Q_SIGNALS:
     void checkEnded();
 
 private:
+    // The kinds beside the row numbers, while there are results.
+    void showTags();
     void startCheck(std::shared_ptr<const PostalDictionary> dict, std::vector<CheckInput> rows);
     // Stops a check or the reading before it without a word.
     void stop();
