@@ -217,6 +217,9 @@ int main(int argc, char **argv)
     std::printf("threads: %d\n", QThreadPool::globalInstance()->maxThreadCount());
 
     const Pools p = pools(*dict, older.empty() ? nullptr : older.front().get());
+    if (qEnvironmentVariableIsSet("KOTOVEN_BENCH_SHOW"))
+        for (size_t i = 0; i < p.old.size(); i += 4)
+            std::printf("  old %s | %s\n", qPrintable(p.old[i].zip), qPrintable(p.old[i].add));
     std::printf("pools: %zu towns, %zu offices, %zu ambiguous, %zu old rows\n", p.towns.size(), p.offices.size(),
                 p.ambiguous.size(), p.old.size());
 

@@ -238,8 +238,8 @@ CheckResult checkRow(const CheckData &data, int row, const CheckInput &in)
     }
 
     const std::vector<Dict::Hit> codeEntries = code >= 0 ? entriesOfCode(dict, quint32(code)) : std::vector<Dict::Hit>{};
-    const AddressMatch here = matchAddress(dict, address);
-    const std::vector<quint32> hereCodes = codesOf(dict, here.best);
+    AddressMatch here = matchAddress(dict, address);
+    std::vector<quint32> hereCodes = codesOf(dict, here.best);
 
     // Older data, where the row's town is known only there: the dictionary in
     // use finds nothing, only its city, or reads past a ward it does not know.
@@ -254,6 +254,28 @@ CheckResult checkRow(const CheckData &data, int row, const CheckInput &in)
                 olderMatch = std::move(m);
                 break;
             }
+        }
+    }
+    // A town the dictionary in use knows only as its city, spelled otherwise
+    // than in the older data (地割 or 区 numbers split or joined), whose codes
+    // are all still in use: the older data only tells its codes.
+    if (older && (!here.found() || onlyCityWide(dict, here))) {
+        AddressMatch spelled;
+        for (const quint32 c : codesOf(*older, olderMatch.best)) {
+            const std::vector<Dict::Hit> now = entriesOfCode(dict, c);
+            if (now.empty()) {
+                spelled.best.clear();
+                break;
+            }
+            spelled.best.push_back(now.front().entry);
+        }
+        if (!spelled.best.empty()) {
+            spelled.all = spelled.best;
+            spelled.restFrom = olderMatch.restFrom;
+            spelled.exact = true;
+            here = std::move(spelled);
+            hereCodes = codesOf(dict, here.best);
+            older = nullptr;
         }
     }
     const QStringView rest = older ? address.sliced(std::min(olderMatch.restFrom, address.size())).trimmed()
