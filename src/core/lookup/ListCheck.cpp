@@ -243,9 +243,13 @@ CheckResult checkRow(const CheckData &data, int row, const CheckInput &in)
 
     // Older data, where the row's town is known only there: the dictionary in
     // use finds nothing, only its city, or reads past a ward it does not know.
+    // (An address in which not even a city is found is looked for in older
+    // data only when it names its prefecture: without one, every prefecture
+    // is tried, and a place that left no trace in the data in use is rare.)
     const Dict *older = nullptr;
     AddressMatch olderMatch;
-    if (!address.isEmpty() && (!here.found() || !here.exact || onlyCityWide(dict, here))) {
+    if (!address.isEmpty() && (here.found() || AddressKey::prefectureAt(address) >= 0)
+        && (!here.found() || !here.exact || onlyCityWide(dict, here))) {
         for (const Dict *o : data.older) {
             AddressMatch m = matchAddress(*o, address);
             if (m.found() && m.exact && !onlyCityWide(*o, m)
@@ -484,25 +488,28 @@ ListCheck::ListCheck(std::shared_ptr<const PostalDictionary> current,
     for (const auto &d : m_older)
         if (d)
             m_data.older.push_back(d.get());
-    connect(&m_watcher, &QFutureWatcher<void>::progressValueChanged, this, [this](int chunks) {
-        const int total = rowCount();
-        Q_EMIT progress(std::min(total, chunks * ChunkRows), total);
-    });
-    connect(&m_watcher, &QFutureWatcher<void>::finished, this, &ListCheck::collect);
 }
 
 ListCheck::~ListCheck()
 {
-    m_watcher.cancel();
-    m_watcher.waitForFinished();
+    stop();
+}
+
+void ListCheck::stop()
+{
+    if (!m_watcher)
+        return;
+    m_watcher->cancel();
+    m_watcher->waitForFinished();
+    // Later: start() may be called from a slot of this watcher's finished().
+    m_watcher->disconnect(this);
+    m_watcher->deleteLater();
+    m_watcher = nullptr;
 }
 
 void ListCheck::start(std::vector<CheckInput> rows)
 {
-    if (m_watcher.isRunning()) {
-        m_watcher.cancel();
-        m_watcher.waitForFinished();
-    }
+    stop();
     m_rows = std::move(rows);
     m_results.clear();
     m_counts.fill(0);
@@ -511,12 +518,19 @@ void ListCheck::start(std::vector<CheckInput> rows)
     const int total = rowCount();
     for (int from = 0; from < total; from += ChunkRows)
         m_chunks.push_back(Chunk{from, std::min(total, from + ChunkRows), {}, {}});
-    m_watcher.setFuture(QtConcurrent::map(m_chunks, [this](Chunk &chunk) {
+    m_watcher = new QFutureWatcher<void>(this);
+    connect(m_watcher, &QFutureWatcher<void>::progressValueChanged, this, [this](int chunks) {
+        const int total = rowCount();
+        Q_EMIT progress(std::min(total, chunks * ChunkRows), total);
+    });
+    connect(m_watcher, &QFutureWatcher<void>::finished, this, &ListCheck::collect);
+    m_watcher->setFuture(QtConcurrent::map(m_chunks, [this](Chunk &chunk) {
         for (int row = chunk.from; row < chunk.to; ++row) {
             const CheckInput &in = m_rows[size_t(row)];
             if (in.zip.trimmed().isEmpty() && in.add.trimmed().isEmpty() && in.cmp.trimmed().isEmpty())
                 continue;
-            CheckResult r = m_data.current ? checkRow(m_data, row, in) : CheckResult{row, CheckKind::NotFound, in, {}, {}, {}};
+            CheckResult r = m_data.current ? checkRow(m_data, row, in)
+                                           : CheckResult{row, CheckKind::NotFound, in, {}, {}, {}};
             ++chunk.counts[size_t(r.kind)];
             if (r.kind != CheckKind::Match)
                 chunk.results.push_back(std::move(r));
@@ -526,24 +540,27 @@ void ListCheck::start(std::vector<CheckInput> rows)
 
 void ListCheck::cancel()
 {
-    m_watcher.cancel();
+    if (m_watcher)
+        m_watcher->cancel();
 }
 
 bool ListCheck::isRunning() const
 {
-    return m_watcher.isRunning();
+    return m_watcher && m_watcher->isRunning();
 }
 
 void ListCheck::waitForFinished()
 {
-    m_watcher.waitForFinished();
+    if (!m_watcher)
+        return;
+    m_watcher->waitForFinished();
     // The watcher's report of the end is an event on this thread: take it now.
-    QCoreApplication::sendPostedEvents(&m_watcher);
+    QCoreApplication::sendPostedEvents(m_watcher);
 }
 
 void ListCheck::collect()
 {
-    m_canceled = m_watcher.isCanceled();
+    m_canceled = m_watcher->isCanceled();
     if (!m_canceled) {
         size_t n = 0;
         for (const Chunk &c : m_chunks)

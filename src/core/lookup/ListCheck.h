@@ -134,13 +134,16 @@ private:
         std::array<int, CheckKindCount> counts{};
     };
     void collect();
+    void stop();
 
     std::shared_ptr<const PostalDictionary> m_current;
     std::vector<std::shared_ptr<const PostalDictionary>> m_older;
     CheckData m_data;
     std::vector<CheckInput> m_rows;
     std::vector<Chunk> m_chunks;
-    QFutureWatcher<void> m_watcher;
+    // One watcher per check, a child of this object: a report left over from
+    // a check cancelled for a new one goes with its watcher.
+    QFutureWatcher<void> *m_watcher = nullptr;
     std::vector<CheckResult> m_results;
     std::array<int, CheckKindCount> m_counts{};
     bool m_canceled = false;
