@@ -128,12 +128,20 @@ std::vector<Dict::Hit> entriesOfCode(const Dict &dict, quint32 code)
     return dict.findCode(AddressKey::formatCode(code).remove(u'-'), 64);
 }
 
-// The address a code stands for: its (first) town, or else the office's.
+// The address a code stands for: its town, or the office's; none when the
+// code serves towns of different addresses.
 QString addressOfCode(const Dict &dict, const std::vector<Dict::Hit> &entries)
 {
-    for (const Dict::Hit &h : entries)
-        if (dict.kind(h.entry) == Dict::Kind::Town)
-            return dict.address(h.entry).toString();
+    QStringView town;
+    for (const Dict::Hit &h : entries) {
+        if (dict.kind(h.entry) != Dict::Kind::Town)
+            continue;
+        if (!town.isNull() && dict.address(h.entry) != town)
+            return {};
+        town = dict.address(h.entry);
+    }
+    if (!town.isNull())
+        return town.toString();
     return entries.empty() ? QString() : dict.address(entries.front().entry).toString();
 }
 
@@ -354,8 +362,11 @@ CheckResult checkRow(const CheckData &data, int row, const CheckInput &in)
     }
 
     if (address.isEmpty()) {
-        res.kind = CheckKind::NoAddress;
         res.proposedAdd = addressOfCode(dict, codeEntries);
+        res.kind = res.proposedAdd.isEmpty() ? CheckKind::Ambiguous : CheckKind::NoAddress;
+        if (res.proposedAdd.isEmpty())
+            for (const Dict::Hit &h : codeEntries)
+                res.candidates.append(candidateText(dict, h.entry));
         return res;
     }
     if (older) {

@@ -23,7 +23,8 @@ enum class CheckKind : quint8 {
     NoCode,     // address found, code empty: propose the code
     NoAddress,  // code found, address empty: propose the address
     Mismatch,   // both there and they disagree: propose either
-    Ambiguous,  // the address fits several codes equally: the candidates
+    Ambiguous,  // the address fits several codes equally, or a code without
+                // an address serves several towns: the candidates
     Outdated,   // code or town known only to older data: the current ones
     NotFound,   // neither is found
     BadFormat,  // the code is not seven digits: the code rewritten
