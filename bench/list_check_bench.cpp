@@ -6,7 +6,8 @@
 // The list is made from the dictionaries themselves, each row one of these,
 // drawn at random in these shares:
 //   78%  a town's code and address with a block number ("…丸の内1-9-3"),
-//        of towns whose code the address alone decides
+//        of towns whose code the address alone decides; a quarter of them
+//        without the prefecture
 //    4%  a large office: its own code, its address and its name as workplace
 //    5%  a town's address, no code
 //    2%  a code, no address
@@ -114,8 +115,11 @@ std::vector<CheckInput> makeList(const Dict &dict, const Pools &p, int rows, std
         CheckInput row;
         switch (c) {
         case Right: {
+            // A quarter without the prefecture.
             const quint32 e = any(p.towns);
-            row = {zip(e), dict.address(e) + block(rng), {}};
+            const QStringView address = dict.address(e);
+            const qsizetype from = i % 4 ? 0 : AddressKey::prefecture(AddressKey::prefectureAt(address)).size();
+            row = {zip(e), address.sliced(from) + block(rng), {}};
             break;
         }
         case Office: {

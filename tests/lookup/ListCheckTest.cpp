@@ -121,7 +121,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "静岡県浜松市中央区元城町", 0, true},
         KindCase{"old_spelling_of_a_current_code", row("", "岩手県九戸郡洋野町種市第１２地割1-2"), K::NoCode, "028-7901",
                  "", 0, true},
-        KindCase{"retired_code", row("847-0816", ""), K::Outdated, "847-0818", "佐賀県唐津市新興町", 0, true}),
+        KindCase{"retired_code", row("847-0816", ""), K::Outdated, "847-0818", "佐賀県唐津市新興町", 0, true},
+        KindCase{"retired_code_with_its_town", row("847-0816", "唐津市新興町2"), K::Outdated, "847-0818", "", 0, true}),
     ParamName());
 
 struct ApplyCase

@@ -246,6 +246,20 @@ CheckResult checkRow(const CheckData &data, int row, const CheckInput &in)
     }
 
     const std::vector<Dict::Hit> codeEntries = code >= 0 ? entriesOfCode(dict, quint32(code)) : std::vector<Dict::Hit>{};
+    const auto fits = [&](const AddressMatch &m) {
+        const std::vector<quint32> codes = codesOf(dict, m.best);
+        return std::find(codes.begin(), codes.end(), quint32(code)) != codes.end();
+    };
+    // An address without its prefecture, read first in the code's: when it
+    // fits there, the search through every prefecture is not needed.
+    if (!codeEntries.empty() && !address.isEmpty() && AddressKey::prefectureAt(address) < 0) {
+        const int pref = AddressKey::prefectureAt(dict.address(codeEntries.front().entry));
+        if (pref >= 0) {
+            const AddressMatch m = matchAddress(dict, QString(AddressKey::prefecture(pref) + address));
+            if (m.found() && m.exact && !onlyCityWide(dict, m) && fits(m))
+                return res;
+        }
+    }
     AddressMatch here = matchAddress(dict, address);
     std::vector<quint32> hereCodes = codesOf(dict, here.best);
 
