@@ -1,12 +1,15 @@
 #include "core/lookup/AddressKey.h"
 #include "core/lookup/ListCheck.h"
 #include "core/lookup/PostalReaders.h"
+#include "core/lookup/PostalUpdate.h"
 #include "harness/ParamName.h"
 #include "harness/QtPrinters.h"
 #include "support/TestData.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -177,6 +180,25 @@ TEST(ListCheckText, ResultsAsSpreadsheetText)
     EXPECT_EQ(resultsText({a, b}), q("行\t種類\t郵便番号\t住所\t提案\r\n"
                                      "5\t郵便番号なし\t\t東京都千代田区丸の内1-9-1\t100-0005\r\n"
                                      "10\t候補複数\t\t\"A\t\"\"B\"\"\"\t060-0042 X / 064-0820 Y\r\n"));
+}
+
+// The generation an update replaced, as the update keeps it in the user data
+// folder, tells a ward since renamed (without the SKK dictionaries).
+TEST(ListCheckOlder, PreviousGenerationTellsARenamedWard)
+{
+    QTemporaryDir user;
+    const QString previous = PostalUpdate::previousFolder(user.path());
+    ASSERT_TRUE(QDir().mkpath(previous));
+    ASSERT_TRUE(writeBytes(QDir(previous).filePath(u"KEN_ALL.CSV"_s),
+                           u"22131,\"430  \",\"4300946\",\"ｼｽﾞｵｶｹﾝ\",\"ﾊﾏﾏﾂｼﾅｶｸ\",\"ﾓﾄｼﾛﾁｮｳ\",\"静岡県\","
+                           "\"浜松市中区\",\"元城町\",0,0,0,0,0,0\r\n"_s.toUtf8()));
+    const auto older = loadOlderData(user.path(), {});
+    ASSERT_EQ(older.size(), 1u);
+    const CheckResult r = checkRow({shipped().get(), {older.front().get()}}, 0, row("", "浜松市中区元城町103-2"));
+    EXPECT_EQ(caption(r.kind), caption(K::Outdated));
+    EXPECT_EQ(r.proposedZip, u"430-0946"_s);
+    EXPECT_EQ(r.proposedAdd, u"静岡県浜松市中央区元城町103-2"_s);
+    EXPECT_EQ(caption(checkRow({shipped().get(), {}}, 0, r.seen).kind), caption(K::NoCode));
 }
 
 // A list rebuilt from Japan Post's towns, its codes removed, checked on the

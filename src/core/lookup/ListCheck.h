@@ -8,7 +8,6 @@
 #include <QStringList>
 
 #include <array>
-#include <atomic>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -92,7 +91,7 @@ QString resultsText(const std::vector<CheckResult> &results);
 
 // Older data for a check: the generation an update replaced (kept in the user
 // data folder) and Debian's SKK dictionaries in `skkFolder`; either may be
-// missing.
+// missing. Reads and indexes files (about a second): load once and keep.
 std::vector<std::shared_ptr<const PostalDictionary>> loadOlderData(const QString &userDataFolder,
                                                                    const QString &skkFolder);
 
