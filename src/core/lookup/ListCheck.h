@@ -50,7 +50,9 @@ struct CheckResult
     CheckInput seen;     // the row as it was checked
     QString proposedZip; // "123-4567"
     QString proposedAdd; // an address as the dictionary writes it, block numbers kept
-    QStringList candidates; // for Ambiguous: "123-4567 address" per code
+    // Ambiguous, and a Mismatch whose address fits several codes: one
+    // "123-4567 address（note）" per candidate.
+    QStringList candidates;
 };
 
 // The dictionaries one check reads: the one in use and older data (the
@@ -62,7 +64,8 @@ struct CheckData
     std::vector<const PostalDictionary *> older;
 };
 
-// The kind of one row. Thread-safe; a blank row (all three empty) is a Match.
+// The kind of one row. Thread-safe; a blank row (all three empty) is a Match
+// (ListCheck leaves blank rows out of its counts).
 CheckResult checkRow(const CheckData &data, int row, const CheckInput &in);
 
 // Whether the row still says what was checked; applying to any other content
