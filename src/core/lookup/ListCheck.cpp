@@ -70,6 +70,9 @@ struct AddressMatch
     std::vector<quint32> best; // entries of the top score, in rank order
     std::vector<quint32> all;  // every entry matched
     qsizetype restFrom = -1;   // -1: not found
+    // The typed address is the dictionary's spelling (or its end), not one
+    // read past a ward, 大字 or street name the dictionary does not have.
+    bool exact = false;
     bool found() const { return restFrom >= 0 && !best.empty(); }
 };
 
@@ -82,6 +85,11 @@ AddressMatch matchAddress(const Dict &dict, QStringView address)
     if (r.hits.empty())
         return m;
     m.restFrom = r.restFrom;
+    if (r.prefixKey != Dict::None) {
+        const QString typed = AddressKey::address(address);
+        const qsizetype matched = typed.size() - r.rest.size();
+        m.exact = matched > 0 && dict.keyForm(r.prefixKey).endsWith(QStringView(typed).left(matched));
+    }
     const int top = r.hits.front().score;
     for (const Dict::Hit &h : r.hits) {
         m.all.push_back(h.entry);
@@ -120,12 +128,20 @@ std::vector<Dict::Hit> entriesOfCode(const Dict &dict, quint32 code)
     return dict.findCode(AddressKey::formatCode(code).remove(u'-'), 64);
 }
 
-// The address a code stands for: its (first) town, or else the office's.
+// The address a code stands for: its town, or the office's; none when the
+// code serves towns of different addresses.
 QString addressOfCode(const Dict &dict, const std::vector<Dict::Hit> &entries)
 {
-    for (const Dict::Hit &h : entries)
-        if (dict.kind(h.entry) == Dict::Kind::Town)
-            return dict.address(h.entry).toString();
+    QStringView town;
+    for (const Dict::Hit &h : entries) {
+        if (dict.kind(h.entry) != Dict::Kind::Town)
+            continue;
+        if (!town.isNull() && dict.address(h.entry) != town)
+            return {};
+        town = dict.address(h.entry);
+    }
+    if (!town.isNull())
+        return town.toString();
     return entries.empty() ? QString() : dict.address(entries.front().entry).toString();
 }
 
@@ -140,19 +156,25 @@ QString candidateText(const Dict &dict, quint32 entry)
     return text;
 }
 
-// Whether one of a code's offices lies in a town the address matched: a large
-// office's own code is right for it.
-bool officeFits(const Dict &dict, const std::vector<Dict::Hit> &codeEntries, const AddressMatch &m)
+// Whether the code is a large office's own and the office fits the row: 2
+// when the row gives the office's address as the dictionary writes it, 1
+// when the office lies in a town the row's address matched, else 0.
+int officeFits(const Dict &dict, const std::vector<Dict::Hit> &codeEntries, QStringView address,
+               const AddressMatch &m)
 {
+    int fit = 0;
     for (const Dict::Hit &h : codeEntries) {
         if (dict.kind(h.entry) != Dict::Kind::Office)
             continue;
-        const QString office = AddressKey::address(dict.address(h.entry));
-        for (const quint32 town : m.all)
-            if (office.startsWith(AddressKey::address(dict.address(town))))
-                return true;
+        const QStringView office = dict.address(h.entry);
+        if (AddressKey::address(address).startsWith(AddressKey::address(office)))
+            return 2;
+        const AddressMatch at = matchAddress(dict, office);
+        for (const quint32 town : at.best)
+            if (std::find(m.all.begin(), m.all.end(), town) != m.all.end())
+                fit = 1;
     }
-    return false;
+    return fit;
 }
 
 // The current code and town for what older data says: the old code's town,
@@ -224,112 +246,156 @@ CheckResult checkRow(const CheckData &data, int row, const CheckInput &in)
     }
 
     const std::vector<Dict::Hit> codeEntries = code >= 0 ? entriesOfCode(dict, quint32(code)) : std::vector<Dict::Hit>{};
-    const AddressMatch here = matchAddress(dict, address);
-    if (code >= 0 && !address.isEmpty() && here.found()) {
-        const std::vector<quint32> codes = codesOf(dict, here.best);
-        if (std::find(codes.begin(), codes.end(), quint32(code)) != codes.end())
-            return res;
-        if (officeFits(dict, codeEntries, here))
-            return res;
-    }
-
-    // Older data, where the row's code or town is known only there.
-    const auto olderTown = [&]() -> std::pair<const Dict *, AddressMatch> {
-        if (address.isEmpty() || (here.found() && !onlyCityWide(dict, here)))
-            return {};
-        for (const Dict *older : data.older) {
-            AddressMatch m = matchAddress(*older, address);
-            if (m.found() && m.restFrom > here.restFrom && !onlyCityWide(*older, m))
-                return {older, std::move(m)};
-        }
-        return {};
+    const auto fits = [&](const AddressMatch &m) {
+        const std::vector<quint32> codes = codesOf(dict, m.best);
+        return std::find(codes.begin(), codes.end(), quint32(code)) != codes.end();
     };
-    const auto restAfter = [&](qsizetype from) { return address.sliced(std::min(from, address.size())).trimmed(); };
-
-    if (code < 0) { // no code, an address
-        if (const auto [older, m] = olderTown(); older) {
-            const Current now = currentFor(dict, *older, m.best);
-            if (!now.zip.isEmpty()) {
-                res.kind = CheckKind::Outdated;
-                res.proposedZip = now.zip;
-                res.proposedAdd = now.town + restAfter(m.restFrom);
+    // An address without its prefecture, read first in the code's: when it
+    // fits there, the search through every prefecture is not needed.
+    if (!codeEntries.empty() && !address.isEmpty() && AddressKey::prefectureAt(address) < 0) {
+        const int pref = AddressKey::prefectureAt(dict.address(codeEntries.front().entry));
+        if (pref >= 0) {
+            const AddressMatch m = matchAddress(dict, QString(AddressKey::prefecture(pref) + address));
+            if (m.found() && m.exact && !onlyCityWide(dict, m) && fits(m))
                 return res;
+        }
+    }
+    AddressMatch here = matchAddress(dict, address);
+    std::vector<quint32> hereCodes = codesOf(dict, here.best);
+
+    // Older data, where the row's town is known only there: the dictionary in
+    // use finds nothing, only its city, or reads past a ward it does not know.
+    // (An address in which not even a city is found is looked for in older
+    // data only when it names its prefecture: without one, every prefecture
+    // is tried, and a place that left no trace in the data in use is rare.)
+    const Dict *older = nullptr;
+    AddressMatch olderMatch;
+    if (!address.isEmpty() && (here.found() || AddressKey::prefectureAt(address) >= 0)
+        && (!here.found() || !here.exact || onlyCityWide(dict, here))) {
+        for (const Dict *o : data.older) {
+            AddressMatch m = matchAddress(*o, address);
+            if (m.found() && m.exact && !onlyCityWide(*o, m)
+                && (m.restFrom > here.restFrom || (m.restFrom == here.restFrom && !here.exact))) {
+                older = o;
+                olderMatch = std::move(m);
+                break;
             }
         }
-        if (!here.found()) {
-            res.kind = CheckKind::NotFound;
-            return res;
+    }
+    // A town the dictionary in use knows only as its city, spelled otherwise
+    // than in the older data (地割 or 区 numbers split or joined), whose codes
+    // are all still in use: the older data only tells its codes.
+    if (older && (!here.found() || onlyCityWide(dict, here))) {
+        AddressMatch spelled;
+        for (const quint32 c : codesOf(*older, olderMatch.best)) {
+            const std::vector<Dict::Hit> now = entriesOfCode(dict, c);
+            if (now.empty()) {
+                spelled.best.clear();
+                break;
+            }
+            spelled.best.push_back(now.front().entry);
         }
-        const std::vector<quint32> codes = codesOf(dict, here.best);
-        if (codes.size() == 1) {
-            res.kind = CheckKind::NoCode;
-            res.proposedZip = AddressKey::formatCode(codes.front());
-            return res;
+        if (!spelled.best.empty()) {
+            spelled.all = spelled.best;
+            spelled.restFrom = olderMatch.restFrom;
+            spelled.exact = true;
+            here = std::move(spelled);
+            hereCodes = codesOf(dict, here.best);
+            older = nullptr;
         }
-        res.kind = CheckKind::Ambiguous;
-        for (const quint32 e : here.best)
-            res.candidates.append(candidateText(dict, e));
+    }
+    const QStringView rest = older ? address.sliced(std::min(olderMatch.restFrom, address.size())).trimmed()
+                                   : QStringView();
+    const auto outdatedTown = [&](quint32 keptCode) {
+        res.kind = CheckKind::Outdated;
+        const std::vector<quint32> oldCodes = codesOf(*older, olderMatch.best);
+        const std::vector<Dict::Hit> kept = keptCode ? entriesOfCode(dict, keptCode) : std::vector<Dict::Hit>{};
+        if (!kept.empty() && std::find(oldCodes.begin(), oldCodes.end(), keptCode) != oldCodes.end()) {
+            res.proposedZip = AddressKey::formatCode(keptCode);
+            res.proposedAdd = addressOfCode(dict, kept) + rest;
+            return;
+        }
+        const Current now = currentFor(dict, *older, olderMatch.best);
+        res.proposedZip = now.zip;
+        if (!now.town.isEmpty())
+            res.proposedAdd = now.town + rest;
+    };
+
+    const int office = code >= 0 && !address.isEmpty() ? officeFits(dict, codeEntries, address, here) : 0;
+    if (office == 2)
+        return res;
+    if (code >= 0 && here.found()
+        && (office == 1 || std::find(hereCodes.begin(), hereCodes.end(), quint32(code)) != hereCodes.end())) {
+        if (older)
+            outdatedTown(quint32(code));
         return res;
     }
 
-    if (codeEntries.empty()) { // a code the dictionary does not know
-        for (const Dict *older : data.older) {
+    if (code < 0) { // an address without a code
+        if (older) {
+            outdatedTown(0);
+            if (!res.proposedZip.isEmpty())
+                return res;
+            res = CheckResult{row, CheckKind::Match, in, {}, {}, {}};
+        }
+        if (!here.found()) {
+            res.kind = CheckKind::NotFound;
+        } else if (hereCodes.size() == 1) {
+            res.kind = CheckKind::NoCode;
+            res.proposedZip = AddressKey::formatCode(hereCodes.front());
+        } else {
+            res.kind = CheckKind::Ambiguous;
+            for (const quint32 e : here.best)
+                res.candidates.append(candidateText(dict, e));
+        }
+        return res;
+    }
+
+    if (codeEntries.empty()) { // a code the dictionary in use does not know
+        for (const Dict *o : data.older) {
             std::vector<quint32> old;
-            for (const Dict::Hit &h : entriesOfCode(*older, quint32(code)))
+            for (const Dict::Hit &h : entriesOfCode(*o, quint32(code)))
                 old.push_back(h.entry);
             if (old.empty())
                 continue;
             res.kind = CheckKind::Outdated;
-            if (here.found() && !onlyCityWide(dict, here) && codesOf(dict, here.best).size() == 1) {
-                res.proposedZip = AddressKey::formatCode(dict.code(here.best.front()));
+            if (here.found() && here.exact && !onlyCityWide(dict, here) && hereCodes.size() == 1) {
+                res.proposedZip = AddressKey::formatCode(hereCodes.front());
             } else {
-                const Current now = currentFor(dict, *older, old);
+                const Current now = currentFor(dict, *o, old);
                 res.proposedZip = now.zip;
-                if (address.isEmpty())
-                    res.proposedAdd = now.town;
+                if (address.isEmpty() || older)
+                    res.proposedAdd = now.town + rest;
             }
             return res;
         }
-        if (!here.found()) {
-            res.kind = CheckKind::NotFound;
-            return res;
-        }
-        res.kind = CheckKind::Mismatch;
-        const std::vector<quint32> codes = codesOf(dict, here.best);
-        if (codes.size() == 1)
-            res.proposedZip = AddressKey::formatCode(codes.front());
+        res.kind = here.found() ? CheckKind::Mismatch : CheckKind::NotFound;
+        if (hereCodes.size() == 1)
+            res.proposedZip = AddressKey::formatCode(hereCodes.front());
         return res;
     }
 
     if (address.isEmpty()) {
-        res.kind = CheckKind::NoAddress;
         res.proposedAdd = addressOfCode(dict, codeEntries);
+        res.kind = res.proposedAdd.isEmpty() ? CheckKind::Ambiguous : CheckKind::NoAddress;
+        if (res.proposedAdd.isEmpty())
+            for (const Dict::Hit &h : codeEntries)
+                res.candidates.append(candidateText(dict, h.entry));
         return res;
     }
-    if (const auto [older, m] = olderTown(); older) {
-        res.kind = CheckKind::Outdated;
-        res.proposedZip = AddressKey::formatCode(quint32(code));
-        res.proposedAdd = addressOfCode(dict, codeEntries) + restAfter(m.restFrom);
-        const std::vector<quint32> oldCodes = codesOf(*older, m.best);
-        if (std::find(oldCodes.begin(), oldCodes.end(), quint32(code)) == oldCodes.end()) {
-            const Current now = currentFor(dict, *older, m.best);
-            if (!now.zip.isEmpty()) {
-                res.proposedZip = now.zip;
-                res.proposedAdd = now.town + restAfter(m.restFrom);
-            }
-        }
-        return res;
+    if (older) {
+        outdatedTown(quint32(code));
+        if (!res.proposedZip.isEmpty())
+            return res;
     }
     res.kind = CheckKind::Mismatch;
+    res.proposedZip.clear();
     res.proposedAdd = addressOfCode(dict, codeEntries);
-    if (here.found()) {
-        const std::vector<quint32> codes = codesOf(dict, here.best);
-        if (codes.size() == 1)
-            res.proposedZip = AddressKey::formatCode(codes.front());
-        else
-            for (const quint32 e : here.best)
-                res.candidates.append(candidateText(dict, e));
-    }
+    if (hereCodes.size() == 1)
+        res.proposedZip = AddressKey::formatCode(hereCodes.front());
+    else
+        for (const quint32 e : here.best)
+            res.candidates.append(candidateText(dict, e));
     return res;
 }
 
@@ -447,25 +513,28 @@ ListCheck::ListCheck(std::shared_ptr<const PostalDictionary> current,
     for (const auto &d : m_older)
         if (d)
             m_data.older.push_back(d.get());
-    connect(&m_watcher, &QFutureWatcher<void>::progressValueChanged, this, [this](int chunks) {
-        const int total = rowCount();
-        Q_EMIT progress(std::min(total, chunks * ChunkRows), total);
-    });
-    connect(&m_watcher, &QFutureWatcher<void>::finished, this, &ListCheck::collect);
 }
 
 ListCheck::~ListCheck()
 {
-    m_watcher.cancel();
-    m_watcher.waitForFinished();
+    stop();
+}
+
+void ListCheck::stop()
+{
+    if (!m_watcher)
+        return;
+    m_watcher->cancel();
+    m_watcher->waitForFinished();
+    // Later: start() may be called from a slot of this watcher's finished().
+    m_watcher->disconnect(this);
+    m_watcher->deleteLater();
+    m_watcher = nullptr;
 }
 
 void ListCheck::start(std::vector<CheckInput> rows)
 {
-    if (m_watcher.isRunning()) {
-        m_watcher.cancel();
-        m_watcher.waitForFinished();
-    }
+    stop();
     m_rows = std::move(rows);
     m_results.clear();
     m_counts.fill(0);
@@ -474,12 +543,19 @@ void ListCheck::start(std::vector<CheckInput> rows)
     const int total = rowCount();
     for (int from = 0; from < total; from += ChunkRows)
         m_chunks.push_back(Chunk{from, std::min(total, from + ChunkRows), {}, {}});
-    m_watcher.setFuture(QtConcurrent::map(m_chunks, [this](Chunk &chunk) {
+    m_watcher = new QFutureWatcher<void>(this);
+    connect(m_watcher, &QFutureWatcher<void>::progressValueChanged, this, [this](int chunks) {
+        const int total = rowCount();
+        Q_EMIT progress(std::min(total, chunks * ChunkRows), total);
+    });
+    connect(m_watcher, &QFutureWatcher<void>::finished, this, &ListCheck::collect);
+    m_watcher->setFuture(QtConcurrent::map(m_chunks, [this](Chunk &chunk) {
         for (int row = chunk.from; row < chunk.to; ++row) {
             const CheckInput &in = m_rows[size_t(row)];
             if (in.zip.trimmed().isEmpty() && in.add.trimmed().isEmpty() && in.cmp.trimmed().isEmpty())
                 continue;
-            CheckResult r = m_data.current ? checkRow(m_data, row, in) : CheckResult{row, CheckKind::NotFound, in, {}, {}, {}};
+            CheckResult r = m_data.current ? checkRow(m_data, row, in)
+                                           : CheckResult{row, CheckKind::NotFound, in, {}, {}, {}};
             ++chunk.counts[size_t(r.kind)];
             if (r.kind != CheckKind::Match)
                 chunk.results.push_back(std::move(r));
@@ -489,24 +565,27 @@ void ListCheck::start(std::vector<CheckInput> rows)
 
 void ListCheck::cancel()
 {
-    m_watcher.cancel();
+    if (m_watcher)
+        m_watcher->cancel();
 }
 
 bool ListCheck::isRunning() const
 {
-    return m_watcher.isRunning();
+    return m_watcher && m_watcher->isRunning();
 }
 
 void ListCheck::waitForFinished()
 {
-    m_watcher.waitForFinished();
+    if (!m_watcher)
+        return;
+    m_watcher->waitForFinished();
     // The watcher's report of the end is an event on this thread: take it now.
-    QCoreApplication::sendPostedEvents(&m_watcher);
+    QCoreApplication::sendPostedEvents(m_watcher);
 }
 
 void ListCheck::collect()
 {
-    m_canceled = m_watcher.isCanceled();
+    m_canceled = m_watcher->isCanceled();
     if (!m_canceled) {
         size_t n = 0;
         for (const Chunk &c : m_chunks)

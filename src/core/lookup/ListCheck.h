@@ -8,7 +8,6 @@
 #include <QStringList>
 
 #include <array>
-#include <atomic>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -23,7 +22,8 @@ enum class CheckKind : quint8 {
     NoCode,     // address found, code empty: propose the code
     NoAddress,  // code found, address empty: propose the address
     Mismatch,   // both there and they disagree: propose either
-    Ambiguous,  // the address fits several codes equally: the candidates
+    Ambiguous,  // the address fits several codes equally, or a code without
+                // an address serves several towns: the candidates
     Outdated,   // code or town known only to older data: the current ones
     NotFound,   // neither is found
     BadFormat,  // the code is not seven digits: the code rewritten
@@ -50,7 +50,9 @@ struct CheckResult
     CheckInput seen;     // the row as it was checked
     QString proposedZip; // "123-4567"
     QString proposedAdd; // an address as the dictionary writes it, block numbers kept
-    QStringList candidates; // for Ambiguous: "123-4567 address" per code
+    // Ambiguous, and a Mismatch whose address fits several codes: one
+    // "123-4567 address（note）" per candidate.
+    QStringList candidates;
 };
 
 // The dictionaries one check reads: the one in use and older data (the
@@ -62,7 +64,8 @@ struct CheckData
     std::vector<const PostalDictionary *> older;
 };
 
-// The kind of one row. Thread-safe; a blank row (all three empty) is a Match.
+// The kind of one row. Thread-safe; a blank row (all three empty) is a Match
+// (ListCheck leaves blank rows out of its counts).
 CheckResult checkRow(const CheckData &data, int row, const CheckInput &in);
 
 // Whether the row still says what was checked; applying to any other content
@@ -91,7 +94,7 @@ QString resultsText(const std::vector<CheckResult> &results);
 
 // Older data for a check: the generation an update replaced (kept in the user
 // data folder) and Debian's SKK dictionaries in `skkFolder`; either may be
-// missing.
+// missing. Reads and indexes files (about a second): load once and keep.
 std::vector<std::shared_ptr<const PostalDictionary>> loadOlderData(const QString &userDataFolder,
                                                                    const QString &skkFolder);
 
@@ -134,13 +137,16 @@ private:
         std::array<int, CheckKindCount> counts{};
     };
     void collect();
+    void stop();
 
     std::shared_ptr<const PostalDictionary> m_current;
     std::vector<std::shared_ptr<const PostalDictionary>> m_older;
     CheckData m_data;
     std::vector<CheckInput> m_rows;
     std::vector<Chunk> m_chunks;
-    QFutureWatcher<void> m_watcher;
+    // One watcher per check, a child of this object: a report left over from
+    // a check cancelled for a new one goes with its watcher.
+    QFutureWatcher<void> *m_watcher = nullptr;
     std::vector<CheckResult> m_results;
     std::array<int, CheckKindCount> m_counts{};
     bool m_canceled = false;
