@@ -147,11 +147,12 @@ void ListCheckCommands::CheckList()
     connect(reading, &QFutureWatcherBase::finished, this,
             [this, reading, generation, dict = std::move(dict), rows = std::move(rows)]() mutable {
                 reading->deleteLater();
-                if (generation != m_generation)
-                    return; // cancelled or started again meanwhile
-                m_readingOlder = false;
+                // Kept also for a check cancelled or started again meanwhile.
                 m_older = reading->result();
                 m_olderFor = dict;
+                if (generation != m_generation)
+                    return;
+                m_readingOlder = false;
                 startCheck(std::move(dict), std::move(rows));
             });
     m_readingOlder = true;

@@ -375,9 +375,12 @@ void ListCheckPane::showCounts(const std::array<int, CheckKindCount> &counts, bo
                          .arg(k == int(CheckKind::Match) ? QStringLiteral("transparent") : kindColour(CheckKind(k)).name(),
                               caption(CheckKind(k)), QLocale::c().toString(counts[size_t(k)]));
     }
-    QString text = QStringLiteral("%1 行を調べました%2: ")
-                       .arg(QLocale::c().toString(total), canceled ? QStringLiteral("（中止）") : QString());
-    m_counts->setText(total == 0 && !canceled ? QString() : text + parts.join(QStringLiteral("　")));
+    QString text;
+    if (canceled)
+        text = QStringLiteral("中止しました。");
+    if (total > 0)
+        text += QStringLiteral("%1 行を調べました: ").arg(QLocale::c().toString(total)) + parts.join(QStringLiteral("　"));
+    m_counts->setText(text);
 
     const QVariant was = m_filter->currentData();
     const QSignalBlocker quiet(m_filter);
