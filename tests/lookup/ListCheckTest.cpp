@@ -97,6 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{"no_address", row("100-0005", ""), K::NoAddress, "", "東京都千代田区丸の内"},
         KindCase{"no_address_of_an_office", row("100-8994", "　"), K::NoAddress, "", "東京都千代田区丸の内２丁目７－２"},
         KindCase{"mismatch", row("100-0004", "東京都千代田区丸の内1-9-1"), K::Mismatch, "100-0005", "東京都千代田区大手町"},
+        KindCase{"town_left_out", row("100-0005", "東京都千代田区"), K::Mismatch, "", "東京都千代田区丸の内"},
         KindCase{"office_code_elsewhere", row("100-8994", "東京都中央区八重洲1-5-3"), K::Mismatch, "103-0028",
                  "東京都千代田区丸の内２丁目７－２"},
         KindCase{"unknown_code_known_address", row("999-9999", "宮城県仙台市青葉区国分町3-7-1"), K::Mismatch, "980-0803", ""},

@@ -391,9 +391,14 @@ CheckResult checkRow(const CheckData &data, int row, const CheckInput &in)
     res.kind = CheckKind::Mismatch;
     res.proposedZip.clear();
     res.proposedAdd = addressOfCode(dict, codeEntries);
-    if (hereCodes.size() == 1)
+    // An address that names no more than the city of the code's town: the
+    // city's catch-all code would be a worse one than the row's.
+    const bool cityOfTheCode = here.found() && onlyCityWide(dict, here)
+                               && AddressKey::address(dict.address(codeEntries.front().entry))
+                                      .startsWith(AddressKey::address(dict.address(here.best.front())));
+    if (hereCodes.size() == 1 && !cityOfTheCode)
         res.proposedZip = AddressKey::formatCode(hereCodes.front());
-    else
+    else if (!cityOfTheCode)
         for (const quint32 e : here.best)
             res.candidates.append(candidateText(dict, e));
     return res;
