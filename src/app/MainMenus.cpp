@@ -58,7 +58,8 @@ MainMenus buildMainMenus(QMenuBar &bar, QObject *context, const std::function<vo
           {u"住所から検索", QKeySequence(Qt::Key_F3)},
           {u"郵便番号から検索", QKeySequence(Qt::Key_F4)},
           {u"-", {}},
-          {u"郵便番号データの更新(&U)...", {}}}},
+          {u"郵便番号データの更新(&U)...", {}},
+          {u"一括チェック(&B)...", QKeySequence(Qt::CTRL | Qt::Key_B)}}},
         // Item 1 of the map menu does not exist.
         {u"地図検索(&M)", u"mnMap", menus.mnMap,
          {{u"住所で検索", QKeySequence(Qt::Key_F5)},

@@ -17,7 +17,9 @@ struct MainMenus
     // 編集: the design's items 0..4, then the spreadsheet commands from 6
     // (EditCommand in the table's rules names them).
     QAction *mnEdt[16] = {};
-    QAction *mnAdd[5] = {};    // 3: a separator, 4: the update of the postal data
+    // 3: a separator, 4: the update of the postal data, 5: the check of the
+    // whole list.
+    QAction *mnAdd[6] = {};
     QAction *mnMap[4] = {};
 
     // The entry of top-level menu `index` (4: help) in the menu bar.

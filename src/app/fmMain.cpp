@@ -6,6 +6,8 @@
 #include "core/grid/GridUnits.h"
 #include "widgets/grid/AddressTable.h"
 #include "widgets/grid/vAdd.h"
+#include "widgets/lookup/ListCheckCommands.h"
+#include "widgets/lookup/ListCheckPane.h"
 #include "widgets/lookup/LookupCommands.h"
 #include "widgets/map/MapCommands.h"
 #include "widgets/map/uWeb.h"
@@ -109,9 +111,13 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     // The menu title stays enabled, so that the update of the postal data is
     // reachable when there is none; the searches need the component.
     m_lookup->availabilityChanged = [this](bool available) {
-        for (int i = 0; i < 3; ++i)
+        for (int i : {0, 1, 2, 5})
             m_menus.mnAdd[i]->setEnabled(available);
     };
+    m_listCheck = std::make_unique<ListCheckCommands>(*m_table, *m_lookup, desktop, *this);
+    // An apply from the check's pane is taken back from there as well.
+    for (int i : {6, 7})
+        m_listCheck->pane().addAction(m_menus.mnEdt[i]);
     m_map = std::make_unique<MapCommands>(*m_table, desktop, *m_uWeb);
 
     // Every connection from the grid has the window as its context, so the
@@ -293,7 +299,10 @@ void fmMain::mnEdt_Click(int index)
 
 void fmMain::mnAdd_Click(int index)
 {
-    m_lookup->mnAdd_Click(index);
+    if (index == 5)
+        m_listCheck->CheckList();
+    else
+        m_lookup->mnAdd_Click(index);
 }
 
 void fmMain::mnMap_Click(int index)

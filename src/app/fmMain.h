@@ -14,6 +14,7 @@ class CellReactions;
 class Desktop;
 class FileCommands;
 class ImeBackend;
+class ListCheckCommands;
 class LookupCommands;
 class MapCommands;
 class RowCommands;
@@ -50,6 +51,7 @@ public:
     AddressTable &table() const { return *m_table; }
     FileCommands &files() const { return *m_files; }
     LookupCommands &lookup() const { return *m_lookup; }
+    ListCheckCommands &listCheck() const { return *m_listCheck; }
     MapCommands &map() const { return *m_map; }
     bool activated() const { return m_activated; }
     bool shutDown() const { return m_shutDown; }
@@ -90,6 +92,7 @@ private:
     FindBar *m_findBar = nullptr;
     std::unique_ptr<CellReactions> m_cells;
     std::unique_ptr<LookupCommands> m_lookup;
+    std::unique_ptr<ListCheckCommands> m_listCheck;
     std::unique_ptr<MapCommands> m_map;
     int m_helpRequests = 0; // times the help menu was chosen
     bool m_activated = false;

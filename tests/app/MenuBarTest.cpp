@@ -85,6 +85,7 @@ private Q_SLOTS:
             {u"mnAdd", 2, 2, u"郵便番号から検索", QKeySequence(Qt::Key_F4)},
             {u"mnAdd", 3, 2, u"-", {}},
             {u"mnAdd", 4, 2, u"郵便番号データの更新(&U)...", {}},
+            {u"mnAdd", 5, 2, u"一括チェック(&B)...", QKeySequence(Qt::CTRL | Qt::Key_B)},
             {u"mnMap", 0, 3, u"住所で検索", QKeySequence(Qt::Key_F5)},
             {u"mnMap", 2, 3, u"勤務先等で検索", QKeySequence(Qt::Key_F7)},
             {u"mnMap", 3, 3, u"登録されているURLで検索", QKeySequence(Qt::Key_F8)},
@@ -130,7 +131,7 @@ private Q_SLOTS:
         }
         QCOMPARE(window->menus().mnJb[0]->actions().size(), 7);
         QCOMPARE(window->menus().mnJb[1]->actions().size(), 16);
-        QCOMPARE(window->menus().mnJb[2]->actions().size(), 5);
+        QCOMPARE(window->menus().mnJb[2]->actions().size(), 6);
         QCOMPARE(window->menus().mnJb[3]->actions().size(), 3);
         QCOMPARE(window->menus().mnMap[1], nullptr); // the map menu has no index 1
         QCOMPARE(bar[4]->menu(), nullptr);       // help has no items

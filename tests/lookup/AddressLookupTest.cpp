@@ -2,6 +2,10 @@
 #include "core/env/Program.h"
 #include "widgets/grid/vAdd.h"
 #include "widgets/lookup/AddressLookupDialog.h"
+#include "widgets/lookup/ListCheckCommands.h"
+#include "widgets/lookup/ListCheckPane.h"
+#include "widgets/grid/AddressTable.h"
+#include "widgets/grid/TableHistory.h"
 #include "widgets/lookup/PostalAddressComponent.h"
 #include "harness/MainWindow.h"
 #include "support/ScriptedDesktop.h"
@@ -22,6 +26,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
+#include <QSignalSpy>
+#include <QUndoStack>
 #include <QTableView>
 #include <QTimer>
 
@@ -647,6 +653,69 @@ private Q_SLOTS:
         QTest::keyClick(window.get(), Qt::Key_F3);
         QCOMPARE(grid->GetCell(1, 2), u"100-0005"_qs);
         QCOMPARE(grid->GetCell(2, 2), u"東京都千代田区丸の内　１－１　"_qs);
+    }
+
+    // ---- the check of the whole list ----
+
+    void wholeListCheckAppliesOneKindAsOneStep()
+    {
+        open([] { return std::make_unique<PostalAddressComponent>(fixtureDictionary()); });
+        ListCheckCommands &check = window->listCheck();
+        check.skkFolder = testDataPath(u"lookup"_qs);
+        setRow(1, {}, u"東京都千代田区霞が関１－１"_qs, {});
+        setRow(2, u"1000005"_qs, u"東京都千代田区丸の内１－１"_qs, {});
+        setRow(3, {}, u"滋賀県犬上郡多賀町一円"_qs, {});
+        setRow(4, {}, u"京都府京都市中京区下丸屋町"_qs, u"中京事務所"_qs);
+        setRow(5, u"6048001"_qs, {}, {});
+        QSignalSpy ended(&check, &ListCheckCommands::checkEnded);
+        QTest::keyClick(window.get(), Qt::Key_B, Qt::ControlModifier);
+        QVERIFY(ended.wait(10000));
+        const CheckResultModel &results = check.results();
+        const auto kinds = [&] {
+            QList<QPair<int, CheckKind>> found; // rows from 1
+            for (int e = 0; e < results.entryCount(); ++e)
+                found.append({results.result(e).row + 1, results.result(e).kind});
+            return found;
+        };
+        using enum CheckKind;
+        QCOMPARE(kinds(), (QList<QPair<int, CheckKind>>{{1, NoCode}, {3, NoCode}, {4, NoCode}, {5, NoAddress}}));
+
+        // A row inserted above moves the results with their rows; a row edited
+        // since the check is left alone.
+        window->grid()->GoToCell(1, 1);
+        window->mnEdt_Click(3);
+        QCOMPARE(kinds(), (QList<QPair<int, CheckKind>>{{2, NoCode}, {4, NoCode}, {5, NoCode}, {6, NoAddress}}));
+        window->grid()->SetCell(2, 5, u"京都府京都市中京区上大阪町"_qs);
+        const QStringList edited = row(5);
+
+        QUndoStack &history = window->table().history().stack();
+        const int steps = history.count();
+        check.pane().setFilter(NoCode);
+        QCOMPARE(check.pane().list()->model()->rowCount(), 3);
+        check.pane().findChild<QPushButton *>(u"checkApplyKind"_qs)->click();
+        QCOMPARE(history.count(), steps + 1);
+        QCOMPARE(row(2).mid(0, 2), (QStringList{u"100-0013"_qs, u"東京都千代田区霞が関１－１"_qs}));
+        QCOMPARE(row(3)[0], u"1000005"_qs);
+        QCOMPARE(row(4).mid(0, 2), (QStringList{u"522-0317"_qs, u"滋賀県犬上郡多賀町一円"_qs}));
+        QCOMPARE(row(5), edited);
+        QCOMPARE(row(6)[1], QString());
+        QCOMPARE(results.state(results.entryOfRow(1)), CheckResultModel::EntryState::Applied);
+        QCOMPARE(results.state(results.entryOfRow(4)), CheckResultModel::EntryState::Changed);
+
+        // 元に戻す, from the pane where the apply was made.
+        check.pane().list()->setFocus();
+        QTest::keyClick(check.pane().list(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(row(2)[0], QString());
+        QCOMPARE(row(4)[0], QString());
+        QCOMPARE(row(5), edited);
+        QCOMPARE(results.state(results.entryOfRow(1)), CheckResultModel::EntryState::Open);
+
+        // A click on a result goes to its row.
+        check.pane().setFilter(std::nullopt);
+        QTableView *list = check.pane().list();
+        const QRect line = list->visualRect(list->model()->index(results.lineOf(results.entryOfRow(5)), 1));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, line.center());
+        QCOMPARE(window->grid()->CurRow(), 6);
     }
 };
 

@@ -94,6 +94,12 @@ public:
     }
     // The address a key stands for (an alias's own spelling).
     QStringView keyAddress(quint32 key) const;
+    // The key's comparison form (AddressKey::address of what it stands for).
+    QStringView keyForm(quint32 key) const
+    {
+        const Key &k = m_keyIndex[key];
+        return QStringView(m_keys).sliced(k.key, k.keyLen);
+    }
 
     // Every entry whose code starts with `digits` (3 to 7 digits), towns
     // before offices within one code, at most `limit`; `total` gets the count.

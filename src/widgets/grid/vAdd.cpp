@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QHash>
+#include <QPixmap>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -53,8 +55,9 @@ namespace {
 class RowNumbers final : public QAbstractTableModel
 {
 public:
-    RowNumbers(AddressTableModel *table, const QTableView *view, QObject *parent)
-        : QAbstractTableModel(parent), m_table(table), m_view(view)
+    RowNumbers(AddressTableModel *table, const QTableView *view, const std::function<vAdd::RowTag(int)> &tagger,
+               QObject *parent)
+        : QAbstractTableModel(parent), m_table(table), m_view(view), m_tagger(tagger)
     {
         connect(table, &QAbstractItemModel::headerDataChanged, this, &QAbstractItemModel::headerDataChanged);
     }
@@ -80,6 +83,14 @@ public:
             return {};
         case Qt::ForegroundRole:
             return marked() && !selected() ? QVariant(m_view->palette().highlight()) : QVariant();
+        case Qt::DecorationRole:
+            if (m_tagger) {
+                if (const QColor colour = m_tagger(section + 1).colour; colour.isValid())
+                    return square(colour);
+            }
+            return {};
+        case Qt::ToolTipRole:
+            return m_tagger ? QVariant(m_tagger(section + 1).tip) : QVariant();
         case Qt::BackgroundRole:
             if (selected()) {
                 QColor shade = m_view->palette().highlight().color();
@@ -93,8 +104,23 @@ public:
     }
 
 private:
+    // One small square per colour, made once.
+    QPixmap square(const QColor &colour) const
+    {
+        const QRgb key = colour.rgba();
+        auto found = m_squares.find(key);
+        if (found == m_squares.end()) {
+            QPixmap pixmap(7, 7);
+            pixmap.fill(colour);
+            found = m_squares.insert(key, pixmap);
+        }
+        return *found;
+    }
+
     AddressTableModel *m_table;
     const QTableView *m_view;
+    const std::function<vAdd::RowTag(int)> &m_tagger;
+    mutable QHash<QRgb, QPixmap> m_squares;
 };
 
 // Told of inserted or removed rows, Qt 6.4's header walks every section (for
@@ -105,6 +131,19 @@ class RowHeader final : public QHeaderView
 {
 public:
     explicit RowHeader(QTableView *table) : QHeaderView(Qt::Vertical, table) {}
+
+    // While rows carry tags, every row number leaves room for one, so the
+    // numbers keep their width whichever rows are tagged.
+    bool tagged = false;
+    static constexpr int TagRoom = 12;
+
+    QSize sectionSizeFromContents(int logicalIndex) const override
+    {
+        QSize size = QHeaderView::sectionSizeFromContents(logicalIndex);
+        if (tagged && !model()->headerData(logicalIndex, Qt::Vertical, Qt::DecorationRole).isValid())
+            size.rwidth() += TagRoom;
+        return size;
+    }
 
     void followRowCount()
     {
@@ -128,7 +167,7 @@ vAdd::vAdd(QWidget *parent) : QTableView(parent), m_model(new AddressTableModel(
     setVerticalHeader(rowHeader);
     setObjectName(QStringLiteral("vAdd"));
     setModel(m_model);
-    rowHeader->setModel(new RowNumbers(m_model, this, rowHeader));
+    rowHeader->setModel(new RowNumbers(m_model, this, m_rowTagger, rowHeader));
     for (auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_model, changed, rowHeader, [rowHeader] { rowHeader->followRowCount(); });
     connect(m_model, &QAbstractItemModel::modelReset, rowHeader, [rowHeader] { rowHeader->followRowCount(); });
@@ -472,6 +511,24 @@ void vAdd::currentChanged(const QModelIndex &current, const QModelIndex &previou
 void vAdd::SetMarkedRows(int from, int to)
 {
     m_model->setMarkedRows(from - 1, to - 1);
+}
+
+void vAdd::SetRowTagger(std::function<RowTag(int row)> tagger)
+{
+    m_rowTagger = std::move(tagger);
+    auto *header = static_cast<RowHeader *>(verticalHeader());
+    if (header->tagged != bool(m_rowTagger)) {
+        header->tagged = bool(m_rowTagger);
+        // The header measures its sections again, and the grid makes room.
+        header->headerDataChanged(Qt::Vertical, 0, header->count() - 1);
+        updateGeometries();
+    }
+    RefreshRowTags();
+}
+
+void vAdd::RefreshRowTags()
+{
+    verticalHeader()->viewport()->update();
 }
 
 void vAdd::onSelectionChanged()

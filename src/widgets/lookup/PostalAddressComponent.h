@@ -30,6 +30,9 @@ public:
     bool PutAdd(QString &zip, QString &add, QString &cmp, short mode) override;
 
     const PostalDictionary &dictionary() const { return *m_dict; }
+    // The same dictionary, for work that may outlive this component (a check
+    // of the whole list still running when the data is updated).
+    std::shared_ptr<const PostalDictionary> sharedDictionary() const { return m_dict; }
 
 private:
     std::shared_ptr<const PostalDictionary> m_dict;
