@@ -19,11 +19,6 @@ struct NameCase
     std::optional<QString> expected;
 };
 
-void PrintTo(const NameCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
-
 class FileNameRules : public ::testing::TestWithParam<NameCase>
 {
 };
@@ -31,52 +26,35 @@ class FileNameRules : public ::testing::TestWithParam<NameCase>
 TEST_P(FileNameRules, GiveTheFileMeant)
 {
     const NameCase &c = GetParam();
-    std::optional<QString> got;
-    switch (c.rule) {
-    case Rule::Argument:
-        got = FileNames::fileArgument(QStringList{QStringLiteral("/usr/bin/kotoven")} + c.input,
-                                      QStringLiteral("/home/u/docs"));
-        break;
-    case Rule::SaveName:
-        got = FileNames::withCsvExtension(c.input.value(0));
-        break;
-    case Rule::OpenName: {
-        const QSet<QString> files(c.existing.begin(), c.existing.end());
-        got = FileNames::openName(c.input.value(0), [&files](const QString &f) { return files.contains(f); });
-        break;
-    }
-    }
+    const QSet<QString> files(c.existing.begin(), c.existing.end());
+    const std::optional<QString> got =
+        c.rule == Rule::Argument ? FileNames::fileArgument(QStringList{u"kotoven"_qs} + c.input, u"/home/u/docs"_qs)
+        : c.rule == Rule::SaveName
+            ? std::optional(FileNames::withCsvExtension(c.input.value(0)))
+            : std::optional(FileNames::openName(c.input.value(0), [&](const QString &f) { return files.contains(f); }));
     EXPECT_EQ(got, c.expected);
 }
 
 using L = QStringList;
-QString s(const char16_t *text)
-{
-    return QString::fromUtf16(text);
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Cases, FileNameRules,
     ::testing::Values(
         NameCase{"NoArgument", Rule::Argument, {}, {}, std::nullopt},
-        NameCase{"RelativeName", Rule::Argument, L{s(u"住所録.csv")}, {}, s(u"/home/u/docs/住所録.csv")},
-        NameCase{"AbsoluteName", Rule::Argument, L{s(u"/tmp/a.csv")}, {}, s(u"/tmp/a.csv")},
-        NameCase{"DotsCleaned", Rule::Argument, L{s(u"../x/./a.csv")}, {}, s(u"/home/u/x/a.csv")},
-        NameCase{"OptionsSkipped", Rule::Argument, L{s(u"--verbose"), s(u"-"), s(u"a.csv")}, {}, s(u"/home/u/docs/a.csv")},
-        NameCase{"DashAfterDoubleDash", Rule::Argument, L{s(u"--"), s(u"-a.csv")}, {}, s(u"/home/u/docs/-a.csv")},
-        NameCase{"FirstFileTaken", Rule::Argument, L{s(u"a.csv"), s(u"b.csv")}, {}, s(u"/home/u/docs/a.csv")},
-        NameCase{"FileUrl", Rule::Argument, L{s(u"file:///tmp/%E4%BD%8F%E6%89%80%20a.csv")}, {}, s(u"/tmp/住所 a.csv")},
         NameCase{"EmptyArgument", Rule::Argument, L{QString()}, {}, std::nullopt},
-        NameCase{"SaveGetsCsv", Rule::SaveName, L{s(u"/d/名簿")}, {}, s(u"/d/名簿.csv")},
-        NameCase{"SaveKeepsCsv", Rule::SaveName, L{s(u"/d/a.csv")}, {}, s(u"/d/a.csv")},
-        NameCase{"SaveKeepsOtherExtension", Rule::SaveName, L{s(u"/d/a.txt")}, {}, s(u"/d/a.txt")},
-        NameCase{"SaveDotInFolderOnly", Rule::SaveName, L{s(u"/d.v/a")}, {}, s(u"/d.v/a.csv")},
-        NameCase{"SaveHiddenName", Rule::SaveName, L{s(u"/d/.list")}, {}, s(u"/d/.list.csv")},
+        NameCase{"RelativeName", Rule::Argument, L{u"住所録.csv"_qs}, {}, u"/home/u/docs/住所録.csv"_qs},
+        NameCase{"DotsCleaned", Rule::Argument, L{u"../x/./a.csv"_qs}, {}, u"/home/u/x/a.csv"_qs},
+        NameCase{"OptionsSkipped", Rule::Argument, L{u"--verbose"_qs, u"-"_qs, u"/a.csv"_qs, u"b"_qs}, {}, u"/a.csv"_qs},
+        NameCase{"DashAfterDoubleDash", Rule::Argument, L{u"--"_qs, u"-a.csv"_qs}, {}, u"/home/u/docs/-a.csv"_qs},
+        NameCase{"FileUrl", Rule::Argument, L{u"file:///tmp/%E4%BD%8F%E6%89%80%20a.csv"_qs}, {}, u"/tmp/住所 a.csv"_qs},
+        NameCase{"SaveGetsCsv", Rule::SaveName, L{u"/d/名簿"_qs}, {}, u"/d/名簿.csv"_qs},
+        NameCase{"SaveKeepsExtension", Rule::SaveName, L{u"/d/a.txt"_qs}, {}, u"/d/a.txt"_qs},
+        NameCase{"SaveDotInFolderOnly", Rule::SaveName, L{u"/d.v/a"_qs}, {}, u"/d.v/a.csv"_qs},
+        NameCase{"SaveHiddenName", Rule::SaveName, L{u"/d/.list"_qs}, {}, u"/d/.list.csv"_qs},
         NameCase{"SaveEmptyStaysEmpty", Rule::SaveName, L{QString()}, {}, QString()},
-        NameCase{"OpenExisting", Rule::OpenName, L{s(u"/d/a")}, L{s(u"/d/a"), s(u"/d/a.csv")}, s(u"/d/a")},
-        NameCase{"OpenTriesCsv", Rule::OpenName, L{s(u"/d/a")}, L{s(u"/d/a.csv")}, s(u"/d/a.csv")},
-        NameCase{"OpenNewName", Rule::OpenName, L{s(u"/d/a")}, {}, s(u"/d/a")},
-        NameCase{"OpenOtherExtensionNotCompleted", Rule::OpenName, L{s(u"/d/a.txt")}, L{s(u"/d/a.txt.csv")}, s(u"/d/a.txt")}),
+        NameCase{"OpenExisting", Rule::OpenName, L{u"/d/a"_qs}, L{u"/d/a"_qs, u"/d/a.csv"_qs}, u"/d/a"_qs},
+        NameCase{"OpenTriesCsv", Rule::OpenName, L{u"/d/a"_qs}, L{u"/d/a.csv"_qs}, u"/d/a.csv"_qs},
+        NameCase{"OpenNewName", Rule::OpenName, L{u"/d/a"_qs}, {}, u"/d/a"_qs},
+        NameCase{"OpenOtherExtension", Rule::OpenName, L{u"/d/a.txt"_qs}, L{u"/d/a.txt.csv"_qs}, u"/d/a.txt"_qs}),
     ParamName());
 
 } // namespace
