@@ -25,7 +25,7 @@ class SilentDesktop final : public Desktop
 public:
     Answer ask(const QString &, Buttons) override { return Answer::Ok; }
     QString chooseFile(const FileRequest &) override { return {}; }
-    bool openUrl(const QUrl &) override { return true; }
+    bool handOff(const QUrl &, const Fallback &) override { return true; }
     std::optional<SortChoice> chooseSort(const QStringList &, int) override { return std::nullopt; }
 };
 

@@ -20,10 +20,14 @@ QString ScriptedDesktop::chooseFile(const FileRequest &request)
     return file;
 }
 
-bool ScriptedDesktop::openUrl(const QUrl &url)
+bool ScriptedDesktop::handOff(const QUrl &url, const Fallback &fallback)
 {
     opened.append(url);
-    return true;
+    if (!runHandOff)
+        return true;
+    if (!m_handOff)
+        m_handOff = std::make_unique<HandOff>();
+    return m_handOff->open(url, [this, url, fallback](const QString &failure) { handOffEnded(url, failure, fallback); });
 }
 
 std::optional<Desktop::SortChoice> ScriptedDesktop::chooseSort(const QStringList &, int)

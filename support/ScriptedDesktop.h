@@ -1,16 +1,18 @@
 #pragma once
 
 #include "core/env/Desktop.h"
+#include "core/env/HandOff.h"
 
 #include <QList>
 #include <QStringList>
 #include <QUrl>
 
 #include <deque>
+#include <memory>
 
 // The seam as tests see it: every message text is recorded, every question and
 // file dialog is answered from a queue, every address handed to the desktop is
-// recorded instead of opened. Tests pass it wherever the program passes its
+// recorded instead of opened (unless `runHandOff` sends it to the real helper). Tests pass it wherever the program passes its
 // real seam.
 class ScriptedDesktop final : public Desktop
 {
@@ -26,7 +28,7 @@ public:
 
     Answer ask(const QString &text, Buttons buttons) override;
     QString chooseFile(const FileRequest &request) override;
-    bool openUrl(const QUrl &url) override;
+    bool handOff(const QUrl &url, const Fallback &fallback) override;
     std::optional<SortChoice> chooseSort(const QStringList &columns, int initialColumn) override;
 
     // Queues; an empty queue answers Ok / Cancel / no file.
@@ -34,10 +36,17 @@ public:
     std::deque<QString> files;
     std::deque<std::optional<SortChoice>> sorts; // empty: cancelled
 
+    // True: addresses go to xdg-open (as found on PATH) the way the program
+    // hands them off, and a failure is answered as the program answers it.
+    bool runHandOff = false;
+
     QList<Asked> asked;
     QList<FileRequest> fileRequests;
     QList<QUrl> opened;
 
     QStringList messages() const;
     void clear();
+
+private:
+    std::unique_ptr<HandOff> m_handOff;
 };

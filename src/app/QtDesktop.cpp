@@ -64,13 +64,10 @@ QString QtDesktop::chooseFile(const FileRequest &request)
     return dialog.selectedFiles().constFirst();
 }
 
-bool QtDesktop::openUrl(const QUrl &url)
+bool QtDesktop::handOff(const QUrl &url, const Fallback &fallback)
 {
     // The helper's end comes later; only then is a failure known.
-    return m_handOff.open(url, [this](const QString &failure) {
-        if (!failure.isEmpty())
-            message(failure);
-    });
+    return m_handOff.open(url, [this, url, fallback](const QString &failure) { handOffEnded(url, failure, fallback); });
 }
 
 std::optional<Desktop::SortChoice> QtDesktop::chooseSort(const QStringList &columns, int initialColumn)

@@ -10,7 +10,7 @@ class QtDesktop final : public Desktop
 public:
     Answer ask(const QString &text, Buttons buttons) override;
     QString chooseFile(const FileRequest &request) override;
-    bool openUrl(const QUrl &url) override;
+    bool handOff(const QUrl &url, const Fallback &fallback) override;
     std::optional<SortChoice> chooseSort(const QStringList &columns, int initialColumn) override;
 
 private:

@@ -117,9 +117,9 @@ void UserEnvironment::Save()
     Program().Settings.reset();
 }
 
-void UserEnvironment::OpenHelp()
+void UserEnvironment::OpenHelp(const Desktop::Fallback &fallback)
 {
     const std::shared_ptr<yIni> settings = sharedSettings(m_desktop);
-    settings->W_Help(QStringLiteral("kotoven.htm"));
+    settings->W_Help(QStringLiteral("kotoven.htm"), fallback);
     showMessages(*settings, m_desktop);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/env/Desktop.h"
 #include "core/map/MapSearch.h"
 
 class Desktop;
@@ -18,7 +19,8 @@ public:
     MapAddresses Restore();
     // Writes the window position and releases the settings.
     void Save();
-    void OpenHelp();
+    // Opens the help page on the desktop; when that fails, `fallback` may show it.
+    void OpenHelp(const Desktop::Fallback &fallback);
 
 private:
     QWidget &m_window;

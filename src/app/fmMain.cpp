@@ -1,6 +1,7 @@
 #include "fmMain.h"
 
 #include "core/app/ColumnFit.h"
+#include "core/app/FileNames.h"
 #include "core/env/Program.h"
 #include "core/env/Twips.h"
 #include "core/grid/GridUnits.h"
@@ -24,6 +25,15 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QPainter>
+#include <QPointer>
+#include <QSettings>
+#include <QSplitterHandle>
+#include <QTimer>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
@@ -37,7 +47,53 @@ namespace {
 constexpr int DesignedWidth = 945;
 constexpr int DesignedGridPane = 195;
 constexpr int DesignedBrowserPane = 448;
-constexpr int DesignedStatusBar = 21;
+constexpr int SplitterHandle = 8; // wide enough to grab
+
+const QString SplitterKey = QStringLiteral("Window/Splitter");
+
+// The splitter bar between the grid and the browser pane, with a grip of
+// three short lines across its middle.
+class GripHandle final : public QSplitterHandle
+{
+public:
+    using QSplitterHandle::QSplitterHandle;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QSplitterHandle::paintEvent(event);
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::Dark));
+        const int x = width() / 2;
+        const int y = height() / 2;
+        for (const int dx : {-8, 0, 8})
+            painter.drawLine(x + dx - 2, y - 1, x + dx + 2, y - 1);
+        painter.setPen(palette().color(QPalette::Light));
+        for (const int dx : {-8, 0, 8})
+            painter.drawLine(x + dx - 2, y + 1, x + dx + 2, y + 1);
+    }
+};
+
+class GripSplitter final : public QSplitter
+{
+public:
+    using QSplitter::QSplitter;
+
+protected:
+    QSplitterHandle *createHandle() override { return new GripHandle(orientation(), this); }
+};
+
+// The first local .csv file among dropped ones.
+QString droppedCsvFile(const QMimeData *data)
+{
+    if (!data || !data->hasUrls())
+        return {};
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).suffix().compare(u"csv", Qt::CaseInsensitive) == 0)
+            return url.toLocalFile();
+    }
+    return {};
+}
 } // namespace
 
 fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), m_services(std::move(services))
@@ -46,9 +102,11 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     setObjectName(QStringLiteral("fmMain"));
     setWindowTitle(QStringLiteral("住所･郵便番号･Map URLを調べる (Yahoo 測地系=tokyo)"));
 
-    auto *splitter = new QSplitter(Qt::Vertical, this);
+    auto *splitter = new GripSplitter(Qt::Vertical, this);
+    m_splitter = splitter;
     splitter->setObjectName(QStringLiteral("Splitter"));
     splitter->setChildrenCollapsible(false);
+    splitter->setHandleWidth(SplitterHandle);
     auto *pAdd = new QWidget(splitter);
     pAdd->setObjectName(QStringLiteral("pAdd"));
     auto *paneLayout = new QVBoxLayout(pAdd);
@@ -59,8 +117,11 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     splitter->addWidget(pAdd);
     splitter->addWidget(m_uWeb);
     splitter->setSizes({DesignedGridPane, DesignedBrowserPane});
-    splitter->setStretchFactor(0, 0);
+    // Both panes take a share of a change of height in proportion to their
+    // present heights: the designed ones until the bar is dragged.
+    splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 1);
+    connect(splitter, &QSplitter::splitterMoved, this, [this] { m_splitterMoved = true; });
     setCentralWidget(splitter);
     auto *stBar = new QStatusBar(this);
     stBar->setObjectName(QStringLiteral("stBar"));
@@ -132,8 +193,16 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     connect(m_vAdd, &vAdd::ColWidthChanged, this, &fmMain::vAdd_ColWidthChanged);
     connect(m_vAdd, &vAdd::CellDblClick, this, &fmMain::vAdd_CellDblClick);
     connect(m_vAdd, &vAdd::GridRightClick, this, &fmMain::vAdd_GridRightClick);
+    // The row numbers widen with the row count; the fit then leaves the last
+    // column less, so that no horizontal scroll bar appears.
+    connect(m_vAdd->verticalHeader(), &QHeaderView::geometriesChanged, this, &fmMain::refitWhenChromeChanged);
+    connect(m_vAdd->verticalScrollBar(), &QScrollBar::rangeChanged, this, &fmMain::refitWhenChromeChanged);
+    setAcceptDrops(true);
+    // The browser pane would show a dropped file as a page.
+    qApp->installEventFilter(this);
 
-    resize(DesignedWidth, DesignedGridPane + DesignedBrowserPane + DesignedStatusBar + menuBar()->sizeHint().height()
+    // The panes get their designed heights; the bars take what the style gives them.
+    resize(DesignedWidth, DesignedGridPane + DesignedBrowserPane + stBar->sizeHint().height() + menuBar()->sizeHint().height()
                               + splitter->handleWidth());
 
     Form_Load();
@@ -155,17 +224,30 @@ fmMain::~fmMain()
 void fmMain::Form_Load()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_startUpWait = true;
+    // Start-up ends when the event loop first runs, whether or not the window
+    // is ever activated.
+    QTimer::singleShot(0, this, &fmMain::endStartUpWait);
     Program().ProgramName = programNameFromPath(QCoreApplication::applicationFilePath());
     Program().FormLoaded = true;
     m_map->setMapAddresses(m_environment->Restore());
+    restoreSplitter();
     m_lookup->CreateAddressComponent();
     m_map->WatchClipboard(1);
     m_uWeb->setWindowReady(true);
 }
 
+void fmMain::endStartUpWait()
+{
+    if (!m_startUpWait)
+        return;
+    m_startUpWait = false;
+    QApplication::restoreOverrideCursor();
+}
+
 void fmMain::Form_Activate()
 {
-    QApplication::restoreOverrideCursor();
+    endStartUpWait();
     // Moving through the address column first lets the input method settle
     // closed on the first column.
     m_table->quietly([this] {
@@ -181,6 +263,7 @@ void fmMain::Form_QueryUnload()
     m_lookup->ReleaseAddressComponent();
     Program().FileSystem = false;
     m_environment->Save();
+    saveSplitter();
     Program().FormLoaded = false;
     m_uWeb->setWindowReady(false);
 }
@@ -237,6 +320,18 @@ void fmMain::vAdd_ColWidthChanged(int, int)
     FitColumns();
 }
 
+int fmMain::gridChrome() const
+{
+    return m_vAdd->verticalHeader()->sizeHint().width() + m_vAdd->verticalScrollBar()->sizeHint().width()
+           + 2 * m_vAdd->frameWidth();
+}
+
+void fmMain::refitWhenChromeChanged()
+{
+    if (!isMinimized() && gridChrome() != m_fittedChrome)
+        FitColumns();
+}
+
 void fmMain::FitColumns()
 {
     m_table->quietly([this] {
@@ -245,8 +340,8 @@ void fmMain::FitColumns()
         // own chrome; the row numbers and the scroll bar here take what they
         // take, so the pane is measured as the columns see it: the viewport
         // plus 3 units.
-        const int chrome = m_vAdd->verticalHeader()->sizeHint().width()
-                           + m_vAdd->verticalScrollBar()->sizeHint().width() + 2 * m_vAdd->frameWidth();
+        const int chrome = gridChrome();
+        m_fittedChrome = chrome;
         // The splitter and its panes span the window's whole inner width; the
         // window's own width is current even before the panes are laid out.
         const double paneWidth = width() - chrome + 3 * GridUnits::PixelsPerUnit;
@@ -273,11 +368,123 @@ void fmMain::vAdd_GridRightClick(int, int, int, int, int)
     m_menus.mnJb[1]->popup(QCursor::pos());
 }
 
+// The remembered splitter position lives in the per-user settings store, not
+// in the settings document, whose form stays as it is.
+void fmMain::restoreSplitter()
+{
+    const QSettings store;
+    const QByteArray state = store.value(SplitterKey).toByteArray();
+    if (!state.isEmpty())
+        m_splitter->restoreState(state);
+}
+
+void fmMain::saveSplitter()
+{
+    if (!m_splitterMoved)
+        return;
+    QSettings store;
+    store.setValue(SplitterKey, m_splitter->saveState());
+}
+
+// ---- files from outside ---------------------------------------------------
+
+void fmMain::openFile(const QString &path)
+{
+    if (path.isEmpty() || m_shutDown)
+        return;
+    m_pendingFile = path;
+    openPendingFile();
+}
+
+void fmMain::openPendingFile()
+{
+    if (m_pendingFile.isEmpty() || m_shutDown)
+        return;
+    // A question or dialog of this window is open: the file waits for it.
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(200, this, &fmMain::openPendingFile);
+        return;
+    }
+    m_files->OpenFile(std::exchange(m_pendingFile, QString()));
+}
+
+void fmMain::takeHandOver(const QString &path)
+{
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+    openFile(path);
+}
+
+void fmMain::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedCsvFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void fmMain::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!droppedCsvFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void fmMain::dropEvent(QDropEvent *event)
+{
+    const QString file = droppedCsvFile(event->mimeData());
+    if (file.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // The drop ends before the file is opened, so that its question and
+    // messages do not run inside the drag.
+    QTimer::singleShot(0, this, [this, file] { openFile(file); });
+}
+
+bool fmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop: {
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (!widget || !m_uWeb->isAncestorOf(widget))
+            break;
+        auto *drop = static_cast<QDropEvent *>(event);
+        const QString file = droppedCsvFile(drop->mimeData());
+        if (file.isEmpty())
+            break;
+        // A CSV file dropped on the pane opens as the table, as on the grid.
+        drop->acceptProposedAction();
+        if (event->type() == QEvent::Drop)
+            QTimer::singleShot(0, this, [this, file] { openFile(file); });
+        return true;
+    }
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- help -------------------------------------------------------------------
+
+bool fmMain::showHelpPage(const QUrl &url)
+{
+    if (m_shutDown || (url.isLocalFile() && !QFileInfo(url.toLocalFile()).isFile()))
+        return false;
+    m_uWeb->setURL(url.toString());
+    return true;
+}
+
 void fmMain::mnJb_Click(int index)
 {
     if (index == 4) {
         ++m_helpRequests;
-        m_environment->OpenHelp();
+        // Without a desktop browser the page shows in the browser pane.
+        // The helper ends later, perhaps after the window has gone.
+        m_environment->OpenHelp([window = QPointer<fmMain>(this)](const QUrl &url) {
+            return window && window->showHelpPage(url);
+        });
     }
 }
 

@@ -12,6 +12,8 @@ class AddressComponent;
 class AddressTable;
 class CellReactions;
 class Desktop;
+class QSplitter;
+class QUrl;
 class FileCommands;
 class ImeBackend;
 class ListCheckCommands;
@@ -56,6 +58,15 @@ public:
     bool activated() const { return m_activated; }
     bool shutDown() const { return m_shutDown; }
     int helpRequests() const { return m_helpRequests; }
+    QSplitter *splitter() const { return m_splitter; }
+
+    // Opens a file named from outside the window's own dialog (the program's
+    // argument, a drop, another start) through the one Open path; while a
+    // dialog or question is open, once it has closed.
+    void openFile(const QString &path);
+    // Another start of the program handed over `path` (empty: none): the
+    // window comes to the front and opens it.
+    void takeHandOver(const QString &path);
 
     void mnJb_Click(int index);
     void mnFile_Click(int index);
@@ -68,6 +79,10 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void Form_Load();
@@ -75,6 +90,13 @@ private:
     void Form_QueryUnload();
     void Form_Resize();
     void FitColumns();
+    int gridChrome() const;
+    void refitWhenChromeChanged();
+    void endStartUpWait();
+    bool showHelpPage(const QUrl &url);
+    void openPendingFile();
+    void restoreSplitter();
+    void saveSplitter();
     void vAdd_ColWidthChanged(int col1, int col2);
     void vAdd_CellDblClick(int col, int row);
     void vAdd_GridRightClick(int clickType, int col, int row, int x, int y);
@@ -94,6 +116,11 @@ private:
     std::unique_ptr<LookupCommands> m_lookup;
     std::unique_ptr<ListCheckCommands> m_listCheck;
     std::unique_ptr<MapCommands> m_map;
+    QSplitter *m_splitter = nullptr;
+    int m_fittedChrome = -1;    // row numbers, scroll bar and frame at the last fit
+    bool m_startUpWait = false; // the wait cursor of start-up is still shown
+    bool m_splitterMoved = false;
+    QString m_pendingFile;      // handed over while a dialog was open
     int m_helpRequests = 0; // times the help menu was chosen
     bool m_activated = false;
     bool m_shutDown = false;

@@ -1,10 +1,15 @@
 #include "app/QtDesktop.h"
+#include "app/SingleInstance.h"
+#include "core/app/FileNames.h"
 #include "app/fmMain.h"
 #include "widgets/map/uWeb.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QPointer>
+#include <QTimer>
 #include <QTranslator>
 
 #include <unistd.h>
@@ -29,6 +34,13 @@ int main(int argc, char *argv[])
     }
     QApplication::setWindowIcon(icon);
 
+    // One window per user: a running program takes the file and comes to the
+    // front; this start ends.
+    const std::optional<QString> file = FileNames::fileArgument(QApplication::arguments(), QDir::currentPath());
+    SingleInstance instance;
+    if (instance.handOver(file))
+        return 0;
+
     // Standard buttons and dialogs in Japanese.
     QTranslator qtTranslator;
     if (qtTranslator.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -40,6 +52,16 @@ int main(int argc, char *argv[])
     services.desktop = &desktop;
     auto *window = new fmMain(std::move(services));
     window->setAttribute(Qt::WA_DeleteOnClose);
+    // The window answers after the socket's own handling has ended.
+    instance.received = [target = QPointer<fmMain>(window)](const QString &handed) {
+        QTimer::singleShot(0, target, [target, handed] {
+            if (target)
+                target->takeHandOver(handed);
+        });
+    };
+    instance.listen();
     window->show();
+    if (file)
+        QTimer::singleShot(0, window, [window, path = *file] { window->openFile(path); });
     return QApplication::exec();
 }

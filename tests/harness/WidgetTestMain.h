@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLocale>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -13,7 +14,7 @@
 // test-mode standard paths, the WebEngine sandbox off (tests run as root).
 // The program folder is a fresh temporary one whose "UserData.ini" puts the
 // user data folder inside it, so every run starts as a first start and no
-// run sees another's settings.
+// run sees another's settings; the per-user settings store lives there too.
 #define KOTOVEN_WIDGET_TEST_MAIN(TestClass)                                                                  \
     int main(int argc, char *argv[])                                                                         \
     {                                                                                                        \
@@ -34,6 +35,7 @@
             return 1;                                                                                        \
         userDataIni.close();                                                                                 \
         Program().ProgramFolder = programFolder.path();                                                      \
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, programFolder.path());              \
         TestClass test;                                                                                      \
         QTEST_SET_MAIN_SOURCE_PATH                                                                           \
         return QTest::qExec(&test, argc, argv);                                                              \

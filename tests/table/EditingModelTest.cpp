@@ -17,6 +17,7 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -513,6 +514,9 @@ private:
         case Kind::SaveReopen: {
             const QString file = folder.filePath(u"model.csv"_s);
             desktop.files = {file, file};
+            // Replacing the file of an earlier step is asked about first.
+            if (QFileInfo::exists(file))
+                desktop.answers = {Desktop::Answer::Yes};
             window->menus().mnFile[2]->trigger();
             window->menus().mnFile[0]->trigger();
             settle();

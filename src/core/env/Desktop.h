@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 // The one seam for everything that blocks on a person or leaves the program:
@@ -35,8 +36,15 @@ public:
     // A file dialog; an empty result means the person cancelled.
     virtual QString chooseFile(const FileRequest &request) = 0;
 
-    // Hands an address (web page, file, folder) to the desktop.
-    virtual bool openUrl(const QUrl &url) = 0;
+    // Shows an address some other way after the desktop failed to open it;
+    // false when it could not either.
+    using Fallback = std::function<bool(const QUrl &url)>;
+
+    // Hands an address (web page, file, folder) to the desktop. A hand-off
+    // that fails goes to `fallback`, and is reported when that shows nothing.
+    // False when the hand-off already failed at its start.
+    virtual bool handOff(const QUrl &url, const Fallback &fallback) = 0;
+    bool openUrl(const QUrl &url) { return handOff(url, {}); }
 
     // The sort dialog: which of `columns` (from 0) and which direction;
     // nothing when the person cancelled.
@@ -46,4 +54,14 @@ public:
         bool descending = false;
     };
     virtual std::optional<SortChoice> chooseSort(const QStringList &columns, int initialColumn) = 0;
+
+protected:
+    // What an implementation does when a hand-off failed for `failure`
+    // (empty: it did not fail).
+    void handOffEnded(const QUrl &url, const QString &failure, const Fallback &fallback)
+    {
+        if (failure.isEmpty() || (fallback && fallback(url)))
+            return;
+        message(failure);
+    }
 };

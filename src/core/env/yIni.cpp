@@ -549,7 +549,7 @@ bool yIni::writeLink(const QString &path, const QString &target)
     return TextFile::writeBytes(path, linkEntry(QFileInfo(path).completeBaseName(), target)).ok;
 }
 
-void yIni::W_Help(const QString &sJob)
+void yIni::W_Help(const QString &sJob, const std::function<bool(const QUrl &)> &fallback)
 {
     const QString shortcut = Program().UserDataFolder + Program().ProgramName + QStringLiteral("_help.lnk");
     QString page = sJob.toLower();
@@ -559,7 +559,7 @@ void yIni::W_Help(const QString &sJob)
     if (!writeLink(shortcut, address.toString()))
         return;
     if (m_desktop)
-        m_desktop->openUrl(address);
+        m_desktop->handOff(address, fallback);
 }
 
 void yIni::W_HtmView(const QString &sUrl)

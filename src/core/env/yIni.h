@@ -6,6 +6,7 @@
 #include <QUrl>
 #include <QVariant>
 
+#include <functional>
 #include <utility>
 
 class Desktop;
@@ -38,8 +39,8 @@ public:
     // creates it when missing and publishes it as Program().UserDataFolder.
     void W_UserData(const QObject *nWhnd);
     // Writes the help shortcut for page sJob in the user data folder and
-    // opens its target.
-    void W_Help(const QString &sJob);
+    // opens its target; when the desktop cannot, `fallback` may show it.
+    void W_Help(const QString &sJob, const std::function<bool(const QUrl &)> &fallback = {});
     // Writes the shortcut "Wrk/htm_view.lnk" in the user data folder (the
     // folder must exist) and opens its target sUrl.
     void W_HtmView(const QString &sUrl);

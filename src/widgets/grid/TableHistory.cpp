@@ -109,7 +109,11 @@ void TableHistory::redo()
 void TableHistory::startOver(bool clean)
 {
     m_stack.clear();
-    if (!clean)
+    // An empty stack keeps its clean mark through clear(), so it is set
+    // either way: a table read whole after a partly read one is clean.
+    if (clean)
+        m_stack.setClean();
+    else
         m_stack.resetClean();
     m_table.state().Dirty = !m_stack.isClean();
 }

@@ -1,5 +1,6 @@
 #include "FileCommands.h"
 
+#include "core/app/FileNames.h"
 #include "core/env/Desktop.h"
 #include "core/env/Program.h"
 #include "core/env/TextFile.h"
@@ -20,6 +21,7 @@
 namespace {
 
 const QString OpenQuestion = QStringLiteral("現在のﾃﾞｰﾀｰを更新しますか");
+const QString ReplaceQuestion = QStringLiteral("%1 は既にあります\r置き換えますか");
 const QString CloseQuestion = QStringLiteral("現在のﾃﾞｰﾀｰを保存しますか");
 const QString BadFormat = QStringLiteral(" の形式が不正です");
 const QString BadLine = QStringLiteral("%1 行目を読み込めません");
@@ -116,13 +118,31 @@ void FileCommands::mnFile_Click(int index)
 // copied or replaced: every command commits it first.
 void FileCommands::OpenCsv()
 {
-    Desktop &desktop = m_desktop;
+    if (!mayReplaceTable())
+        return;
+    const QString name = chooseCsvFile(m_desktop, Desktop::FileMode::Open, m_lastFileName);
+    if (!name.isEmpty())
+        openChosen(name);
+}
+
+void FileCommands::OpenFile(const QString &path)
+{
+    if (path.isEmpty() || !mayReplaceTable())
+        return;
+    m_lastFileName = path; // the dialog offers it next time
+    openChosen(path);
+}
+
+bool FileCommands::mayReplaceTable()
+{
     m_table.grid().CommitEdit();
-    if (m_table.state().Dirty && desktop.ask(OpenQuestion, Desktop::Buttons::YesNo) != Desktop::Answer::Yes)
-        return;
-    const QString name = chooseCsvFile(desktop, Desktop::FileMode::Open, m_lastFileName);
-    if (name.isEmpty())
-        return;
+    return !m_table.state().Dirty || m_desktop.ask(OpenQuestion, Desktop::Buttons::YesNo) == Desktop::Answer::Yes;
+}
+
+void FileCommands::openChosen(const QString &chosen)
+{
+    // A typed name without its extension means the CSV file of that name.
+    const QString name = FileNames::openName(chosen, [](const QString &file) { return QFileInfo::exists(file); });
     // A name that does not exist yet is taken as it stands: the next Save
     // creates the file.
     if (!QFileInfo::exists(name)) {
@@ -191,11 +211,17 @@ bool FileCommands::SaveCsv(bool askName)
     TableState &state = m_table.state();
     m_table.grid().CommitEdit();
     // With no current file, Save asks for a name as Save As does.
-    const QString name = askName || state.CurrentFile.isEmpty()
-                             ? chooseCsvFile(desktop, Desktop::FileMode::Save, m_lastFileName)
-                             : state.CurrentFile;
-    if (name.isEmpty())
-        return false;
+    QString name = state.CurrentFile;
+    if (askName || name.isEmpty()) {
+        // The dialog neither adds the extension nor asks before replacing.
+        name = FileNames::withCsvExtension(chooseCsvFile(desktop, Desktop::FileMode::Save, m_lastFileName));
+        if (name.isEmpty())
+            return false;
+        m_lastFileName = name;
+        if (QFileInfo::exists(name)
+            && desktop.ask(ReplaceQuestion.arg(name), Desktop::Buttons::YesNo) != Desktop::Answer::Yes)
+            return false;
+    }
     EnsureFileSystem();
 
     Busy busy(&m_window, Saving, progressDelayMs);

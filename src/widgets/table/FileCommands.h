@@ -26,6 +26,10 @@ public:
         NotLoaded, // unreadable or cancelled: the table is as it was
     };
     void OpenCsv();
+    // Opens a file named from outside the dialog (the program's argument, a
+    // file dropped on the window, another start of the program) the way Open
+    // does once a name is chosen, after the same question.
+    void OpenFile(const QString &path);
     LoadResult LoadCsv(const QString &path);
     bool SaveCsv(bool askName); // true when the file was written
     void CopyTable();
@@ -35,6 +39,9 @@ public:
     int progressDelayMs = 500; // a load or save running longer shows its progress
 
 private:
+    bool mayReplaceTable();
+    void openChosen(const QString &chosen);
+
     AddressTable &m_table;
     Desktop &m_desktop;
     QWidget &m_window;        // parent of the progress dialog
