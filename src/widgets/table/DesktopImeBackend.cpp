@@ -24,7 +24,12 @@ ImeFramework::Session DesktopImeBackend::session()
 
 DesktopImeBackend *DesktopImeBackend::forSession(QObject *parent)
 {
-    return new DesktopImeBackend(FcitxImeBackend::sessionBus(), IBusImeBackend::ibusBus(),
+    // IBus is reached only through Qt's IBus module: without it, its bus is
+    // not even opened.
+    const bool qtUsesIBus = QDBusConnection(IBusImeBackend::QtModuleConnection).isConnected();
+    return new DesktopImeBackend(FcitxImeBackend::sessionBus(),
+                                 qtUsesIBus ? IBusImeBackend::ibusBus()
+                                            : QDBusConnection(QStringLiteral("kotoven-no-ibus")),
                                  ImeFramework::named(session()), parent);
 }
 
