@@ -13,7 +13,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-tidy libclang-rt-14-dev
     xvfb xauth x11-utils xclip xdotool imagemagick openbox
-    dbus dbus-x11 fcitx5 fcitx5-mozc fcitx5-frontend-qt6
+    dbus dbus-x11 fcitx5 fcitx5-mozc fcitx5-frontend-qt6 ibus ibus-mozc
 )
 
 missing=()

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a test program that needs an ordinary user: Mozc's server refuses to
-# run as root. As root, where setpriv, Xvfb, Fcitx 5 and Mozc are installed,
+# run as root. As root, where setpriv, Xvfb and Mozc under Fcitx 5 or IBus are installed,
 # the program runs as the user nobody with a temporary home, an X server of
 # its own and nothing of root's session (the program starts its own session
 # bus); otherwise it runs as it is and decides itself whether it can run.
@@ -23,8 +23,9 @@ if [ "$(id -u)" -ne 0 ]; then
     why="not root"
 elif ! command -v setpriv >/dev/null || ! command -v xvfb-run >/dev/null; then
     why="setpriv or xvfb-run is not installed"
-elif [ ! -x /usr/bin/fcitx5 ] || [ ! -e /usr/share/fcitx5/addon/mozc.conf ]; then
-    why="Fcitx 5 with Mozc is not installed"
+elif { [ ! -x /usr/bin/fcitx5 ] || [ ! -e /usr/share/fcitx5/addon/mozc.conf ]; } &&
+    { [ ! -x /usr/bin/ibus-daemon ] || [ ! -e /usr/share/ibus/component/mozc.xml ]; }; then
+    why="neither Fcitx 5 nor IBus is installed with Mozc"
 elif ! id nobody >/dev/null 2>&1; then
     why="there is no user nobody"
 fi

@@ -139,7 +139,7 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
 
     ImeBackend *ime = m_services.ime;
     if (!ime)
-        ime = new DesktopImeBackend(FcitxImeBackend::sessionBus(), this);
+        ime = DesktopImeBackend::forSession(this);
     m_table = std::make_unique<AddressTable>(*m_vAdd, m_state);
     m_environment = std::make_unique<UserEnvironment>(*this, desktop);
     m_files = std::make_unique<FileCommands>(*m_table, desktop, *this);

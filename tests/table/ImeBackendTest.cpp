@@ -6,13 +6,17 @@
 #include "harness/WidgetTestMain.h"
 #include "widgets/table/DesktopImeBackend.h"
 #include "widgets/table/FcitxImeBackend.h"
+#include "widgets/table/IBusImeBackend.h"
 #include "core/table/ImeMode.h"
 #include "widgets/table/WidgetImeBackend.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QInputMethodQueryEvent>
 #include <QLineEdit>
 #include <QProcess>
@@ -53,6 +57,35 @@ private:
             unanswered.append(message);
         }
     }
+};
+
+// IBus: the daemon names the focused input context, which records the
+// properties activated on it.
+class FakeIBus final : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.IBus")
+public Q_SLOTS:
+    QDBusObjectPath CurrentInputContext() { return QDBusObjectPath(u"/org/freedesktop/IBus/InputContext_3"_qs); }
+};
+
+class FakeInputContext final : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.IBus.InputContext")
+public:
+    QStringList log;
+public Q_SLOTS:
+    void PropertyActivate(const QString &property, uint state) { log.append(property + QString::number(state)); }
+};
+
+// Sets an environment variable for a scope.
+struct ScopedEnv
+{
+    ScopedEnv(const char *name, const QByteArray &value) : name(name), old(qgetenv(name)) { qputenv(name, value); }
+    ~ScopedEnv() { old.isNull() ? qunsetenv(name) : qputenv(name, old); }
+    const char *name;
+    QByteArray old;
 };
 
 bool imeEnabledFor(QWidget *widget)
@@ -343,6 +376,65 @@ private Q_SLOTS:
         QVERIFY(!imeEnabledFor(grid->cellEditor()));
         QVERIFY(grid->cellEditor()->inputMethodHints() & Qt::ImhLatinOnly);
         window->close();
+    }
+
+    // A session naming IBus, found through the address file the daemon
+    // leaves for the display: Mozc is switched in the focused context, only
+    // while the window has the focus; IBus going away hands over to Fcitx.
+    void windowSwitchesMozcThroughIBus()
+    {
+        QTemporaryDir config;
+        const ScopedEnv module("QT_IM_MODULE", "ibus"), home("XDG_CONFIG_HOME", config.path().toUtf8());
+        QFile file(ImeFramework::ibusAddressFilePath(IBusImeBackend::environment()));
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()) && file.open(QIODevice::WriteOnly));
+        file.write("IBUS_ADDRESS=" + m_address.toUtf8() + "\nIBUS_DAEMON_PID="
+                   + QByteArray::number(QCoreApplication::applicationPid()));
+        file.close();
+        startFake();
+        FakeIBus ibus;
+        FakeInputContext context;
+        QString ibusBus;
+        {
+            QDBusConnection bus = connect(u"ibus"_qs);
+            QVERIFY(bus.registerObject(IBusImeBackend::Path, &ibus, QDBusConnection::ExportAllSlots));
+            QVERIFY(bus.registerObject(ibus.CurrentInputContext().path(), &context, QDBusConnection::ExportAllSlots));
+            QVERIFY(bus.registerService(IBusImeBackend::Service));
+            ibusBus = bus.name();
+        }
+
+        // The connection of Qt's IBus module, which made the input context.
+        QVERIFY(QDBusConnection::connectToBus(m_address, IBusImeBackend::QtModuleConnection).isConnected());
+
+        ScriptedDesktop desktop;
+        fmMainServices services;
+        services.desktop = &desktop;
+        auto window = std::make_unique<fmMain>(std::move(services));
+        QVERIFY(showAndActivate(*window));
+        auto *backend = window->findChild<DesktopImeBackend *>();
+        QTRY_COMPARE(backend->ibus()->presence(), IBusImeBackend::Presence::Present);
+        // Activation ends in column 1, made again once the window has the focus.
+        QTRY_VERIFY(!context.log.isEmpty() && context.log.last() == u"InputMode.Direct1");
+        context.log.clear();
+        vAdd *grid = window->grid();
+        grid->setFocus();
+        for (int i = 0; i < 3; ++i) // the workplace switches nothing
+            QTest::keyClick(grid, Qt::Key_Right);
+        QTRY_COMPARE(context.log, QStringList({u"InputMode.Hiragana1"_qs, u"InputMode.Direct1"_qs}));
+        window->hide();
+        QTRY_VERIFY(!QGuiApplication::focusWindow());
+        grid->GoToCell(2, 1);
+        QTest::qWait(100);
+        QCOMPARE(context.log.size(), 2);
+        QVERIFY(showAndActivate(*window));
+        QTRY_COMPARE(context.log.size(), 3);
+        QCOMPARE(context.log.last(), u"InputMode.Hiragana1"_qs);
+        QCOMPARE(m_fake->log, QStringList());
+
+        QDBusConnection::disconnectFromBus(ibusBus);
+        QTRY_COMPARE(backend->ibus()->presence(), IBusImeBackend::Presence::Absent);
+        QTRY_COMPARE(m_fake->log, QStringList{u"Activate"_qs});
+        window->close();
+        QDBusConnection::disconnectFromBus(IBusImeBackend::QtModuleConnection);
     }
 };
 

@@ -1,3 +1,4 @@
+#include "core/table/ImeFramework.h"
 #include "core/table/ImeMode.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@ struct ModeCase
     int mode;
     bool open;
     std::optional<quint32> conversion;
+    const char *mozc; // Mozc's input mode under IBus, having set half-width katakana before
 };
 
 std::ostream &operator<<(std::ostream &out, const ModeCase &c)
@@ -30,16 +32,24 @@ TEST_P(ImeModeTable, OpensAndSetsTheConversionMode)
     const ImeMode::Request request = ImeMode::forMode(c.mode);
     EXPECT_EQ(request.open, c.open);
     EXPECT_EQ(request.conversion, c.conversion);
+    EXPECT_EQ(ImeFramework::mozcInputMode(request, ImeMode::Native | ImeMode::Katakana | ImeMode::Roman),
+              QString::fromUtf8(c.mozc));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, ImeModeTable,
-    ::testing::Values(ModeCase{"close0", 0, false, std::nullopt}, ModeCase{"hiragana1", 1, true, 0x19u},
-                      ModeCase{"close2", 2, false, std::nullopt}, ModeCase{"close3", 3, false, std::nullopt},
-                      ModeCase{"hiragana4", 4, true, 0x19u}, ModeCase{"fullKatakana5", 5, true, 0x1Bu},
-                      ModeCase{"halfKatakana6", 6, true, 0x13u}, ModeCase{"fullAlphanumeric7", 7, true, 0x18u},
-                      ModeCase{"halfAlphanumeric8", 8, true, 0x10u}, ModeCase{"keep9", 9, true, std::nullopt},
-                      ModeCase{"keepMinus1", -1, true, std::nullopt}, ModeCase{"keep32767", 32767, true, std::nullopt}),
+    ::testing::Values(ModeCase{"close0", 0, false, std::nullopt, "InputMode.Direct"},
+                      ModeCase{"hiragana1", 1, true, 0x19u, "InputMode.Hiragana"},
+                      ModeCase{"close2", 2, false, std::nullopt, "InputMode.Direct"},
+                      ModeCase{"close3", 3, false, std::nullopt, "InputMode.Direct"},
+                      ModeCase{"hiragana4", 4, true, 0x19u, "InputMode.Hiragana"},
+                      ModeCase{"fullKatakana5", 5, true, 0x1Bu, "InputMode.Katakana"},
+                      ModeCase{"halfKatakana6", 6, true, 0x13u, "InputMode.HalfWidthKatakana"},
+                      ModeCase{"fullAlphanumeric7", 7, true, 0x18u, "InputMode.WideLatin"},
+                      ModeCase{"halfAlphanumeric8", 8, true, 0x10u, "InputMode.Latin"},
+                      ModeCase{"keep9", 9, true, std::nullopt, "InputMode.HalfWidthKatakana"},
+                      ModeCase{"keepMinus1", -1, true, std::nullopt, "InputMode.HalfWidthKatakana"},
+                      ModeCase{"keep32767", 32767, true, std::nullopt, "InputMode.HalfWidthKatakana"}),
     [](const ::testing::TestParamInfo<ModeCase> &info) { return std::string(info.param.name); });
 
 // The flags make up the documented modes.

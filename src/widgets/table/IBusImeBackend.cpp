@@ -1,0 +1,177 @@
+#include "IBusImeBackend.h"
+
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+#include <QFile>
+#include <QGuiApplication>
+#include <QInputMethodQueryEvent>
+#include <QWindow>
+
+#include <cerrno>
+#include <csignal>
+
+IBusImeBackend::IBusImeBackend(const QDBusConnection &bus, QObject *parent) : QObject(parent), m_bus(bus)
+{
+    // Without Qt's IBus module the program's text does not go through IBus
+    // (or goes through a context of the desktop's), and the daemon would
+    // take no calls on it.
+    if (!m_bus.isConnected() || !QDBusConnection(QtModuleConnection).isConnected()) {
+        m_presence = Presence::Absent;
+        return;
+    }
+    m_watcher = new QDBusServiceWatcher(Service, m_bus,
+                                        QDBusServiceWatcher::WatchForRegistration
+                                            | QDBusServiceWatcher::WatchForUnregistration,
+                                        this);
+    connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] { setPresence(Presence::Present); });
+    connect(m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] { setPresence(Presence::Absent); });
+
+    QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                      QStringLiteral("/org/freedesktop/DBus"),
+                                                      QStringLiteral("org.freedesktop.DBus"),
+                                                      QStringLiteral("NameHasOwner"));
+    ask << Service;
+    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        m_focusLost = !QGuiApplication::focusWindow();
+        connect(app, &QGuiApplication::focusWindowChanged, this, [this](QWindow *window) {
+            if (!window)
+                m_focusLost = true;
+        });
+        // Qt's module tells the daemon about the new focus before this
+        // signal, on the connection that carries the calls below.
+        connect(app, &QGuiApplication::focusObjectChanged, this, &IBusImeBackend::followFocus);
+    }
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(ask, CallTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        w->deleteLater();
+        const QDBusPendingReply<bool> reply = *w;
+        setPresence(reply.isValid() && reply.value() ? Presence::Present : Presence::Absent);
+    });
+}
+
+IBusImeBackend::~IBusImeBackend() = default;
+
+ImeFramework::IBusEnvironment IBusImeBackend::environment()
+{
+    ImeFramework::IBusEnvironment env;
+    env.address = qEnvironmentVariable("IBUS_ADDRESS");
+    env.addressFile = qEnvironmentVariable("IBUS_ADDRESS_FILE");
+    env.configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
+    env.home = qEnvironmentVariable("HOME");
+    env.machineId = QString::fromLatin1(QDBusConnection::localMachineId());
+    env.display = qEnvironmentVariable("DISPLAY");
+    env.waylandDisplay = qEnvironmentVariable("WAYLAND_DISPLAY");
+    return env;
+}
+
+QDBusConnection IBusImeBackend::ibusBus()
+{
+    const ImeFramework::IBusEnvironment env = environment();
+    QString address = env.address;
+    if (address.isEmpty()) {
+        QFile file(ImeFramework::ibusAddressFilePath(env));
+        if (!file.fileName().isEmpty() && file.open(QIODevice::ReadOnly)) {
+            // A file left behind by a daemon that has ended is no address.
+            const ImeFramework::IBusAddressFile found = ImeFramework::ibusAddressFromFile(file.read(64 * 1024));
+            if (found.pid > 0 && (::kill(pid_t(found.pid), 0) == 0 || errno == EPERM))
+                address = found.address;
+        }
+    }
+    if (address.isEmpty())
+        return QDBusConnection(QStringLiteral("kotoven-no-ibus"));
+    // One connection per address: a daemon started again has a new one.
+    return QDBusConnection::connectToBus(address, u"kotoven-ibus " + address);
+}
+
+void IBusImeBackend::apply(const ImeMode::Request &request)
+{
+    if (request.open && request.conversion)
+        m_conversion = *request.conversion;
+    m_last = request;
+    m_asked = true;
+    if (!m_focusLost)
+        send(request);
+}
+
+void IBusImeBackend::followFocus(QObject *focus)
+{
+    if (!focus || !m_focusLost)
+        return;
+    QInputMethodQueryEvent query(Qt::ImEnabled);
+    QCoreApplication::sendEvent(focus, &query);
+    if (!query.value(Qt::ImEnabled).toBool())
+        return;
+    m_focusLost = false;
+    if (m_asked)
+        send(m_last);
+}
+
+void IBusImeBackend::send(const ImeMode::Request &request)
+{
+    if (m_presence == Presence::Absent)
+        return;
+    const QString property = ImeFramework::mozcInputMode(request, m_conversion);
+    QDBusMessage ask = QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("CurrentInputContext"));
+    ask.setAutoStartService(false);
+    const QDBusConnection bus = callBus();
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(ask, CallTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, bus, property](QDBusPendingCallWatcher *w) {
+        w->deleteLater();
+        const QDBusPendingReply<QDBusObjectPath> reply = *w;
+        if (!reply.isValid()) {
+            // No context has the focus (the window is not active): nothing
+            // to switch now.
+            noticeFailure(reply.error(), true);
+            return;
+        }
+        QDBusMessage activate = QDBusMessage::createMethodCall(Service, reply.value().path(),
+                                                               InputContextInterface,
+                                                               QStringLiteral("PropertyActivate"));
+        activate << property << PropertyChecked;
+        activate.setAutoStartService(false);
+        auto *done = new QDBusPendingCallWatcher(bus.asyncCall(activate, CallTimeoutMs), this);
+        connect(done, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *d) {
+            d->deleteLater();
+            if (d->isError())
+                noticeFailure(d->error(), false);
+        });
+    });
+}
+
+QDBusConnection IBusImeBackend::callBus() const
+{
+    return QDBusConnection(QtModuleConnection);
+}
+
+void IBusImeBackend::noticeFailure(const QDBusError &error, bool fromDaemon)
+{
+    // Only a daemon that is gone, or a service of that name that is no IBus
+    // (its own object lacks the call), changes anything; a timeout, a
+    // refused call or a context gone meanwhile leaves the next switch to
+    // try again.
+    switch (error.type()) {
+    case QDBusError::ServiceUnknown:
+    case QDBusError::Disconnected:
+        setPresence(Presence::Absent);
+        break;
+    case QDBusError::UnknownMethod:
+    case QDBusError::UnknownInterface:
+    case QDBusError::UnknownObject:
+        if (fromDaemon)
+            setPresence(Presence::Absent);
+        break;
+    default:
+        break;
+    }
+}
+
+void IBusImeBackend::setPresence(Presence presence)
+{
+    if (presence == m_presence)
+        return;
+    m_presence = presence;
+    Q_EMIT presenceChanged(presence);
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "core/table/ImeFramework.h"
+#include "widgets/table/ImeBackend.h"
+
+#include <QDBusConnection>
+#include <QObject>
+
+class QDBusPendingCall;
+class QDBusServiceWatcher;
+
+// The input method through IBus with Mozc, on IBus's own bus: the daemon
+// names the input context that has the focus (the cell editor's, or the
+// grid's, while the person types in the grid), and Mozc's engine on it takes
+// its input mode as an activated property: direct input to close, hiragana
+// (or another mode) to open. Engines that lack those properties ignore them.
+//
+// The daemon takes calls on an input context only from the connection that
+// made it, and gives no answer to others. The program's input contexts are
+// made by Qt's IBus module, on its connection named QtModuleConnection in
+// this process: the calls go through that connection, so a context of
+// another program is never switched, and without it IBus is taken as absent.
+//
+// While no window of the program has the focus, the daemon's focused
+// context is another program's or its own placeholder: nothing is sent then.
+// The engine's mode is shared by all programs, so the last switch is made
+// when the program gets the focus back, once Qt has told the daemon.
+//
+// Nothing here waits for the bus: each switch asks for the focused context
+// and, when the answer comes, activates the property on it. Answers come in
+// the order asked, so the switches keep their order.
+class IBusImeBackend final : public QObject, public ImeBackend
+{
+    Q_OBJECT
+public:
+    using Presence = ImeFramework::Presence;
+
+    static inline const QString Service = QStringLiteral("org.freedesktop.IBus");
+    static inline const QString Path = QStringLiteral("/org/freedesktop/IBus");
+    static inline const QString Interface = QStringLiteral("org.freedesktop.IBus");
+    static inline const QString InputContextInterface = QStringLiteral("org.freedesktop.IBus.InputContext");
+    static inline const QString QtModuleConnection = QStringLiteral("QIBusProxy");
+    static constexpr uint PropertyChecked = 1;
+    static constexpr int CallTimeoutMs = 1000;
+
+    // A disconnected bus, or no IBus module of Qt's, makes a backend that is
+    // absent from the start. The bus tells whether the daemon is there.
+    explicit IBusImeBackend(const QDBusConnection &bus, QObject *parent = nullptr);
+    ~IBusImeBackend() override;
+    Q_DISABLE_COPY_MOVE(IBusImeBackend)
+
+    // IBus's bus for this session: IBUS_ADDRESS, else the address file the
+    // daemon left for this display. Disconnected when neither leads to a bus.
+    static QDBusConnection ibusBus();
+    static ImeFramework::IBusEnvironment environment();
+
+    Presence presence() const { return m_presence; }
+    void apply(const ImeMode::Request &request) override;
+
+Q_SIGNALS:
+    void presenceChanged(IBusImeBackend::Presence presence);
+
+private:
+    QDBusConnection callBus() const;
+    void send(const ImeMode::Request &request);
+    void followFocus(QObject *focus);
+    void setPresence(Presence presence);
+    void noticeFailure(const QDBusError &error, bool fromDaemon);
+
+    QDBusConnection m_bus;
+    QDBusServiceWatcher *m_watcher = nullptr;
+    Presence m_presence = Presence::Unknown;
+    quint32 m_conversion = ImeMode::Native | ImeMode::FullShape | ImeMode::Roman; // last set
+    ImeMode::Request m_last;
+    bool m_asked = false;       // a request has been made
+    bool m_focusLost = true;    // no window of the program has the focus
+};
