@@ -391,6 +391,11 @@ CheckResult checkRow(const CheckData &data, int row, const CheckInput &in)
     res.kind = CheckKind::Mismatch;
     res.proposedZip.clear();
     res.proposedAdd = addressOfCode(dict, codeEntries);
+    // The code's town takes the place of the row's town only: the block
+    // number and what follows it stay (an office's code brings its own).
+    if (!res.proposedAdd.isEmpty() && here.found() && here.restFrom >= 0 && !onlyCityWide(dict, here)
+        && dict.kind(codeEntries.front().entry) == Dict::Kind::Town)
+        res.proposedAdd += address.sliced(std::min(here.restFrom, address.size())).trimmed();
     // An address that names no more than the city of the code's town: the
     // city's catch-all code would be a worse one than the row's.
     const bool cityOfTheCode = here.found() && onlyCityWide(dict, here)

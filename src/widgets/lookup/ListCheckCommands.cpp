@@ -115,6 +115,7 @@ void ListCheckCommands::CheckList()
     }
     std::shared_ptr<const PostalDictionary> dict = component->sharedDictionary();
     m_table.grid().EndEdit();
+    m_table.dropPrefill(); // an untouched pre-fill is no address to check
     stop();
 
     // The list as it is now is checked; the table stays free to change.
