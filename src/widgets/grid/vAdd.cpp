@@ -4,8 +4,6 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QHash>
-#include <QPixmap>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -83,12 +81,6 @@ public:
             return {};
         case Qt::ForegroundRole:
             return marked() && !selected() ? QVariant(m_view->palette().highlight()) : QVariant();
-        case Qt::DecorationRole:
-            if (m_tagger) {
-                if (const QColor colour = m_tagger(section + 1).colour; colour.isValid())
-                    return square(colour);
-            }
-            return {};
         case Qt::ToolTipRole:
             return m_tagger ? QVariant(m_tagger(section + 1).tip) : QVariant();
         case Qt::BackgroundRole:
@@ -97,6 +89,14 @@ public:
                 shade.setAlpha(60);
                 return QBrush(shade);
             }
+            // A tagged row's number stands on its tag's colour, lightly, so
+            // the numbers keep their width and the columns their fit.
+            if (m_tagger) {
+                if (QColor colour = m_tagger(section + 1).colour; colour.isValid()) {
+                    colour.setAlpha(110);
+                    return QBrush(colour);
+                }
+            }
             return {};
         default:
             return m_table->headerData(section, orientation, role);
@@ -104,23 +104,9 @@ public:
     }
 
 private:
-    // One small square per colour, made once.
-    QPixmap square(const QColor &colour) const
-    {
-        const QRgb key = colour.rgba();
-        auto found = m_squares.find(key);
-        if (found == m_squares.end()) {
-            QPixmap pixmap(7, 7);
-            pixmap.fill(colour);
-            found = m_squares.insert(key, pixmap);
-        }
-        return *found;
-    }
-
     AddressTableModel *m_table;
     const QTableView *m_view;
     const std::function<vAdd::RowTag(int)> &m_tagger;
-    mutable QHash<QRgb, QPixmap> m_squares;
 };
 
 // Told of inserted or removed rows, Qt 6.4's header walks every section (for
@@ -131,19 +117,6 @@ class RowHeader final : public QHeaderView
 {
 public:
     explicit RowHeader(QTableView *table) : QHeaderView(Qt::Vertical, table) {}
-
-    // While rows carry tags, every row number leaves room for one, so the
-    // numbers keep their width whichever rows are tagged.
-    bool tagged = false;
-    static constexpr int TagRoom = 12;
-
-    QSize sectionSizeFromContents(int logicalIndex) const override
-    {
-        QSize size = QHeaderView::sectionSizeFromContents(logicalIndex);
-        if (tagged && !model()->headerData(logicalIndex, Qt::Vertical, Qt::DecorationRole).isValid())
-            size.rwidth() += TagRoom;
-        return size;
-    }
 
     void followRowCount()
     {
@@ -516,13 +489,6 @@ void vAdd::SetMarkedRows(int from, int to)
 void vAdd::SetRowTagger(std::function<RowTag(int row)> tagger)
 {
     m_rowTagger = std::move(tagger);
-    auto *header = static_cast<RowHeader *>(verticalHeader());
-    if (header->tagged != bool(m_rowTagger)) {
-        header->tagged = bool(m_rowTagger);
-        // The header measures its sections again, and the grid makes room.
-        header->headerDataChanged(Qt::Vertical, 0, header->count() - 1);
-        updateGeometries();
-    }
     RefreshRowTags();
 }
 

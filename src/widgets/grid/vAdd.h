@@ -44,16 +44,15 @@ public:
     // Marks rows from..to in the row header (to 0: none), e.g. the block the
     // row commands will act on.
     void SetMarkedRows(int from, int to);
-    // A small coloured square beside a row's number, with a tip, e.g. what a
-    // check found in that row; an invalid colour: none.
+    // A light colour behind a row's number, with a tip, e.g. what a check
+    // found in that row; an invalid colour: none.
     struct RowTag
     {
         QColor colour;
         QString tip;
     };
-    // Asked for the rows on show (from 1); empty: no tags, and no room kept
-    // for them beside the numbers. RefreshRowTags repaints them after what
-    // the tagger answers changed.
+    // Asked for the rows on show (from 1); empty: no tags. RefreshRowTags
+    // repaints them after what the tagger answers changed.
     void SetRowTagger(std::function<RowTag(int row)> tagger);
     void RefreshRowTags();
     // The cell's rectangle from the grid's top-left corner, in pixels.
