@@ -58,6 +58,7 @@ ListCheckCommands::ListCheckCommands(AddressTable &table, LookupCommands &lookup
             return;
         m_results->contentChanged();
         m_table.grid().RefreshRowTags();
+        m_pane->showNote({}); // what it said of the last apply or copy no longer holds
     });
     // Another list was opened: the results were of the one it replaced.
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
