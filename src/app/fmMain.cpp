@@ -217,6 +217,12 @@ fmMain::~fmMain()
     if (!m_shutDown)
         Form_QueryUnload();
     m_vAdd->disconnect(this);
+    // Nor may the grid's parts, nor events, reach it while the widget part
+    // tears down its children.
+    m_vAdd->verticalHeader()->disconnect(this);
+    m_vAdd->verticalScrollBar()->disconnect(this);
+    m_splitter->disconnect(this);
+    qApp->removeEventFilter(this);
 }
 
 // ---- start-up and shutdown ------------------------------------------------
