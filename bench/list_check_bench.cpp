@@ -224,6 +224,24 @@ int main(int argc, char **argv)
     std::printf("load_dictionaries: %lld ms\n", qint64(t.elapsed()));
     std::printf("threads: %d\n", QThreadPool::globalInstance()->maxThreadCount());
 
+    if (app.arguments().value(3) == u"--query") {
+        // Lines of "code<TAB>address<TAB>workplace": each row's kind and proposal.
+        CheckData data{dict.get(), {}};
+        for (const auto &o : older)
+            data.older.push_back(o.get());
+        QFile in;
+        if (!in.open(stdin, QIODevice::ReadOnly))
+            return 2;
+        for (const QByteArray &line : in.readAll().split('\n')) {
+            const QStringList parts = QString::fromUtf8(line).split(u'\t');
+            if (line.isEmpty())
+                continue;
+            const CheckResult r = checkRow(data, 0, {parts.value(0), parts.value(1), parts.value(2)});
+            std::printf("%s | %s | %s -> %s %s\n", qPrintable(r.seen.zip), qPrintable(r.seen.add), qPrintable(r.seen.cmp),
+                        qPrintable(caption(r.kind)), qPrintable(proposalText(r)));
+        }
+        return 0;
+    }
     const Pools p = pools(*dict, older.empty() ? nullptr : older.front().get());
     if (qEnvironmentVariableIsSet("KOTOVEN_BENCH_SHOW"))
         for (size_t i = 0; i < p.old.size(); i += 4)

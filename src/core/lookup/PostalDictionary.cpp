@@ -182,18 +182,35 @@ int noteScore(std::u16string_view raw, std::u16string_view note, std::u16string_
         return floor >= 0 && floor >= floors.front().from && floor <= floors.front().to ? 3 : 0;
     }
     const bool excluding = note.find(u"除く") != std::u16string_view::npos;
+    // Named parts of a town ("糠森、小野松", "１～４丁目、北山"), told apart from
+    // the town's own entry for the rest (その他); words that say how the
+    // town is written (丁目, 番地, 大字, X村一円, …がくる場合) and Kyoto's
+    // streets name no part.
+    const bool namesParts = !excluding && note != u"丁目" && note != u"番地" && note != u"大字"
+                            && !note.ends_with(u"一円") && note.find(u"場合") == std::u16string_view::npos
+                            && note.find(u'通') == std::u16string_view::npos
+                            && note.find(u"上る") == std::u16string_view::npos
+                            && note.find(u"下る") == std::u16string_view::npos
+                            && note.find(u'入') == std::u16string_view::npos;
     const std::vector<Number> typed = typedNumbers(rest);
     bool anyNumbers = false;
+    bool anyName = false;
     bool fits = false;
     size_t from = 0;
     while (from <= note.size()) {
         size_t to = note.find_first_of(u"、,", from);
         if (to == std::u16string_view::npos)
             to = note.size();
-        const std::vector<Number> item = noteItem(note.substr(from, to - from));
+        const std::u16string_view part = note.substr(from, to - from);
+        const std::vector<Number> item = noteItem(part);
         from = to + 1;
-        if (item.empty())
+        if (item.empty()) {
+            if (namesParts && !part.empty()) {
+                anyName = true;
+                fits = fits || rest.substr(0, part.size()) == part;
+            }
             continue;
+        }
         anyNumbers = true;
         if (typed.size() < item.size())
             continue;
@@ -201,6 +218,12 @@ int noteScore(std::u16string_view raw, std::u16string_view note, std::u16string_
         for (size_t k = 0; k < item.size() && k < typed.size() && all; ++k)
             all = typed[k].from >= item[k].from && typed[k].from <= item[k].to && unitsAgree(typed[k].unit, item[k].unit);
         fits = fits || all;
+    }
+    if (anyName) {
+        // The town alone ties with its その他 entry; a part named is the one.
+        if (fits)
+            return 3;
+        return rest.empty() ? 1 : 0;
     }
     if (!anyNumbers)
         return 2;
@@ -582,8 +605,17 @@ PostalDictionary::AddressResult PostalDictionary::findAddress(QStringView typed)
             const qsizetype ward = QStringView(q).sliced(len).left(5).indexOf(u'区');
             if (ward > 0) {
                 QString without = q.left(len) + QStringView(q).sliced(len + ward + 1);
-                const qsizetype l2 = longestPrefix(u16(without));
-                if (l2 > len) {
+                qsizetype l2 = longestPrefix(u16(without));
+                // A regional ward (地域自治区) whose name Japan Post writes
+                // as the start of the town: "宇陀市大宇陀区迫間" is
+                // "宇陀市大宇陀迫間".
+                QString named = q.left(len + ward) + QStringView(q).sliced(len + ward + 1);
+                const qsizetype l3 = longestPrefix(u16(named));
+                if (l3 > len + ward && l3 > l2) {
+                    from.erase(from.begin() + len + ward);
+                    q = std::move(named);
+                    len = l3;
+                } else if (l2 > len) {
                     from.erase(from.begin() + len, from.begin() + len + ward + 1);
                     q = std::move(without);
                     len = l2;
@@ -757,6 +789,9 @@ std::vector<PostalDictionary::OfficeAt> PostalDictionary::officesAt(QStringView 
     const QString restKey = AddressKey::blockForm(rest);
     const std::u16string_view t = u16(townKey);
     const std::u16string_view typed = u16(restKey);
+    // A university hospital that Japan Post lists as the university's
+    // medical school ("慶應義塾大学病院" is "慶應義塾大学　医学部").
+    const QString school = workplaceKey.endsWith(u"大学病院") ? workplaceKey.chopped(2) + u"医学部" : QString();
     auto it = std::lower_bound(m_officeByAddress.begin(), m_officeByAddress.end(), t,
                                [this](quint32 item, std::u16string_view v) { return officeKeyView(item) < v; });
     for (qsizetype seen = 0; it != m_officeByAddress.end() && seen < limit; ++it, ++seen) {
@@ -793,6 +828,8 @@ std::vector<PostalDictionary::OfficeAt> PostalDictionary::officesAt(QStringView 
                                                                       m_officeStart[*it + 1] - m_officeStart[*it] - 1);
             if (name == workplaceKey) {
                 named = 10000;
+            } else if (!school.isEmpty() && name == school) {
+                named = 9000;
             } else if (name.size() >= 2 && (name.contains(workplaceKey) || workplaceKey.contains(name))) {
                 named = int(std::max<qsizetype>(1, 1000 - std::abs(name.size() - workplaceKey.size())));
                 // Of an organisation's offices, its head office answers for
