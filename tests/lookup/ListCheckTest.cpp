@@ -1,6 +1,7 @@
 #include "core/lookup/AddressKey.h"
 #include "core/lookup/ListCheck.h"
 #include "core/lookup/PostalReaders.h"
+#include "core/lookup/PostalSearch.h"
 #include "core/lookup/PostalUpdate.h"
 #include "harness/ParamName.h"
 #include "harness/QtPrinters.h"
@@ -170,6 +171,50 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{"decimal_without_an_address", row("600003.0", ""), K::BadFormat, "060-0003", "北海道札幌市中央区北三条西"},
         KindCase{"does_not_fit_the_address", row("600003", "東京都千代田区永田町1-7-1"), K::BadFormat, "", ""},
         KindCase{"no_such_code", row("99999", ""), K::BadFormat, "", ""}),
+    ParamName());
+
+// The search window on the same data: a town typed by its name alone, その他
+// towns and an office by the workplace. `within`: the code is among the
+// first that many candidates.
+struct SearchCase
+{
+    const char *name;
+    const char *add, *cmp;
+    const char *zip;
+    int within;
+    const char *taken = nullptr; // the address the first candidate writes
+};
+
+class ShippedSearch : public ::testing::TestWithParam<SearchCase>
+{
+};
+
+TEST_P(ShippedSearch, RightCodeAmongTheFirst)
+{
+    const SearchCase &c = GetParam();
+    const PostalDictionary &dict = *shipped();
+    const PostalSearch::Result r = PostalSearch::run(dict, {}, q(c.add), q(c.cmp));
+    QStringList first;
+    for (size_t i = 0; i < r.candidates.size() && first.size() < c.within; ++i)
+        first.append(AddressKey::formatCode(dict.code(r.candidates[i].entry)));
+    EXPECT_TRUE(first.contains(q(c.zip))) << first.join(u' ').toStdString();
+    if (c.taken) {
+        ASSERT_FALSE(r.candidates.empty());
+        EXPECT_EQ(PostalSearch::choose(dict, r, r.candidates.front(), q(c.cmp)).add, q(c.taken));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Written, ShippedSearch,
+    ::testing::Values(SearchCase{"town_with_its_ward", "北区梅田", "", "530-0001", 1},
+                      SearchCase{"town_alone", "梅田", "", "530-0001", 3},
+                      SearchCase{"town_alone_with_block", "梅田3-1-1", "", "530-0001", 1, "大阪府大阪市北区梅田3-1-1"},
+                      SearchCase{"one_character_town_with_ward", "中区栄", "", "460-0008", 1},
+                      SearchCase{"many_codes_first", "丸の内", "", "100-0005", 1},
+                      SearchCase{"none_of_the_parts", "北海道石狩市八幡町3-10", "", "061-3482", 1},
+                      SearchCase{"a_part_named", "北海道石狩市八幡町高岡115", "", "061-3481", 1},
+                      SearchCase{"office_by_workplace", "東京都文京区本郷7-3-1", "東京大学医学部附属病院", "113-8655", 1},
+                      SearchCase{"hospital_as_its_school", "宮城県仙台市青葉区星陵町1-1", "東北大学病院", "980-8574", 1}),
     ParamName());
 
 struct SpreadsheetCase

@@ -759,6 +759,105 @@ std::vector<PostalDictionary::Hit> PostalDictionary::completeAddress(QStringView
     return hits;
 }
 
+std::vector<PostalDictionary::Hit> PostalDictionary::findTownName(QStringView typed, qsizetype limit,
+                                                                 qsizetype *nameEnd) const
+{
+    std::vector<Hit> hits;
+    // The name: what comes before the first digit.
+    qsizetype end = 0;
+    while (end < typed.size() && !typed[end].isDigit())
+        ++end;
+    if (nameEnd)
+        *nameEnd = end;
+    const QString name = AddressKey::address(typed.left(end));
+    if (name.isEmpty() || limit <= 0 || m_keyIndex.empty() || AddressKey::prefectureAt(name) >= 0)
+        return hits;
+    const std::u16string_view n = u16(name);
+    const auto isCity = [this](std::u16string_view key) {
+        const auto [first, last] = exactKeys(key);
+        for (qsizetype k = first; k < last; ++k)
+            if (note(m_keyIndex[size_t(k)].entry).startsWith(u"以下に掲載がない場合"))
+                return true;
+        return false;
+    };
+    const auto isFloor = [this](quint32 entry) { return note(entry).contains(u'階'); };
+    struct Town
+    {
+        std::u16string_view key; // the town's key (a building's town for its floors)
+        bool exact = false;
+        std::vector<quint32> keys;
+        std::vector<quint32> codes;
+        qsizetype weight = 0;
+    };
+    std::vector<Town> towns;
+    for (quint32 k = 0; k < m_keyIndex.size(); ++k) {
+        const Key &key = m_keyIndex[k];
+        if (key.shortened)
+            continue;
+        const std::u16string_view v = keyView(key);
+        const size_t at = v.find(n);
+        if (at == std::u16string_view::npos || at < 3)
+            continue;
+        // Where the town's name begins: right at the match, or after a ward
+        // or city typed with it; the match must begin where a name does.
+        size_t town = std::u16string_view::npos;
+        for (size_t c = at; c < at + n.size() && town == std::u16string_view::npos; ++c)
+            if (isCity(v.substr(0, c)))
+                town = c;
+        if (town == std::u16string_view::npos)
+            continue;
+        if (town != at) {
+            const char16_t before = v[at - 1];
+            const int pref = AddressKey::prefectureAt(QStringView(v.data(), qsizetype(at)));
+            const bool prefectureEnd = pref >= 0 && AddressKey::prefecture(pref).size() == qsizetype(at);
+            if (!prefectureEnd && before != u'市' && before != u'郡')
+                continue;
+        }
+        const std::u16string_view named = v.substr(0, at + n.size());
+        const bool floor = isFloor(key.entry) && named.size() < v.size() && exactKeys(named).first < exactKeys(named).second;
+        const std::u16string_view townKey = floor ? named : v;
+        auto it = std::find_if(towns.begin(), towns.end(), [&](const Town &t) { return t.key == townKey; });
+        if (it == towns.end()) {
+            towns.push_back(Town{townKey, townKey.size() == named.size(), {}, {}, 0});
+            it = towns.end() - 1;
+        }
+        if (!floor)
+            it->keys.push_back(k);
+        const quint32 code = m_entries[key.entry].code;
+        if (std::find(it->codes.begin(), it->codes.end(), code) == it->codes.end())
+            it->codes.push_back(code);
+    }
+    for (Town &t : towns) {
+        // Offices in the town count with its codes.
+        const QString officeKey = AddressKey::blockForm(QStringView(t.key.data(), qsizetype(t.key.size())));
+        const std::u16string_view o = u16(officeKey);
+        auto it = std::lower_bound(m_officeByAddress.begin(), m_officeByAddress.end(), o,
+                                   [this](quint32 item, std::u16string_view v) { return officeKeyView(item) < v; });
+        qsizetype offices = 0;
+        for (; it != m_officeByAddress.end() && offices < 100000; ++it, ++offices)
+            if (officeKeyView(*it).substr(0, o.size()) != o)
+                break;
+        t.weight = qsizetype(t.codes.size()) + offices;
+    }
+    std::stable_sort(towns.begin(), towns.end(), [](const Town &a, const Town &b) {
+        if (a.exact != b.exact)
+            return a.exact;
+        return a.weight > b.weight;
+    });
+    // Within a town, its codes ranked by the block number typed after it.
+    const QString rest = AddressKey::address(typed.sliced(end));
+    for (const Town &t : towns) {
+        if (qsizetype(hits.size()) >= limit)
+            break;
+        std::vector<Hit> own;
+        for (const quint32 k : t.keys)
+            own.push_back(Hit{m_keyIndex[k].entry, k, 0});
+        rank(own, u16(rest));
+        hits.insert(hits.end(), own.begin(), own.end());
+    }
+    return hits;
+}
+
 std::vector<PostalDictionary::Hit> PostalDictionary::findOffice(QStringView name, qsizetype limit) const
 {
     std::vector<Hit> hits;

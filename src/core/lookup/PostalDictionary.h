@@ -109,6 +109,15 @@ public:
     AddressResult findAddress(QStringView typed) const;
     // Towns whose address starts with the typed address, in address order.
     std::vector<Hit> completeAddress(QStringView typed, qsizetype limit) const;
+    // Towns of a name across Japan, for a town typed without its city
+    // ("梅田", "丸の内1-1") or with no more than its ward or city ("北区梅田"):
+    // those whose name is the typed one before those whose name starts with
+    // it, then those with more codes and offices (a building's floors count
+    // for its town), each town's entries together, towns added while fewer
+    // than `limit` entries are listed.
+    // `nameEnd` gets where the name ends in `typed` (the block number after
+    // it is the caller's).
+    std::vector<Hit> findTownName(QStringView typed, qsizetype limit, qsizetype *nameEnd = nullptr) const;
     // Offices whose name contains the typed name part.
     std::vector<Hit> findOffice(QStringView name, qsizetype limit) const;
     // Offices whose address lies in the town `town` (a dictionary address),
