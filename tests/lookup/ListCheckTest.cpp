@@ -157,7 +157,14 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{"the_city_alone", row("", "北海道札幌市中央区"), K::NoCode, "060-0000", ""},
         KindCase{"kyoto_street_without_its_town", row("", "京都府京都市中京区河原町通三条上る"), K::NotFound, "", "", 1},
         KindCase{"catch_all_code_with_an_unknown_town", row("604-0000", "京都府京都市中京区河原町通三条上る"), K::Match, "", ""},
-        KindCase{"regional_ward", row("", "奈良県宇陀市大宇陀区迫間25"), K::NoCode, "633-2166", ""}),
+        KindCase{"regional_ward", row("", "奈良県宇陀市大宇陀区迫間25"), K::NoCode, "633-2166", ""},
+        KindCase{"lot_number_after_the_town", row("", "岐阜県不破郡垂井町1234"), K::NoCode, "503-2121", ""},
+        KindCase{"lot_number_after_a_town_in_the_city", row("", "長崎県西海市大島町27"), K::NoCode, "857-2427", ""},
+        KindCase{"municipality_alone", row("", "香川県仲多度郡琴平町"), K::NoCode, "766-0000", ""},
+        KindCase{"a_town_of_the_municipality", row("", "岐阜県不破郡垂井町新井1"), K::NoCode, "503-2105", ""},
+        KindCase{"lot_number_besides_the_numbered_part", row("", "兵庫県小野市本町500"), K::NoCode, "675-1372", ""},
+        KindCase{"the_numbered_part", row("", "兵庫県小野市本町1丁目5-1"), K::NoCode, "675-1374", ""},
+        KindCase{"the_chome_entry_is_not_the_place", row("", "青森県弘前市中野字大原36"), K::NoCode, "036-1451", ""}),
     ParamName());
 
 // Codes a spreadsheet stored as numbers.

@@ -160,49 +160,65 @@ QString addressOfCode(const Dict &dict, const std::vector<Dict::Hit> &entries)
 QString candidateText(const Dict &dict, quint32 entry);
 
 // Large offices at the row's block number in the towns the address matched,
-// each once.
+// each once; with a place named before the number ("熊味町南十五夜60"), those
+// the workplace names whose address the row's begins with.
 std::vector<Dict::OfficeAt> officesAtBlock(const Dict &dict, const AddressMatch &m, QStringView workplaceKey)
 {
     std::vector<Dict::OfficeAt> out;
-    if (m.rest.isEmpty() || !m.rest.front().isDigit())
-        return out;
+    // No block number typed: the offices that Japan Post lists at the town
+    // without one.
+    const bool noBlock = m.rest.isEmpty();
+    const bool placeNamed = !noBlock && !m.rest.front().isDigit();
     std::vector<QStringView> towns;
-    for (const quint32 e : m.best) {
+    for (const quint32 e : m.all) {
         const QStringView town = dict.address(e);
         if (dict.kind(e) != Dict::Kind::Town || std::find(towns.begin(), towns.end(), town) != towns.end())
             continue;
         towns.push_back(town);
         if (towns.size() > 3)
             break;
-        for (const Dict::OfficeAt &o : dict.officesAt(town, m.rest, workplaceKey, 4000))
-            if (o.block > 0 && std::none_of(out.begin(), out.end(), [&](const Dict::OfficeAt &x) { return x.entry == o.entry; }))
+        const QString townKey = AddressKey::address(town);
+        const QString typed = placeNamed ? AddressKey::blockForm(QString(townKey + m.rest)) : QString();
+        for (const Dict::OfficeAt &o : dict.officesAt(town, m.rest, workplaceKey, 4000)) {
+            bool at = o.block > 0;
+            if (noBlock) {
+                at = AddressKey::address(dict.address(o.entry)) == townKey;
+            } else if (placeNamed) {
+                const QString own = o.named > 0 ? AddressKey::blockForm(AddressKey::address(dict.address(o.entry))) : QString();
+                at = !own.isEmpty() && own.size() > townKey.size() && typed.startsWith(own)
+                     && (typed.size() == own.size() || !typed[own.size()].isDigit());
+            }
+            if (at && std::none_of(out.begin(), out.end(), [&](const Dict::OfficeAt &x) { return x.entry == o.entry; }))
                 out.push_back(o);
+        }
     }
     return out;
 }
 
 // The office the workplace names among those at the row's block number: the
-// one whose name agrees, or the one named exactly when several agree; None
-// when none or several agree alike.
-quint32 namedOffice(const std::vector<Dict::OfficeAt> &offices)
+// one whose name agrees best (equal names before names that contain one
+// another, the building written too before the block alone), a post office
+// box's code only where the row names the box; None when none agrees or
+// several agree alike.
+quint32 namedOffice(const Dict &dict, const std::vector<Dict::OfficeAt> &offices, QStringView address)
 {
+    const bool box = address.contains(u"私書箱");
     quint32 best = Dict::None;
-    int named = 0;
-    int agreeing = 0;
-    int exact = 0;
+    int top = 0;
+    int tied = 0;
     for (const Dict::OfficeAt &o : offices) {
-        if (o.named <= 0)
+        if (o.named <= 0 || (!box && dict.address(o.entry).contains(u"私書箱")))
             continue;
-        ++agreeing;
-        exact += o.named >= 10000;
-        if (o.named > named) {
-            named = o.named;
+        const int score = (o.named >= 10000 ? 3 : o.named >= 9000 ? 2 : 1) * 10 + o.block;
+        if (score > top) {
+            top = score;
             best = o.entry;
+            tied = 1;
+        } else if (score == top && dict.code(o.entry) != dict.code(best)) {
+            ++tied;
         }
     }
-    if (agreeing == 1 || (named >= 10000 && exact == 1))
-        return best;
-    return Dict::None;
+    return tied == 1 ? best : Dict::None;
 }
 
 QString candidateText(const Dict &dict, quint32 entry)
@@ -417,7 +433,7 @@ CheckResult checkRow(const CheckData &data, int row, const CheckInput &in)
             here.found() && !QStringView(in.cmp).trimmed().isEmpty()
                 ? officesAtBlock(dict, here, AddressKey::officeName(in.cmp))
                 : std::vector<Dict::OfficeAt>{};
-        const quint32 named = namedOffice(offices);
+        const quint32 named = namedOffice(dict, offices, address);
         if (!here.found()) {
             res.kind = CheckKind::NotFound;
         } else if (onlyCityWide(dict, here) && namesPlace(here.rest)) {

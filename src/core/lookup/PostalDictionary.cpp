@@ -181,20 +181,46 @@ int noteScore(std::u16string_view raw, std::u16string_view note, std::u16string_
             return floor == Basement ? 3 : floor < 0 ? 2 : 1;
         return floor >= 0 && floor >= floors.front().from && floor <= floors.front().to ? 3 : 0;
     }
+    // "大島町の次に番地がくる場合": a lot number right after the place (the
+    // municipality itself or a town in it), not another place's name.
+    // The municipality alone is its catch-all code's.
+    if (raw.ends_with(u"がくる場合") && (rest.empty() || !isDigit(rest.front()))) {
+        const size_t next = note.find(u"の次に");
+        const std::u16string_view place = next == std::u16string_view::npos ? std::u16string_view() : note.substr(0, next);
+        if (rest.empty() || place.empty() || rest.substr(0, place.size()) != place)
+            return 0;
+        const std::u16string_view after = rest.substr(place.size());
+        return after.empty() ? 1 : noteScore(raw, note, after);
+    }
     const bool excluding = note.find(u"除く") != std::u16string_view::npos;
+    // Kyoto's streets ("河原町通三条上る、…"), and a street named as a part
+    // ("中央通り"): a town's entry for the one the rest begins with.
+    const bool streets = note.find(u'通') != std::u16string_view::npos || note.find(u"上る") != std::u16string_view::npos
+                         || note.find(u"下る") != std::u16string_view::npos || note.find(u"東入") != std::u16string_view::npos
+                         || note.find(u"西入") != std::u16string_view::npos;
     // Named parts of a town ("糠森、小野松", "１～４丁目、北山"), told apart from
     // the town's own entry for the rest (その他); words that say how the
-    // town is written (丁目, 番地, 大字, X村一円, …がくる場合) and Kyoto's
-    // streets name no part.
-    const bool namesParts = !excluding && note != u"丁目" && note != u"番地" && note != u"大字"
-                            && !note.ends_with(u"一円") && note.find(u"場合") == std::u16string_view::npos
-                            && note.find(u'通') == std::u16string_view::npos
-                            && note.find(u"上る") == std::u16string_view::npos
-                            && note.find(u"下る") == std::u16string_view::npos
-                            && note.find(u'入') == std::u16string_view::npos;
-    const std::vector<Number> typed = typedNumbers(rest);
+    // town is written (丁目, 番地, 大字, X村一円, …がくる場合) name no part.
+    const bool namesParts = !excluding && !streets && note != u"丁目" && note != u"番地" && note != u"大字"
+                            && !note.ends_with(u"一円") && note.find(u"場合") == std::u16string_view::npos;
+    // The town's entry for its 丁目 (beside one for the rest): not for a
+    // place named after the town.
+    if (note == u"丁目" && !rest.empty() && !isDigit(rest.front()))
+        return 0;
+    std::vector<Number> typed = typedNumbers(rest);
+    // A place named before the number ("字松屋敷11"): the number is a lot
+    // number of the town, never its 丁目.
+    const bool placeNamed = !rest.empty() && !isDigit(rest.front()) && rest.front() != u'第';
+    if (placeNamed) {
+        size_t digit = 0;
+        while (digit < rest.size() && digit < 12 && !isDigit(rest[digit]))
+            ++digit;
+        if (digit < rest.size() && isDigit(rest[digit]))
+            typed = typedNumbers(rest.substr(digit));
+    }
     bool anyNumbers = false;
     bool anyName = false;
+    bool onlyChome = true; // every numbered item counts 丁目, 条, 線 or 地割
     bool fits = false;
     size_t from = 0;
     while (from <= note.size()) {
@@ -204,26 +230,35 @@ int noteScore(std::u16string_view raw, std::u16string_view note, std::u16string_
         const std::u16string_view part = note.substr(from, to - from);
         const std::vector<Number> item = noteItem(part);
         from = to + 1;
-        if (item.empty()) {
-            if (namesParts && !part.empty()) {
+        if (item.empty() || streets) {
+            if ((namesParts || streets) && !part.empty()) {
                 anyName = true;
                 fits = fits || rest.substr(0, part.size()) == part;
             }
             continue;
         }
         anyNumbers = true;
-        if (typed.size() < item.size())
+        const Unit unit = item.front().unit;
+        const bool chome = unit == Unit::Chome || unit == Unit::Jo || unit == Unit::Sen || unit == Unit::Chiwari;
+        onlyChome = onlyChome && chome;
+        if (typed.size() < item.size() || (placeNamed && chome))
             continue;
         bool all = !typed.empty();
         for (size_t k = 0; k < item.size() && k < typed.size() && all; ++k)
             all = typed[k].from >= item[k].from && typed[k].from <= item[k].to && unitsAgree(typed[k].unit, item[k].unit);
         fits = fits || all;
     }
-    if (anyName) {
-        // The town alone ties with its その他 entry; a part named is the one.
+    if (streets)
+        return fits ? 3 : 2;
+    if (anyName || (placeNamed && anyNumbers && !excluding)) {
+        // The town alone ties with its その他 entry; a part named (or a lot
+        // number within the note's) is the one; a place that is none of
+        // them belongs to the rest, unless its lot number is not known.
         if (fits)
             return 3;
-        return rest.empty() ? 1 : 0;
+        if (rest.empty())
+            return 1;
+        return placeNamed && typed.empty() && anyNumbers && !onlyChome ? 1 : 0;
     }
     if (!anyNumbers)
         return 2;
