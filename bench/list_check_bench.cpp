@@ -168,6 +168,9 @@ std::vector<CheckInput> makeList(const Dict &dict, const Pools &p, int rows, std
     return list;
 }
 
+double cpuMs();
+double loadAverage();
+
 // ---- a list filled whole ----
 // A list of institutions as people keep them, their codes removed, then
 // checked and 郵便番号なし and 形式 applied in full: how many rows get their own
@@ -325,8 +328,12 @@ void measureFill(const CheckData &data, const Pools &p)
     std::array<int, FillCaseCount> rowsOf{};
     int known = 0, own = 0, other = 0;
     const bool show = qEnvironmentVariableIsSet("KOTOVEN_BENCH_SHOW");
+    std::array<double, FillCaseCount> us{};
     for (const FillRow &f : list) {
+        QElapsedTimer one;
+        one.start();
         const CheckResult r = checkRow(data, 0, f.row);
+        us[f.kind] += double(one.nsecsElapsed()) / 1000.0;
         ++kinds[size_t(r.kind)];
         ++rowsOf[f.kind];
         QString written;
@@ -350,10 +357,27 @@ void measureFill(const CheckData &data, const Pools &p)
         std::printf("  share %s: %.2f %%\n", qPrintable(caption(CheckKind(k))), 100.0 * kinds[size_t(k)] / n);
     std::printf("case: own code / another code / none written (rows)\n");
     for (int c = 0; c < FillCaseCount; ++c)
-        std::printf("  %-14s %5d: %5d / %4d / %4d\n", FillNames[c], rowsOf[size_t(c)], perCase[size_t(c)][0],
-                    perCase[size_t(c)][1], perCase[size_t(c)][2]);
+        std::printf("  %-14s %5d: %5d / %4d / %4d   %.1f us a row on one thread\n", FillNames[c], rowsOf[size_t(c)],
+                    perCase[size_t(c)][0], perCase[size_t(c)][1], perCase[size_t(c)][2],
+                    rowsOf[size_t(c)] ? us[size_t(c)] / rowsOf[size_t(c)] : 0.0);
     std::printf("fill_own_code: %.1f %% of the rows with a known code\n", 100.0 * own / known);
     std::printf("fill_other_code: %.2f %% of all rows\n", 100.0 * other / n);
+}
+
+// 100,000 rows of such a list (a workplace on every row) through the runner.
+void timeFill(const std::shared_ptr<Dict> &dict, const std::vector<std::shared_ptr<const Dict>> &older, const Pools &p)
+{
+    std::vector<CheckInput> rows;
+    for (FillRow &f : fillList(*dict, p, 100000))
+        rows.push_back(std::move(f.row));
+    ListCheck check(dict, older);
+    QElapsedTimer t;
+    const double cpuBefore = cpuMs();
+    t.start();
+    check.start(rows);
+    check.waitForFinished();
+    std::printf("fill_rows_100000_wall: %.0f ms (aim 1000 ms), cpu %.0f ms (machine load %.1f)\n",
+                double(t.nsecsElapsed()) / 1e6, cpuMs() - cpuBefore, loadAverage());
 }
 
 // CPU time of the whole process (every thread), in ms.
@@ -444,6 +468,7 @@ int main(int argc, char **argv)
         for (const auto &o : older)
             data.older.push_back(o.get());
         measureFill(data, p);
+        timeFill(dict, older, p);
     }
 
     ListCheck check(dict, older);

@@ -179,7 +179,7 @@ std::vector<Dict::OfficeAt> officesAtBlock(const Dict &dict, const AddressMatch 
             break;
         const QString townKey = AddressKey::address(town);
         const QString typed = placeNamed ? AddressKey::blockForm(QString(townKey + m.rest)) : QString();
-        for (const Dict::OfficeAt &o : dict.officesAt(town, m.rest, workplaceKey, 4000)) {
+        for (const Dict::OfficeAt &o : dict.officesAt(town, m.rest, workplaceKey, 4000, !noBlock && !placeNamed)) {
             bool at = o.block > 0;
             if (noBlock) {
                 at = AddressKey::address(dict.address(o.entry)) == townKey;

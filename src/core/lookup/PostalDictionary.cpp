@@ -914,7 +914,8 @@ std::vector<PostalDictionary::Hit> PostalDictionary::findOffice(QStringView name
 }
 
 std::vector<PostalDictionary::OfficeAt> PostalDictionary::officesAt(QStringView town, QStringView rest,
-                                                                    QStringView workplaceKey, qsizetype limit) const
+                                                                    QStringView workplaceKey, qsizetype limit,
+                                                                    bool blockOnly) const
 {
     std::vector<OfficeAt> out;
     if (m_officeByAddress.empty() || town.isEmpty())
@@ -923,14 +924,23 @@ std::vector<PostalDictionary::OfficeAt> PostalDictionary::officesAt(QStringView 
     const QString restKey = AddressKey::blockForm(rest);
     const std::u16string_view t = u16(townKey);
     const std::u16string_view typed = u16(restKey);
+    // The town and the typed number: where the offices at the block are.
+    QString numbered;
+    if (blockOnly && !typed.empty() && isDigit(typed.front())) {
+        size_t digits = 0;
+        while (digits < typed.size() && isDigit(typed[digits]))
+            ++digits;
+        numbered = townKey + QStringView(restKey).left(qsizetype(digits));
+    }
+    const std::u16string_view from = numbered.isEmpty() ? t : u16(numbered);
     // A university hospital that Japan Post lists as the university's
     // medical school ("慶應義塾大学病院" is "慶應義塾大学　医学部").
     const QString school = workplaceKey.endsWith(u"大学病院") ? workplaceKey.chopped(2) + u"医学部" : QString();
-    auto it = std::lower_bound(m_officeByAddress.begin(), m_officeByAddress.end(), t,
+    auto it = std::lower_bound(m_officeByAddress.begin(), m_officeByAddress.end(), from,
                                [this](quint32 item, std::u16string_view v) { return officeKeyView(item) < v; });
     for (qsizetype seen = 0; it != m_officeByAddress.end() && seen < limit; ++it, ++seen) {
         const std::u16string_view key = officeKeyView(*it);
-        if (key.substr(0, t.size()) != t)
+        if (key.substr(0, from.size()) != from)
             break;
         // The office's own block number, after any part of the town name
         // the dictionary does not list ("…外原3244-2", "…七曲23").

@@ -126,8 +126,10 @@ public:
     // starts with, and
     // whether their name and `workplaceKey` (AddressKey::officeName of the
     // workplace) contain one another.
+    // With `blockOnly`, a rest that starts with a number: only the offices
+    // whose address starts with the town and that number are looked at.
     std::vector<OfficeAt> officesAt(QStringView town, QStringView rest, QStringView workplaceKey,
-                                    qsizetype limit) const;
+                                    qsizetype limit, bool blockOnly = false) const;
 
     // Bytes held by the pools and indexes.
     qsizetype memoryBytes() const;
