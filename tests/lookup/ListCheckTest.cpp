@@ -137,7 +137,8 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{"hospital_listed_as_its_school", row("", "宮城県仙台市青葉区星陵町1-1", "東北大学病院"), K::NoCode, "980-8574", ""},
         KindCase{"office_of_a_city", row("", "兵庫県神戸市中央区加納町6-5-1", "神戸市役所"), K::NoCode, "650-8570", ""},
         KindCase{"another_name_at_the_block", row("", "東京都文京区本郷7-3-1", "本郷さくらクリニック"), K::Ambiguous, "", "", 5},
-        KindCase{"former_name_at_the_block", row("", "千葉県柏市柏の葉6-5-1", "国立がん研究センター東病院"), K::Ambiguous, "", "", 2},
+        KindCase{"former_name_at_the_block", row("", "千葉県柏市柏の葉6-5-1", "国立がん研究センター東病院"), K::NoCode, "277-8577",
+                 ""},
         KindCase{"no_workplace_the_town", row("", "東京都文京区本郷7-3-1"), K::NoCode, "113-0033", ""},
         KindCase{"named_elsewhere_in_the_town", row("", "東京都文京区本郷5-1-1", "東京大学医学部附属病院"), K::NoCode, "113-0033",
                  ""}),
@@ -316,6 +317,18 @@ TEST(ListCheckText, ResultsAsSpreadsheetText)
     EXPECT_EQ(resultsText({a, b}), q("行\t種類\t郵便番号\t住所\t提案\r\n"
                                      "5\t郵便番号なし\t\t東京都千代田区丸の内1-9-1\t100-0005\r\n"
                                      "10\t候補複数\t\t\"A\t\"\"B\"\"\"\t060-0042 X / 064-0820 Y\r\n"));
+}
+
+TEST(ListCheckText, IllFormedCodesSayWhatWasRead)
+{
+    EXPECT_EQ(proposalText(checkRow(data(), 0, row("600003", "北海道札幌市中央区北3条西6丁目"))),
+              q("7 桁ではありません（6 桁 600003 と読みました） → 060-0003"));
+    EXPECT_EQ(proposalText(checkRow(data(), 0, row("600003.0", ""))),
+              q("7 桁ではありません（6 桁 600003 と読みました） → 060-0003 北海道札幌市中央区北三条西"));
+    EXPECT_EQ(proposalText(checkRow(data(), 0, row("〒100-0005", ""))), q("数字以外の文字があります（1000005 と読みました） → 100-0005"));
+    EXPECT_EQ(proposalText(checkRow(data(), 0, row("100-00051", ""))), q("7 桁ではありません（8 桁 10000051 と読みました）"));
+    // A town the data does not list shows its city's catch-all as a candidate.
+    EXPECT_EQ(proposalText(checkRow(data(), 0, row("", "京都府京都市中京区河原町通三条上る"))), q("604-0000 京都府京都市中京区"));
 }
 
 // The generation an update replaced, as the update keeps it in the user data

@@ -984,6 +984,17 @@ std::vector<PostalDictionary::OfficeAt> PostalDictionary::officesAt(QStringView 
                         if (part.contains(QStringView(head)))
                             named += 500;
                 }
+            } else if (block && name.size() >= 4 && workplaceKey.size() >= 4) {
+                // At its block number, a name that differs in its middle
+                // only (a former name: 国立がんセンター東病院 for
+                // 国立がん研究センター東病院) agrees weakly.
+                const size_t shorter = size_t(std::min(name.size(), workplaceKey.size()));
+                const size_t pre = commonPrefix(u16(name), u16(workplaceKey));
+                size_t suf = 0;
+                while (suf + pre < shorter && name[name.size() - 1 - qsizetype(suf)] == workplaceKey[workplaceKey.size() - 1 - qsizetype(suf)])
+                    ++suf;
+                if (pre >= 2 && suf >= 2 && (pre + suf) * 10 >= size_t(std::max(name.size(), workplaceKey.size())) * 7)
+                    named = 1;
             }
         }
         out.push_back(OfficeAt{m_officeEntry[*it], block, named});
