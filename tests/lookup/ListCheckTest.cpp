@@ -139,6 +139,8 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{"another_name_at_the_block", row("", "東京都文京区本郷7-3-1", "本郷さくらクリニック"), K::Ambiguous, "", "", 5},
         KindCase{"former_name_at_the_block", row("", "千葉県柏市柏の葉6-5-1", "国立がん研究センター東病院"), K::NoCode, "277-8577",
                  ""},
+        KindCase{"named_at_a_town_the_town_list_lacks", row("", "群馬県太田市大字東今泉875-1", "太田福島総合病院"), K::NoCode,
+                 "373-8513", ""},
         KindCase{"no_workplace_the_town", row("", "東京都文京区本郷7-3-1"), K::NoCode, "113-0033", ""},
         KindCase{"named_elsewhere_in_the_town", row("", "東京都文京区本郷5-1-1", "東京大学医学部附属病院"), K::NoCode, "113-0033",
                  ""}),

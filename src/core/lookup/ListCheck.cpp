@@ -436,15 +436,17 @@ CheckResult checkRow(const CheckData &data, int row, const CheckInput &in)
         const quint32 named = namedOffice(dict, offices, address);
         if (!here.found()) {
             res.kind = CheckKind::NotFound;
-        } else if (onlyCityWide(dict, here) && namesPlace(here.rest)) {
+        } else if (named != Dict::None) {
+            // (Also where the office's address names a town that the town
+            // list does not: "大分市大字駄原…" of an office.)
+            res.kind = CheckKind::NoCode;
+            res.proposedZip = AddressKey::formatCode(dict.code(named));
+        } else if (onlyCityWide(dict, here) && namesPlace(here.rest) && offices.empty()) {
             // A town the dictionary does not know: the city's catch-all code
             // is a candidate, not the row's code.
             res.kind = CheckKind::NotFound;
             for (const quint32 e : here.best)
                 res.candidates.append(candidateText(dict, e));
-        } else if (named != Dict::None) {
-            res.kind = CheckKind::NoCode;
-            res.proposedZip = AddressKey::formatCode(dict.code(named));
         } else if (!offices.empty()) {
             // A large office's block number, but the workplace names another
             // (or several offices share the block): the town and the offices.
