@@ -141,6 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
                  ""},
         KindCase{"named_at_a_town_the_town_list_lacks", row("", "群馬県太田市大字東今泉875-1", "太田福島総合病院"), K::NoCode,
                  "373-8513", ""},
+        KindCase{"not_the_post_office_box", row("", "広島県安芸郡府中町新地3-1", "マツダ（株）"), K::NoCode, "735-8670", ""},
         KindCase{"no_workplace_the_town", row("", "東京都文京区本郷7-3-1"), K::NoCode, "113-0033", ""},
         KindCase{"named_elsewhere_in_the_town", row("", "東京都文京区本郷5-1-1", "東京大学医学部附属病院"), K::NoCode, "113-0033",
                  ""}),
@@ -224,6 +225,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SearchCase{"none_of_the_parts", "北海道石狩市八幡町3-10", "", "061-3482", 1},
                       SearchCase{"a_part_named", "北海道石狩市八幡町高岡115", "", "061-3481", 1},
                       SearchCase{"office_by_workplace", "東京都文京区本郷7-3-1", "東京大学医学部附属病院", "113-8655", 1},
+                      SearchCase{"not_the_post_office_box", "広島県安芸郡府中町新地3-1", "マツダ株式会社", "735-8670", 1},
                       SearchCase{"hospital_as_its_school", "宮城県仙台市青葉区星陵町1-1", "東北大学病院", "980-8574", 1}),
     ParamName());
 

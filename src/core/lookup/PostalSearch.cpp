@@ -124,10 +124,14 @@ PostalSearch::Result PostalSearch::run(const PostalDictionary &dict, const QStri
     }
     // The office the workplace names at the typed address outranks the rest;
     // at its block number more so.
+    // A post office box's own code comes after the office's unless the box
+    // is typed.
+    const bool box = address.contains(u"私書箱");
     for (Found &f : found)
         for (const auto &office : offices)
             if (office.entry == f.candidate.entry && office.named > 0)
-                f.priority = std::max(f.priority, office.named + office.block * 20001);
+                f.priority = std::max(f.priority, office.named * 2 + office.block * 40002
+                                                      - (!box && dict.address(office.entry).contains(u"私書箱") ? 1 : 0));
 
     std::stable_sort(found.begin(), found.end(), [](const Found &a, const Found &b) {
         const int fa = std::popcount(unsigned(a.fields));
