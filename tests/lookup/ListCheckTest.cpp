@@ -141,6 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
                  ""},
         KindCase{"named_at_a_town_the_town_list_lacks", row("", "群馬県太田市大字東今泉875-1", "太田福島総合病院"), K::NoCode,
                  "373-8513", ""},
+        KindCase{"organisation_by_its_head_office", row("", "東京都文京区本郷7-3-1", "東京大学"), K::NoCode, "113-8654", ""},
         KindCase{"not_the_post_office_box", row("", "広島県安芸郡府中町新地3-1", "マツダ（株）"), K::NoCode, "735-8670", ""},
         KindCase{"no_workplace_the_town", row("", "東京都文京区本郷7-3-1"), K::NoCode, "113-0033", ""},
         KindCase{"named_elsewhere_in_the_town", row("", "東京都文京区本郷5-1-1", "東京大学医学部附属病院"), K::NoCode, "113-0033",

@@ -179,7 +179,7 @@ std::vector<Dict::OfficeAt> officesAtBlock(const Dict &dict, const AddressMatch 
             break;
         const QString townKey = AddressKey::address(town);
         const QString typed = placeNamed ? AddressKey::blockForm(QString(townKey + m.rest)) : QString();
-        for (const Dict::OfficeAt &o : dict.officesAt(town, m.rest, workplaceKey, 4000, !noBlock && !placeNamed)) {
+        for (const Dict::OfficeAt &o : dict.officesAt(town, m.rest, workplaceKey, 4000, !noBlock)) {
             bool at = o.block > 0;
             if (noBlock) {
                 at = AddressKey::address(dict.address(o.entry)) == townKey;
@@ -197,7 +197,8 @@ std::vector<Dict::OfficeAt> officesAtBlock(const Dict &dict, const AddressMatch 
 
 // The office the workplace names among those at the row's block number: the
 // one whose name agrees best (equal names before names that contain one
-// another, the building written too before the block alone), a post office
+// another, the building written too before the block alone, then the nearer
+// name), a post office
 // box's code only where the row names the box; None when none agrees or
 // several agree alike.
 quint32 namedOffice(const Dict &dict, const std::vector<Dict::OfficeAt> &offices, QStringView address)
@@ -209,7 +210,9 @@ quint32 namedOffice(const Dict &dict, const std::vector<Dict::OfficeAt> &offices
     for (const Dict::OfficeAt &o : offices) {
         if (o.named <= 0 || (!box && dict.address(o.entry).contains(u"私書箱")))
             continue;
-        const int score = (o.named >= 10000 ? 3 : o.named >= 9000 ? 2 : 1) * 10 + o.block;
+        // Equal names, then the building as well, then the nearer name (an
+        // organisation's head office for the organisation).
+        const int score = ((o.named >= 10000 ? 3 : o.named >= 9000 ? 2 : 1) * 10 + o.block) * 20000 + o.named;
         if (score > top) {
             top = score;
             best = o.entry;

@@ -926,11 +926,13 @@ std::vector<PostalDictionary::OfficeAt> PostalDictionary::officesAt(QStringView 
     const std::u16string_view typed = u16(restKey);
     // The town and the typed number: where the offices at the block are.
     QString numbered;
-    if (blockOnly && !typed.empty() && isDigit(typed.front())) {
-        size_t digits = 0;
-        while (digits < typed.size() && isDigit(typed[digits]))
-            ++digits;
-        numbered = townKey + QStringView(restKey).left(qsizetype(digits));
+    if (blockOnly && !typed.empty()) {
+        // The number, or the place named before it.
+        const bool digit = isDigit(typed.front());
+        size_t end = 0;
+        while (end < typed.size() && isDigit(typed[end]) == digit)
+            ++end;
+        numbered = townKey + QStringView(restKey).left(qsizetype(end));
     }
     const std::u16string_view from = numbered.isEmpty() ? t : u16(numbered);
     // A university hospital that Japan Post lists as the university's

@@ -128,8 +128,9 @@ public:
     // starts with, and
     // whether their name and `workplaceKey` (AddressKey::officeName of the
     // workplace) contain one another.
-    // With `blockOnly`, a rest that starts with a number: only the offices
-    // whose address starts with the town and that number are looked at.
+    // With `blockOnly`, only the offices whose address starts with the town
+    // and the rest's first number (or the place it names before a number)
+    // are looked at.
     std::vector<OfficeAt> officesAt(QStringView town, QStringView rest, QStringView workplaceKey,
                                     qsizetype limit, bool blockOnly = false) const;
 
