@@ -199,6 +199,9 @@ void appendAddress(QStringView text, QString &out, std::vector<qsizetype> *origi
         }
         if (c == u'字' && !(i + 1 < n && text[i + 1] == u'丁'))
             continue;
+        // "中央通り" and "中央通" are one street name.
+        if ((c == u'り' || c == u'リ') && !out.isEmpty() && out.back() == u'通')
+            continue;
         // Half-width katakana, with a following voiced mark joined to it.
         if (c >= 0xFF66 && c <= 0xFF9D) {
             char16_t full = HalfKana[c - 0xFF66];

@@ -7,8 +7,8 @@
 
 // The comparison forms of addresses, office names and postal codes. Typed text
 // and dictionary text go through the same folding, so a person may type with
-// or without spaces, in either width, with any dash, ヶ or が, 大字/字, and
-// kanji or Arabic numbers before 丁目, and still meet the dictionary's
+// or without spaces, in either width, with any dash, ヶ or が, 大字/字, 通り or
+// 通, and kanji or Arabic numbers before 丁目, and still meet the dictionary's
 // spelling.
 namespace AddressKey {
 
