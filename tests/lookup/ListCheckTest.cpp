@@ -162,6 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{"the_city_alone", row("", "北海道札幌市中央区"), K::NoCode, "060-0000", ""},
         KindCase{"kyoto_street_without_its_town", row("", "京都府京都市中京区河原町通三条上る"), K::NotFound, "", "", 1},
         KindCase{"catch_all_code_with_an_unknown_town", row("604-0000", "京都府京都市中京区河原町通三条上る"), K::Match, "", ""},
+        KindCase{"kanji_where_japan_post_writes_kana", row("", "北海道恵庭市恵美野東3-1"), K::NoCode, "061-1371", ""},
         KindCase{"street_written_without_ri", row("", "富山県南砺市福光中央通162"), K::NoCode, "939-1635", ""},
         KindCase{"regional_ward", row("", "奈良県宇陀市大宇陀区迫間25"), K::NoCode, "633-2166", ""},
         KindCase{"lot_number_after_the_town", row("", "岐阜県不破郡垂井町1234"), K::NoCode, "503-2121", ""},

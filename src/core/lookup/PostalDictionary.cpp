@@ -765,7 +765,74 @@ PostalDictionary::AddressResult PostalDictionary::findAddress(QStringView typed)
         h.score += 10;
     result.hits = std::move(buildings);
     result.hits.insert(result.hits.end(), towns.begin(), towns.end());
+    if (best.size() == 1)
+        kanaTown(best.front().query, best.front().length, best.front().origin, result);
     return result;
+}
+
+// A town found only as its city because Japan Post writes a kanji of its
+// name in kana (a character its data cannot hold): a town of the city whose
+// name is the typed one with one or two kanji in place of a run of up to four
+// kana, and otherwise the same, takes the place of the city's catch-all.
+void PostalDictionary::kanaTown(const QString &query, qsizetype length, const std::vector<qsizetype> &origin,
+                                AddressResult &result) const
+{
+    const auto isKana = [](char16_t c) { return (c >= u'\u3041' && c <= u'\u309F') || (c >= u'\u30A1' && c <= u'\u30FA'); };
+    const std::u16string_view rest = u16(QStringView(query).sliced(length));
+    if (result.hits.empty() || rest.empty() || isDigit(rest.front()) || isKana(rest.front()))
+        return;
+    for (const Hit &h : result.hits)
+        if (!note(h.entry).startsWith(u"以下に掲載がない場合"))
+            return;
+    const std::u16string_view city = u16(QStringView(query).left(length));
+    auto it = std::lower_bound(m_keyIndex.begin(), m_keyIndex.end(), city,
+                               [this](const Key &k, std::u16string_view v) { return keyView(k) < v; });
+    qsizetype bestKey = -1;
+    size_t bestTyped = 0; // characters of the rest the town takes
+    bool tied = false;
+    for (; it != m_keyIndex.end() && keyView(*it).substr(0, city.size()) == city; ++it) {
+        const std::u16string_view town = keyView(*it).substr(city.size());
+        if (it->shortened || town.empty())
+            continue;
+        const size_t i = commonPrefix(town, rest);
+        size_t j = i;
+        while (j < town.size() && j - i < 5 && isKana(town[j]))
+            ++j;
+        if (j == i || j - i > 4)
+            continue;
+        const std::u16string_view after = town.substr(j);
+        for (size_t k = 1; k <= 2 && i + k <= rest.size(); ++k) {
+            const char16_t typed = rest[i + k - 1];
+            if (typed < 0x4E00 || typed > 0x9FFF)
+                break;
+            if (i < 1 || i + after.size() < 2 || rest.substr(i + k, after.size()) != after)
+                continue;
+            const size_t taken = i + k + after.size();
+            if (taken > bestTyped) {
+                bestTyped = taken;
+                bestKey = it - m_keyIndex.begin();
+                tied = false;
+            } else if (taken == bestTyped && keyView(m_keyIndex[size_t(bestKey)]) != keyView(*it)) {
+                tied = true;
+            }
+            break;
+        }
+    }
+    if (bestKey < 0 || tied)
+        return;
+    const qsizetype end = length + qsizetype(bestTyped);
+    if (origin[size_t(end - 1)] < 0)
+        return;
+    const auto [first, last] = exactKeys(keyView(m_keyIndex[size_t(bestKey)]));
+    std::vector<Hit> level;
+    for (qsizetype k = first; k < last; ++k)
+        level.push_back(Hit{m_keyIndex[size_t(k)].entry, quint32(k), 0});
+    const std::u16string_view after = u16(QStringView(query).sliced(end));
+    rank(level, after);
+    result.hits = std::move(level);
+    result.restFrom = origin[size_t(end - 1)] + 1;
+    result.rest = QStringView(query).sliced(end).toString();
+    result.prefixKey = quint32(first);
 }
 
 std::vector<PostalDictionary::Hit> PostalDictionary::completeAddress(QStringView typed, qsizetype limit) const

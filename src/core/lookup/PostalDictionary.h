@@ -226,6 +226,8 @@ private:
     std::pair<qsizetype, qsizetype> exactKeys(std::u16string_view key) const;
     qsizetype longestPrefix(std::u16string_view query) const;
     void rank(std::vector<Hit> &hits, std::u16string_view rest, std::u16string_view street = {}) const;
+    void kanaTown(const QString &query, qsizetype length, const std::vector<qsizetype> &origin,
+                  AddressResult &result) const;
     std::u16string_view officeKeyView(quint32 item) const
     {
         return {reinterpret_cast<const char16_t *>(m_officeKeys.constData()) + m_officeKeyStart[item],
