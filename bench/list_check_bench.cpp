@@ -176,11 +176,13 @@ double loadAverage();
 // checked and 郵便番号なし and 形式 applied in full: how many rows get their own
 // code back and how many get another. The rows, in these shares:
 //   11%  a large office with its own code: its address as Japan Post writes
-//        it (丁目 and 番 or dashes, either width) and its name written loosely
+//        it (丁目 and 番 or dashes, either width; a quarter without the
+//        prefecture) and its name written loosely
 //        (spaces dropped, 株式会社 as （株） or left out, a university hospital
 //        as …大学病院)
 //   62%  a clinic or shop at a town whose address decides the code, with a
-//        block number, named as such; a fifth without the prefecture
+//        block number, named as such; a fifth without the prefecture, a
+//        quarter with a building and floor after the number
 //    8%  a town that Japan Post lists as named parts and the rest (その他),
 //        at a place that is none of the parts
 //    4%  the same at one of its named parts
@@ -269,7 +271,10 @@ std::vector<FillRow> fillList(const Dict &dict, const Pools &p, int rows)
         switch (c) {
         case FillOffice: {
             const quint32 e = any(p.offices);
-            r.row = {{}, dict.address(e).toString(), looseName(dict.officeName(e).toString(), rng)};
+            const QStringView a = dict.address(e);
+            const qsizetype from = i % 4 ? 0 : AddressKey::prefecture(std::max(0, AddressKey::prefectureAt(a))).size();
+            r.row = {{}, a.sliced(AddressKey::prefectureAt(a) >= 0 ? from : 0).toString(),
+                     looseName(dict.officeName(e).toString(), rng)};
             r.code = dict.code(e);
             break;
         }
@@ -277,7 +282,8 @@ std::vector<FillRow> fillList(const Dict &dict, const Pools &p, int rows)
             const quint32 e = any(p.towns);
             const QStringView a = dict.address(e);
             const qsizetype from = i % 5 ? 0 : AddressKey::prefecture(AddressKey::prefectureAt(a)).size();
-            r.row = {{}, a.sliced(from) + block(), clinics[rng() % 5]};
+            r.row = {{}, a.sliced(from) + block() + (rng() % 4 ? QString() : QStringLiteral("　さくらビル３階")),
+                     clinics[rng() % 5]};
             r.code = dict.code(e);
             break;
         }
