@@ -373,6 +373,9 @@ CsvReader::Result CsvReader::read(QIODevice &device, const Csv::Progress &progre
     Result result;
     Loader loader(result);
     const qint64 total = std::max<qint64>(device.size() - device.pos(), 1);
+    // Room for as many rows as the file could hold at 16 bytes a line, so the
+    // table is neither moved while it grows nor when the model takes it.
+    result.rows = AddressTableModel::withRoom(qsizetype(std::min<qint64>(total / 16, 1 << 24)));
     const auto share = [total](qint64 bytes) { return std::min(double(bytes) / double(total), 1.0); };
     enum class Encoding { Unknown, Cp932, Utf8 } encoding = Encoding::Unknown;
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
