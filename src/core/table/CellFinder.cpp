@@ -258,6 +258,13 @@ bool CellFinder::matchesAt(QStringView cell, qsizetype at) const
         qsizetype used = 0;
         const char16_t unit = cell[i].unicode();
         const char16_t wanted = m_needle[j].unicode();
+        // A character as the folded needle has it is in folded form already
+        // (half-width katakana never is).
+        if (unit == wanted && !QChar::isSurrogate(unit)) {
+            ++i;
+            wantedUsed = 1;
+            continue;
+        }
         // The common case, a BMP character on both sides, without the pairs' checks.
         if (!QChar::isSurrogate(unit) && !QChar::isSurrogate(wanted)) {
             if (CellText::foldedAt(cell, i, &used) != wanted)
