@@ -63,8 +63,9 @@ private:
     unsigned hits(const char16_t *at) const
     {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
-        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(chunk, m_wanted[0]), _mm_cmpeq_epi16(chunk, m_wanted[1])),
-                                         _mm_or_si128(_mm_cmpeq_epi16(chunk, m_wanted[2]), _mm_cmpeq_epi16(chunk, m_wanted[3])));
+        __m128i hit = _mm_or_si128(_mm_cmpeq_epi16(chunk, m_wanted[0]), _mm_cmpeq_epi16(chunk, m_wanted[1]));
+        if (m_units.size() > 2) // most first characters have one or two forms
+            hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi16(chunk, m_wanted[2]), _mm_cmpeq_epi16(chunk, m_wanted[3])));
         return unsigned(_mm_movemask_epi8(hit));
     }
 
