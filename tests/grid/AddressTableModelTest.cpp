@@ -140,6 +140,23 @@ TEST_F(ModelFixture, ReplaceRowsIsOneReset)
     EXPECT_EQ(model.cell(0, 4), u"d");
 }
 
+// Rows read into a list with room are taken where they lie, and keep room
+// at the top: neither the load nor an insertion at the top moves the table.
+TEST_F(ModelFixture, RowsWithRoomStayWhereTheyAre)
+{
+    AddressTableModel::Rows rows = AddressTableModel::withRoom(20000);
+    for (int r = 0; r < 20000; ++r)
+        rows.push_back(AddressTableModel::Row::fromCells(QString::number(r), u"a", u"b", u"c", u"d"));
+    const AddressTableModel::Row *const first = rows.constData();
+    model.replaceRows(std::move(rows));
+    EXPECT_EQ(model.rows().constData(), first);
+    model.insertBlankRows(0, 10);
+    EXPECT_EQ(model.rows().constData(), first - 10);
+    EXPECT_EQ(model.rowCount(), 20010);
+    EXPECT_EQ(model.cell(10, 0), u"0");
+    EXPECT_EQ(model.cell(20009, 4), u"d");
+}
+
 // Splicing hands back exactly the rows it took; splicing them back restores
 // the table, whichever of the two is longer.
 TEST_F(ModelFixture, SpliceHandsBackWhatItTook)

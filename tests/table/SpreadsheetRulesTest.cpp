@@ -3,7 +3,13 @@
 #include "core/table/PasteRules.h"
 #include "core/table/SortRules.h"
 
+#include <QRandomGenerator>
+
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <sys/resource.h>
 
 #include "harness/ParamName.h"
 #include "harness/QtPrinters.h"
@@ -131,8 +137,119 @@ INSTANTIATE_TEST_SUITE_P(
                     FindCase{"many_forms_of_the_first", u"kg", u"5\u212AG", true},
                     FindCase{"not_there", u"大阪", u"東京都", false},
                     FindCase{"hiragana_is_not_katakana", u"かぶ", u"カブ", false},
-                    FindCase{"empty_finds_all", u"", u"x", true}),
+                    FindCase{"empty_finds_all", u"", u"x", true},
+                    // Characters outside the BMP are whole characters: first,
+                    // inside and last, and far into a cell, where the eight-unit
+                    // steps and the cell's last units are looked at.
+                    FindCase{"outside_bmp_first", u"𠮷野", u"𠮷野家", true},
+                    FindCase{"outside_bmp_alone", u"𩸽", u"北海道産𩸽の開き", true},
+                    FindCase{"emoji_at_a_long_cells_end", u"😀", u"株式会社サンプル商事営業部😀", true},
+                    FindCase{"emoji_at_the_ninth_unit", u"😀x", u"12345678😀x", true},
+                    FindCase{"emoji_at_the_tenth_unit", u"😀", u"123456789😀", true},
+                    FindCase{"outside_bmp_last", u"野𠮷", u"野𠮷", true},
+                    FindCase{"outside_bmp_not_the_bmp_one", u"𠮷野家", u"吉野家", false},
+                    FindCase{"same_high_half_other_character", u"😀", u"株式会社サンプル商事😁", false},
+                    FindCase{"outside_bmp_folded", u"\U00010400", u"abc\U00010428", true},
+                    FindCase{"outside_bmp_folded_first_of_many", u"\U00010428x", u"ABC\U00010400X", true},
+                    FindCase{"lone_high_half_is_no_character", u"a\xD842", u"a𠮷", false},
+                    FindCase{"lone_low_half_is_no_character", u"\xDFB7", u"1234567890𠮷", false},
+                    FindCase{"lone_low_half_finds_itself", u"\xDFB7x", u"1\xDFB7x", true}),
     ParamName());
+
+// The cell a plain walk over the table's cells in reading order finds: from
+// the start cell (or the one after it), round the end, the start cell last.
+std::optional<CellFinder::Cell> walkedNext(const CellFinder &finder, const AddressTableModel::Rows &rows,
+                                           CellFinder::Cell from, bool backwards, bool includeFrom)
+{
+    constexpr int Columns = AddressTableModel::ColumnCount;
+    const int total = int(rows.size()) * Columns;
+    const int start = from.row * Columns + from.column;
+    for (int k = includeFrom ? 0 : 1; k <= (includeFrom ? total - 1 : total); ++k) {
+        const int at = ((start + (backwards ? -k : k)) % total + total) % total;
+        if (finder.matches(rows[at / Columns].cell(at % Columns)))
+            return CellFinder::Cell{at / Columns, at % Columns};
+    }
+    return std::nullopt;
+}
+
+// Random tables from a few characters (pairs outside the BMP, half-width
+// kana, letter cases among them), random needles and starts: the search
+// finds what the walk finds, on one thread and on two.
+TEST(CellFinderSteps, FindWhatAWalkFinds)
+{
+    const QStringList pieces{u"a"_s, u"A"_s, u"ｶ"_s, u"ﾞ"_s, u"ガ"_s, u"𠮷"_s, u"😀"_s, u"😁"_s, u"12345678"_s, u"東京"_s};
+    QRandomGenerator random(29);
+    const auto text = [&](int most) {
+        QString t;
+        for (int n = int(random.bounded(most + 1)); n > 0; --n)
+            t += pieces[int(random.bounded(int(pieces.size())))];
+        return t;
+    };
+    for (int round = 0; round < 400; ++round) {
+        AddressTableModel::Rows rows;
+        for (int n = 1 + int(random.bounded(12)); n > 0; --n)
+            rows.append(random.bounded(4) == 0 ? AddressTableModel::Row()
+                                               : AddressTableModel::Row::fromCells(text(3), text(4), text(2), text(1), text(3)));
+        const QString needle = text(2);
+        const CellFinder finder(needle);
+        if (finder.isEmpty())
+            continue;
+        const CellFinder::Cell from{int(random.bounded(int(rows.size()))), int(random.bounded(5))};
+        const bool backwards = random.bounded(2) == 1;
+        const bool includeFrom = random.bounded(2) == 1;
+        const auto expected = walkedNext(finder, rows, from, backwards, includeFrom);
+        for (const auto threads : {CellFinder::Threads::One, CellFinder::Threads::Two})
+            EXPECT_EQ(finder.next(rows, from, backwards, includeFrom, threads), expected)
+                << "needle " << needle.toStdString() << " from " << from.row << "," << from.column << " backwards "
+                << backwards << " includeFrom " << includeFrom;
+    }
+}
+
+AddressTableModel::Rows largeTable(int count, int foundRow)
+{
+    AddressTableModel::Rows rows(count, AddressTableModel::Row::fromCells(u"100-0005"_s, u"東京都千代田区丸の内一丁目"_s,
+                                                                          u"株式会社サンプル商事"_s, u"03-1234-5678"_s, {}));
+    rows[foundRow].setCell(AddressTableModel::Cmp, u"株式会社ホシノヤ"_s);
+    return rows;
+}
+
+// A large table either way round, on one thread, on two and as the machine allows.
+TEST(CellFinderSteps, LargeTable)
+{
+    const AddressTableModel::Rows rows = largeTable(250000, 180000);
+    const CellFinder finder(u"ﾎｼﾉﾔ");
+    for (const auto threads : {CellFinder::Threads::One, CellFinder::Threads::Two, CellFinder::Threads::WhenItPays}) {
+        EXPECT_EQ(finder.next(rows, {200000, 0}, false, true, threads), (CellFinder::Cell{180000, 2}));
+        EXPECT_EQ(finder.next(rows, {100000, 0}, true, true, threads), (CellFinder::Cell{180000, 2}));
+        EXPECT_EQ(finder.next(rows, {180000, 2}, false, false, threads), (CellFinder::Cell{180000, 2}));
+    }
+}
+
+// Where no second thread can start, the search runs on the one it has.
+TEST(CellFinderStepsDeathTest, OneThreadWhenNoOtherStarts)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's own mappings need the address space";
+#else
+    const AddressTableModel::Rows rows = largeTable(250000, 240000);
+    const CellFinder finder(u"ホシノヤ");
+    EXPECT_EXIT(
+        {
+            // Room for no thread's stack.
+            rlimit limit{};
+            getrlimit(RLIMIT_AS, &limit);
+            std::ifstream status("/proc/self/status");
+            std::string line;
+            while (std::getline(status, line))
+                if (line.rfind("VmSize:", 0) == 0)
+                    limit.rlim_cur = rlim_t(std::stoll(line.substr(7)) * 1024 + (1 << 20));
+            setrlimit(RLIMIT_AS, &limit);
+            const auto found = finder.next(rows, {0, 0}, false, true, CellFinder::Threads::Two);
+            std::_Exit(found == CellFinder::Cell{240000, 2} ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+#endif
+}
 
 // ---- sorting --------------------------------------------------------------
 

@@ -5,8 +5,10 @@
 #include <QString>
 #include <QStringView>
 
-// Windows code page 932 through glibc iconv ("CP932", not "SHIFT_JIS": the
-// two map e.g. 0x81 0x60 differently). Whole buffers in one pass.
+// Windows code page 932 as glibc iconv has it ("CP932", not "SHIFT_JIS": the
+// two map e.g. 0x81 0x60 differently). Whole buffers in one pass, through
+// tables that iconv itself fills once per process (iconv does the work
+// itself where they cannot be made).
 namespace Cp932 {
 
 struct Decoded
@@ -23,7 +25,11 @@ struct Encoded
     qsizetype unmappableCount = 0;  // each such character was written as '?'
 };
 
-Decoded decode(QByteArrayView bytes);
+// `reuse` lends its memory to the text, so a caller decoding piece after
+// piece keeps one buffer instead of a fresh one each time.
+Decoded decode(QByteArrayView bytes, QString &&reuse = QString());
 Encoded encode(QStringView text);
+// The bytes go to the end of `into`; firstUnmappable counts from the text's start.
+Encoded encode(QStringView text, QByteArray &&into);
 
 } // namespace Cp932

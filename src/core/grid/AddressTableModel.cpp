@@ -259,6 +259,16 @@ AddressTableModel::Rows AddressTableModel::spliceRows(int first, int count, Rows
     return old;
 }
 
+AddressTableModel::Rows AddressTableModel::withRoom(qsizetype rows)
+{
+    const qsizetype front = std::max<qsizetype>(512, rows / 8);
+    const qsizetype capacity = rows + std::max<qsizetype>(1024, rows / 4) + front;
+    auto [header, data] = QTypedArrayData<Row>::allocate(capacity);
+    if (!header)
+        return {};
+    return Rows(QArrayDataPointer<Row>(header, data + front, 0));
+}
+
 void AddressTableModel::reserveHeadroom()
 {
     // Room for more rows at both ends: inserting rows after a large load
@@ -267,7 +277,8 @@ void AddressTableModel::reserveHeadroom()
     const qsizetype wanted = m_rows.size() + std::max<qsizetype>(1024, m_rows.size() / 4);
     if (m_rows.capacity() < wanted)
         m_rows.reserve(wanted);
-    // A row put in front and taken away again leaves half the room in front.
+    // A row put in front and taken away again leaves half the room in front
+    // (where there is room in front, it only takes a place and gives it back).
     m_rows.prepend(Row());
     m_rows.removeFirst();
 }

@@ -36,6 +36,10 @@ public:
     // Rows are relocatable, so inserting, deleting and growing move memory in
     // bulk instead of one row at a time.
     using Rows = QList<Row>;
+    // An empty list with room for `rows` rows, and for more at both ends, in
+    // address space only (pages come as rows are written): a table read into
+    // it is taken by replaceRows without being moved.
+    static Rows withRoom(qsizetype rows);
 
     explicit AddressTableModel(QObject *parent = nullptr);
     ~AddressTableModel() override;

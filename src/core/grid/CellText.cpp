@@ -62,11 +62,26 @@ char16_t foldedAt(QStringView text, qsizetype at, qsizetype *used)
     return c;
 }
 
+char32_t foldedCharAt(QStringView text, qsizetype at, qsizetype *used)
+{
+    const char32_t c = charAt(text, at, used);
+    if (*used == 2)
+        return QChar::toCaseFolded(c);
+    return foldedAt(text, at, used);
+}
+
 void appendFolded(QStringView text, QString &out)
 {
     const qsizetype n = text.size();
-    for (qsizetype i = 0, used = 0; i < n; i += used)
-        out += QChar(foldedAt(text, i, &used));
+    for (qsizetype i = 0, used = 0; i < n; i += used) {
+        const char32_t c = foldedCharAt(text, i, &used);
+        if (QChar::requiresSurrogates(c)) {
+            out += QChar(QChar::highSurrogate(c));
+            out += QChar(QChar::lowSurrogate(c));
+        } else {
+            out += QChar(char16_t(c));
+        }
+    }
 }
 
 QString folded(QStringView text)

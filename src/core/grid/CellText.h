@@ -48,6 +48,24 @@ char16_t fullWidthKana(QStringView text, qsizetype at, qsizetype *used);
 // characters it took.
 char16_t foldedAt(QStringView text, qsizetype at, qsizetype *used);
 
+// The whole character at `at` in folded form: a surrogate pair as one code
+// point, letters outside the BMP (Deseret, Osage, …) in lower case too;
+// `used` gets how many UTF-16 units it took.
+char32_t foldedCharAt(QStringView text, qsizetype at, qsizetype *used);
+
+// The whole character at `at`, a surrogate pair as one code point (a lone
+// surrogate as itself); `used` gets 1 or 2.
+inline char32_t charAt(QStringView text, qsizetype at, qsizetype *used)
+{
+    const QChar c = text[at];
+    if (c.isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate()) {
+        *used = 2;
+        return QChar::surrogateToUcs4(c, text[at + 1]);
+    }
+    *used = 1;
+    return c.unicode();
+}
+
 // The form in which finding compares text: full- and half-width letters,
 // digits, signs and katakana alike, the ideographic space as a space, letters
 // in lower case.

@@ -373,6 +373,9 @@ CsvReader::Result CsvReader::read(QIODevice &device, const Csv::Progress &progre
     Result result;
     Loader loader(result);
     const qint64 total = std::max<qint64>(device.size() - device.pos(), 1);
+    // Room for as many rows as the file could hold at 16 bytes a line, so the
+    // table is neither moved while it grows nor when the model takes it.
+    result.rows = AddressTableModel::withRoom(qsizetype(std::min<qint64>(total / 16, 1 << 24)));
     const auto share = [total](qint64 bytes) { return std::min(double(bytes) / double(total), 1.0); };
     enum class Encoding { Unknown, Cp932, Utf8 } encoding = Encoding::Unknown;
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -380,6 +383,7 @@ CsvReader::Result CsvReader::read(QIODevice &device, const Csv::Progress &progre
     QString rest;     // decoded, not yet parsed: the start of a record
     qint64 decoded = 0; // bytes
     qint64 lines = 0;   // line ends decoded
+    QString spare;      // one decode buffer for every piece, not a fresh one each time
     for (bool last = false; !last;) {
         // A record still open after a whole piece gets a larger one next, so
         // it is not parsed over and over.
@@ -418,7 +422,7 @@ CsvReader::Result CsvReader::read(QIODevice &device, const Csv::Progress &progre
                 result.undecodableCount += at < 0 ? 0 : text.count(QChar::ReplacementCharacter);
             }
         } else {
-            Cp932::Decoded d = Cp932::decode(piece);
+            Cp932::Decoded d = Cp932::decode(piece, std::move(spare));
             if (d.invalidCount > 0 && result.undecodableCount == 0)
                 result.undecodableLine = int(lines + std::count(piece.begin(), piece.begin() + d.firstInvalidByte, '\n') + 1);
             result.undecodableCount += d.invalidCount;
@@ -443,6 +447,7 @@ CsvReader::Result CsvReader::read(QIODevice &device, const Csv::Progress &progre
             return cancelled();
         if (done < end - begin)
             rest = QString(reinterpret_cast<const QChar *>(begin + done), end - begin - done);
+        spare = std::move(text);
     }
     loader.finish();
     return result;

@@ -144,13 +144,14 @@ std::optional<CsvWriter::Encoded> CsvWriter::encode(const AddressTableModel::Row
     LineWriter piece(Piece + Piece / 4);
     qsizetype pieceRow = 0; // the first row in the piece
     const auto flush = [&](qsizetype nextRow) {
-        const Cp932::Encoded bytes = Cp932::encode(piece.written());
+        // Straight onto the end of the file's bytes.
+        Cp932::Encoded bytes = Cp932::encode(piece.written(), std::move(result.bytes));
         if (bytes.unmappableCount > 0 && result.unmappableCount == 0) {
             const qsizetype start = pieceRow == 0 ? Csv::Header.size() + 2 : 0;
             result.firstUnmappable = locate(rows, pieceRow, start, bytes.firstUnmappable);
         }
         result.unmappableCount += bytes.unmappableCount;
-        result.bytes.append(bytes.bytes);
+        result.bytes = std::move(bytes.bytes);
         piece.clear();
         pieceRow = nextRow;
     };
