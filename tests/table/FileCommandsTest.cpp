@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QProgressDialog>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -144,14 +145,15 @@ private Q_SLOTS:
         const QString file = path(u"住所録.csv"_qs);
         writeFile(file, cp932(Header + u"\"100-0005\",\"東京都千代田区丸の内\",\"\",\"03-1234-5678\",\"\"\r\n"
                                        u"\"\",\"大阪府\",\"株式会社ﾃｽﾄ\",\"\",\"\"\r\n"_qs));
-        window->state().Dirty = true; // answered Yes below
+        window->state().Dirty = true; // answered 保存せずに開く below
         window->state().SelRowFrom = 3;
         window->state().SelRowTo = 4;
-        desktop.answers = {Answer::Yes};
+        desktop.choices = {1};
         open(file);
 
         QCOMPARE(desktop.messages(), QStringList{u"現在のﾃﾞｰﾀｰを更新しますか"_qs});
-        QCOMPARE(desktop.asked[0].buttons, Desktop::Buttons::YesNo);
+        QCOMPARE(desktop.asked[0].labels, QStringList({u"保存して開く"_qs, u"保存せずに開く"_qs, u"キャンセル"_qs}));
+        QCOMPARE(window->statusBar()->currentMessage(), u"2 行を読み込みました"_qs);
         QCOMPARE(table(), QStringList({u"100-0005|東京都千代田区丸の内||03-1234-5678|"_qs,
                                        u"|大阪府|株式会社ﾃｽﾄ||"_qs, u"||||"_qs}));
         QCOMPARE(window->state().CurrentFile, file);
@@ -210,11 +212,16 @@ private Q_SLOTS:
                                                     << QStringList({u"1|東京都|||"_qs, u"||||"_qs}) << 2 << none
                                                     << true;
         QTest::addRow("UTF-8 without byte-order mark")
-            << QByteArray("h\r\n1,2,3,4,5\r\n1,\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86,,,\r\n") << QStringList() << 3
-            << QStringList{u"%1 の 3 行目などに読み込めない文字があります"_qs} << true;
+            << QByteArray("h\r\n1,2,3,4,5\r\n1,\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86,,,\r\n")
+            << QStringList({u"1|2|3|4|5"_qs, u"1|あいう|||"_qs, u"||||"_qs}) << 3 << none << true;
+        // Read as UTF-8, a character code page 932 cannot hold would be lost
+        // by writing the file back.
+        QTest::addRow("UTF-8 beyond code page 932")
+            << QByteArray("h\r\n1,\xF0\x9F\x98\x80,,,\r\n") << QStringList({u"1|\U0001F600|||"_qs, u"||||"_qs}) << 2
+            << none << false;
         QTest::addRow("invalid code page 932") << QByteArray("h\r\n1,\x85\x40,3,4,5\r\n") << QStringList() << 2
                                                << QStringList{u"%1 の 2 行目などに読み込めない文字があります"_qs}
-                                               << true;
+                                               << false;
         QTest::addRow("binary garbage") << QByteArray("\x00\xFF\xFE\x81\"\x01,\r\x0A\x0A,\"\xFD\x85", 14)
                                         << QStringList() << 3
                                         << QStringList{QString(bad).replace(u'3', u'2'),
@@ -247,7 +254,8 @@ private Q_SLOTS:
         QVERIFY(!window->state().Quiet);
         // A partly loaded table has no file to go back to.
         QCOMPARE(window->state().CurrentFile, becomesCurrent ? file : QString());
-        QCOMPARE(window->state().SelRowTo, becomesCurrent ? 0 : 1);
+        const bool stopped = messages.join(u'\n').contains(u"形式が不正"_qs);
+        QCOMPARE(window->state().SelRowTo, stopped ? 1 : 0);
         QCOMPARE(contents(file), bytes);
     }
 
@@ -258,7 +266,7 @@ private Q_SLOTS:
         window->state().CurrentFile = path(u"mine.csv"_qs);
         const QString other = path(u"other.csv"_qs);
         writeFile(other, cp932(Header + u"1,2,3,4,5\r\n"_qs));
-        desktop.answers = {Answer::No};
+        desktop.choices = {2}; // キャンセル
         open(other);
         QCOMPARE(desktop.messages(), QStringList{u"現在のﾃﾞｰﾀｰを更新しますか"_qs});
         QVERIFY(desktop.fileRequests.isEmpty());
@@ -531,7 +539,7 @@ private Q_SLOTS:
         Qt::CursorShape cursor = Qt::ArrowCursor;
         bool shown = false;
         cancelProgressWhenShown(&cursor, &shown);
-        desktop.answers = {Answer::Yes};
+        desktop.choices = {1};
         open(file);
         QVERIFY(shown);
         QCOMPARE(cursor, Qt::WaitCursor);
