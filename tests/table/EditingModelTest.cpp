@@ -448,6 +448,8 @@ private:
     Model model;
     int links = 0;
     std::array<int, 2> seamCaptures{}; // links copied during a question, during a progress
+    int reactivations = 0;
+    qint64 reactivationMs = 0;
 
     vAdd *grid() const { return window->grid(); }
 
@@ -474,6 +476,26 @@ private:
     }
 
     QString file() const { return folder.filePath(u"model.csv"_s); }
+
+    // A progress dialog takes the activation from the window (at once or a
+    // little later, as the X server says); the window gets it back, and looks
+    // at its file again then (the question answered No).
+    void ensureActive()
+    {
+        if (window->isActiveWindow() && QApplication::focusWidget())
+            return;
+        QElapsedTimer waited;
+        waited.start();
+        ++reactivations;
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get(), 5000))
+            qWarning("the window did not get the activation back");
+        reactivationMs += waited.elapsed();
+        settle();
+        if (model.current && model.changedOutside && !model.dirty)
+            model.declined = true;
+        grid()->setFocus();
+    }
 
     // A map link copied between two steps of a file command, taken into the
     // model once the command is over, as a step of its own.
@@ -538,16 +560,7 @@ private:
         desktop.choices.clear();
         desktop.files.clear();
         settle();
-        // A progress dialog took the activation; the window gets it back,
-        // and looks at its file again then (nothing asked is declined).
-        if (!window->isActiveWindow()) {
-            window->activateWindow();
-            if (!QTest::qWaitFor([this] { return window->isActiveWindow(); }, 5000))
-                qWarning("the window did not get the activation back");
-            settle();
-            if (model.current && model.changedOutside && !model.dirty)
-                model.declined = true;
-        }
+        ensureActive();
         grid()->setFocus();
         if (copied)
             ++seamCaptures[when == 1 ? 0 : 1];
@@ -567,6 +580,7 @@ private:
     // person's (a row command counts its blank rows too).
     void apply(const Action &s)
     {
+        ensureActive();
         const bool rows = s.kind == Kind::Edit || s.kind == Kind::Paste;
         const auto before = model.content(true);
         const Model::Place placeBefore = model.place();
@@ -791,6 +805,8 @@ private:
     // Where the window and the model part; empty when they agree.
     QString difference()
     {
+        if (!window->isActiveWindow())
+            ensureActive();
         const TableState &state = window->state();
         if (grid()->RowCount() != model.count())
             return u"rows %1, expected %2"_s.arg(grid()->RowCount()).arg(model.count());
@@ -1057,8 +1073,9 @@ private Q_SLOTS:
                 }
             }
         }
-        qInfo("model steps: %d; links copied during a file command's question: %d, during its progress: %d", done,
-              seamCaptures[0], seamCaptures[1]);
+        qInfo("model steps: %d; links copied during a file command's question: %d, during its progress: %d; "
+              "window activated again %d times in %lld ms", done, seamCaptures[0], seamCaptures[1], reactivations,
+              reactivationMs);
         // The file commands' seams were reached.
         if (done >= 2000)
             QVERIFY(seamCaptures[0] > 0 && seamCaptures[1] > 0);
