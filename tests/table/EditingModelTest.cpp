@@ -882,7 +882,7 @@ private:
             const int width = height == 1 && pick(2) ? 1 : 1 + pick(4);
             for (int r = 0; r < height; ++r) {
                 for (int c = 0; c < width; ++c)
-                    text += (c ? u"\t"_s : QString()) + std::array{u"a"_s, u"9"_s, u"\"x\ny\""_s, QString(), u"z1"_s, u"\U0001F600"_s}[size_t(pick(6))];
+                    text += (c ? u"\t"_s : QString()) + std::array{u"a"_s, u"9"_s, u"\"x\ny\""_s, QString(), u"z1"_s, u"\uD55C"_s}[size_t(pick(6))];
                 text += u"\r\n"_s;
             }
             return {Kind::Paste, 0, 0, text};
