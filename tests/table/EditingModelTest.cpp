@@ -992,7 +992,12 @@ private Q_SLOTS:
         history.startOver(true);
         grid()->GoToCell(1, 1);
         window->table().setBlock(0, 0);
+        // A save marks clean only the state it wrote: the history moved
+        // since the bytes were taken leaves the table unsaved.
+        const quint64 taken = history.position();
         window->menus().mnEdt[3]->trigger(); // 行挿入 at the top
+        history.markSaved(taken);
+        QVERIFY(window->state().Dirty);
         QCOMPARE(history.stack().count(), 1);
         QVERIFY2(history.memory() < 1000, qPrintable(QString::number(history.memory())));
         history.memoryFloor = 0; // the bound is twice the table's text

@@ -256,6 +256,8 @@ private Q_SLOTS:
         QVERIFY(!window->state().Quiet);
         // A partly loaded table has no file to go back to.
         QCOMPARE(window->state().CurrentFile, becomesCurrent ? file : QString());
+        if (QByteArray(QTest::currentDataTag()) == "UTF-8 without byte-order mark")
+            QCOMPARE(window->statusBar()->currentMessage(), u"2 行を読み込みました (UTF-8)"_qs);
         const bool stopped = messages.join(u'\n').contains(u"形式が不正"_qs);
         QCOMPARE(window->state().SelRowTo, stopped ? 1 : 0);
         QCOMPARE(contents(file), bytes);
