@@ -29,6 +29,7 @@ const QString Copied = QStringLiteral("表の内容をｸﾘｯﾌﾟﾎﾞｰ�
 const QString ReadFailed = QStringLiteral("読み込めませんでした\r");
 const QString SaveFailed = QStringLiteral("保存できませんでした\r");
 const QString Undecodable = QStringLiteral(" の %1 行目などに読み込めない文字があります");
+const QString Shifted = QStringLiteral(" の %1 行目などは列がずれているかもしれません");
 const QString Unmappable = QStringLiteral("%1 行目 %2 列目など %3 文字はﾌｧｲﾙに保存できない文字です\r"
                                           "? に置き換えて保存しますか");
 const QString Loading = QStringLiteral("読み込んでいます");
@@ -154,7 +155,8 @@ void FileCommands::openChosen(const QString &chosen)
         m_table.state().CurrentFile = name;
         break;
     case LoadResult::BadFormat:
-        // A partly loaded table must not replace any file by a plain Save.
+    case LoadResult::Doubtful:
+        // A partly or doubtfully loaded table must not replace any file by a plain Save.
         m_table.state().CurrentFile.clear();
         break;
     case LoadResult::NotLoaded:
@@ -198,6 +200,12 @@ FileCommands::LoadResult FileCommands::LoadCsv(const QString &path)
         break;
     case CsvReader::Result::Status::Loaded:
         m_table.setBlock(0, 0);
+        // Cells that may stand in the wrong column must not go back over the
+        // file unasked.
+        if (result.shiftedLine >= 0) {
+            desktop.message(path + Shifted.arg(result.shiftedLine + 1));
+            outcome = LoadResult::Doubtful;
+        }
         break;
     }
     if (result.undecodableCount > 0)

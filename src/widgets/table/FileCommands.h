@@ -23,6 +23,7 @@ public:
     enum class LoadResult {
         Loaded,    // the whole file is in the table
         BadFormat, // stopped at a malformed line; the table holds what came before
+        Doubtful,  // the whole file is in the table, but some cells may have moved column
         NotLoaded, // unreadable or cancelled: the table is as it was
     };
     void OpenCsv();
