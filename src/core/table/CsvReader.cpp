@@ -297,6 +297,8 @@ public:
                    const Csv::Progress &progress)
     {
         Parser parser(begin, end, ends);
+        qint64 line = firstLine; // of the record's start
+        const char16_t *counted = begin;
         while (!parser.atEnd()) {
             const char16_t *start = parser.position();
             if (!last) {
@@ -317,7 +319,9 @@ public:
             const bool standard = !m_line.unterminated && !m_line.abandoned
                                   && (m_line.fields >= Csv::FieldCount
                                       || (header && afterLineEnd(start, parser.position(), ends) == parser.position()));
-            const qint64 line = header ? 0 : firstLine + std::count(begin, start, lineEndChar(ends));
+            // Counted on from the last record's start, so once over the text.
+            line += std::count(counted, start, lineEndChar(ends));
+            counted = start;
             if (!standard) {
                 const char16_t *next = afterLineEnd(start, end, ends);
                 readOlderLine(start, withoutLineEnd(start, next, ends), m_line);
