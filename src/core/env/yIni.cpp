@@ -16,6 +16,7 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -105,8 +106,10 @@ SettingsText settingsText(const QByteArray &bytes)
         return {std::move(text), yIni::Encoding::Utf8WithMark, utf8.hasError()};
     }
     QString text = utf8.decode(bytes);
+    // Plain ASCII reads the same either way and stays the program's own code page.
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
     if (!utf8.hasError())
-        return {std::move(text), yIni::Encoding::Utf8, false};
+        return {std::move(text), ascii ? yIni::Encoding::Cp932 : yIni::Encoding::Utf8, false};
     Cp932::Decoded decoded = Cp932::decode(bytes);
     return {std::move(decoded.text), yIni::Encoding::Cp932, decoded.invalidCount > 0};
 }
