@@ -138,8 +138,11 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     });
 
     ImeBackend *ime = m_services.ime;
-    if (!ime)
-        ime = DesktopImeBackend::forSession(this);
+    if (!ime) {
+        DesktopImeBackend *desktopIme = DesktopImeBackend::forSession(this);
+        connect(desktopIme, &DesktopImeBackend::notice, stBar, [stBar](const QString &text) { stBar->showMessage(text, 5000); });
+        ime = desktopIme;
+    }
     m_table = std::make_unique<AddressTable>(*m_vAdd, m_state);
     m_environment = std::make_unique<UserEnvironment>(*this, desktop);
     m_files = std::make_unique<FileCommands>(*m_table, desktop, *this, *stBar);

@@ -155,7 +155,11 @@ INSTANTIATE_TEST_SUITE_P(
                       LoadCase{"no line end at all", true, "abc", u"abc"_qs},
                       LoadCase{"invalid code page 932 bytes", true, "a\x81\x20" "b\xa0", u"a\uFFFD b\uFFFD"_qs},
                       LoadCase{"lead byte cut off at the end", true, "ab\x82", u"ab\uFFFD"_qs},
-                      LoadCase{"0x81 0x60 is the full-width tilde", true, "x\x81\x60", u"x\uFF5E"_qs}),
+                      LoadCase{"0x81 0x60 is the full-width tilde", true, "x\x81\x60", u"x\uFF5E"_qs},
+                      LoadCase{"UTF-8 as a Linux editor saves it", true, "<運用>\n<位置>\n</位置>\n</運用>\n",
+                               u"<運用>\n<位置>\n</位置>\n</運用>\n"_qs},
+                      LoadCase{"UTF-8 after a byte-order mark", true, "\xEF\xBB\xBF<a>東京</a>", u"<a>東京</a>"_qs},
+                      LoadCase{"byte-order mark and bad bytes", true, "\xEF\xBB\xBF<a>\xC3</a>", u"<a>\uFFFD</a>"_qs}),
     ParamName());
 
 TEST_F(SettingsDocument, DvNameLoadsAndWritesThePlainName)
@@ -308,12 +312,56 @@ TEST_P(Unsavable, CharactersAreNamedAndTheOldFileKept)
     EXPECT_EQ(messages(), QStringList{u"ﾕｰｻﾞｰ環境ﾌｧｲﾙ("_qs + path() + u") を保存できません\r"_qs + c.where});
 }
 
+// A document goes back in the encoding it came in: code page 932, UTF-8 as
+// Linux editors write it, UTF-8 after a byte-order mark (kept).
+struct EncodingCase
+{
+    const char *name;
+    QByteArray mark;
+    QByteArray (*encode)(const QString &);
+};
+
+class EncodingKept : public SettingsDocument, public ::testing::WithParamInterface<EncodingCase>
+{
+};
+
+TEST_P(EncodingKept, ValuesReadAndWrittenBack)
+{
+    const EncodingCase c = GetParam();
+    const QString before = u"<?xml version='1.0' encoding='Shift-JIS' ?>\n<運用>\n   <地図>\n      <URL>https://地図.example/</URL>\n"
+                           "   </地図>\n   <位置>\r\n      <TOP>1200</TOP>\r\n   </位置>\n</運用>\n"_qs;
+    ASSERT_TRUE(writeBytes(path(), c.mark + c.encode(before)));
+    bool ok = false;
+    ini.GetTxt(path(), ok);
+    ASSERT_TRUE(ok);
+    ini.GetGtx(u"地図"_qs);
+    EXPECT_EQ(ini.vGtVal(u"URL"_qs, u""_qs).toString(), u"https://地図.example/"_qs);
+    ini.GetGtx(u"位置"_qs);
+    EXPECT_EQ(ini.vGtVal(u"TOP"_qs, 0).toDouble(), 1200.0);
+    ini.SetVal(u"TOP"_qs, 45);
+    ini.SetGtx();
+    ini.SetTxt(ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(readBytes(path()), c.mark + c.encode(QString(before).replace(u"1200"_qs, u"45"_qs)));
+    EXPECT_TRUE(messages().isEmpty()) << messages().join(u'|').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EncodingKept,
+                         ::testing::Values(EncodingCase{"code page 932", {}, cp932},
+                                           EncodingCase{"UTF-8", {}, [](const QString &t) { return t.toUtf8(); }},
+                                           EncodingCase{"UTF-8 after a byte-order mark", "\xEF\xBB\xBF",
+                                                        [](const QString &t) { return t.toUtf8(); }}),
+                         ParamName());
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, Unsavable,
     ::testing::Values(
         UnsavableCase{"bytes that did not decode",
                       "<?xml?>\r\n<" + Unyo + ">\r\n   <x>\r\n      <a>\x81\x20</a>\r\n   </x>\r\n</" + Unyo + ">",
                       u"1"_qs, u"4 行目など 1 文字はﾌｧｲﾙに保存できない文字です"_qs},
+        UnsavableCase{"bytes that did not decode after a UTF-8 mark",
+                      "\xEF\xBB\xBF<?xml?>\r\n<運用>\r\n   <x>\r\n      <a>\xC3</a>\r\n   </x>\r\n</運用>", u"1"_qs,
+                      u"4 行目など 1 文字はﾌｧｲﾙに保存できない文字です"_qs},
         UnsavableCase{"a value code page 932 lacks", NineLines, u"café ☃"_qs,
                       u"8 行目など 2 文字はﾌｧｲﾙに保存できない文字です"_qs}),
     ParamName());
@@ -380,6 +428,9 @@ INSTANTIATE_TEST_SUITE_P(
         GroupCase{"opening tag missing", u"<運用>\r\n      <TOP>1</TOP>\r\n   </位置>\r\n</運用>"_qs, u"位置"_qs, {},
                   true},
         GroupCase{"closing before opening", u"<運用>\r\n   </位置>\r\n   <位置>\r\n</運用>"_qs, u"位置"_qs, {}, true},
+        GroupCase{"stray closing tag before a whole group",
+                  u"<運用>\r\n   </位置>\r\n   <位置>\r\n      <TOP>1</TOP>\r\n   </位置>\r\n</運用>"_qs, u"位置"_qs,
+                  u"      <TOP>1</TOP>\r\n"_qs, false},
         GroupCase{"tags side by side", u"<運用><位置></位置></運用>"_qs, u"位置"_qs, {}, false},
         GroupCase{"tags four apart", u"<運用><位置>\r\n  </位置></運用>"_qs, u"位置"_qs, {}, false},
         GroupCase{"duplicate groups: the first wins",
@@ -454,6 +505,7 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"duplicate keys: the first wins", u"<A>1</A>\r\n<A>2</A>"_qs, u"A"_qs, 0, 1.0},
         KeyCase{"closing tag missing", u"<A>1\r\n"_qs, u"A"_qs, 5, 5, true},
         KeyCase{"closing before opening", u"</A><A>"_qs, u"A"_qs, 5, 5, true},
+        KeyCase{"stray closing tag before a whole key", u"</A><A>3</A>"_qs, u"A"_qs, 5, 3.0},
         KeyCase{"empty default, no text", u""_qs, u"A"_qs, QVariant(), QVariant()}),
     ParamName());
 

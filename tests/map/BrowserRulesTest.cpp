@@ -4,6 +4,8 @@
 
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 using namespace BrowserRules;
 
 namespace {
@@ -75,6 +77,47 @@ INSTANTIATE_TEST_SUITE_P(
                     DocCase{"short", "doc", true}, DocCase{"shorter", "oc", false}, DocCase{"empty", "", false},
                     DocCase{"query_after", "http://a.example/a.xls?x=1", false}),
     [](const testing::TestParamInfo<DocCase> &info) { return std::string(info.param.name); });
+
+struct PageNameCase
+{
+    const char *name;
+    QString title;
+    QString fileName;
+};
+
+class PageFileNameTest : public testing::TestWithParam<PageNameCase>
+{
+};
+
+// A saved page's name fits the 255 bytes of a file name and is cut between
+// whole characters.
+TEST_P(PageFileNameTest, FitsAFileName)
+{
+    const QString name = pageFileName(GetParam().title);
+    EXPECT_EQ(name.toStdString(), GetParam().fileName.toStdString());
+    EXPECT_LE(name.toUtf8().size(), 255);
+}
+
+QString times(const QString &part, int n)
+{
+    return part.repeated(n);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SavedPage, PageFileNameTest,
+    testing::Values(
+        PageNameCase{"forbidden_characters", u"Saved: page?"_s, u"Saved_ page_.html"_s},
+        PageNameCase{"empty", u"  "_s, u"page.html"_s},
+        PageNameCase{"leading_dot", u".x"_s, u"page.x.html"_s},
+        PageNameCase{"ascii_at_the_limit", times(u"a"_s, 250), times(u"a"_s, 250) + u".html"_s},
+        PageNameCase{"ascii_over_the_limit", times(u"a"_s, 251), times(u"a"_s, 250) + u".html"_s},
+        // 3 bytes each: 83 of them and ".html" make 254 bytes.
+        PageNameCase{"long_japanese_title", times(u"地図の検索結果"_s, 30), times(u"地図の検索結果"_s, 11) + u"地図の検索結.html"_s},
+        // 4 bytes and two UTF-16 units each: never half of one.
+        PageNameCase{"surrogate_pairs", u"a"_s + times(u"𠮷"_s, 200), u"a"_s + times(u"𠮷"_s, 62) + u".html"_s},
+        PageNameCase{"combining_mark_stays_with_its_letter", times(u"x"_s, 245) + u"か\u3099"_s,
+                     times(u"x"_s, 245) + u".html"_s}),
+    [](const testing::TestParamInfo<PageNameCase> &info) { return std::string(info.param.name); });
 
 TEST(BrowserLayout, ButtonsStandSideBySide)
 {

@@ -49,6 +49,7 @@ struct ReadCase
     std::vector<Cells> rows;
     Status status = Status::Loaded;
     int badLine = -1;
+    int shiftedLine = -1;
 };
 
 std::string h(const std::string &rest)
@@ -68,6 +69,7 @@ TEST_P(Reading, GivesTheRowsOfTheFile)
     EXPECT_EQ(result.badLine, c.badLine);
     EXPECT_EQ(cellsOf(result), padded(c.rows));
     EXPECT_EQ(result.undecodableCount, 0);
+    EXPECT_EQ(result.shiftedLine, c.shiftedLine);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -107,7 +109,31 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"LfOnlyLineEnds", "h\n1,2,3,4,5\n\"6\",\"7\",\"8\",\"9\",\"10\"\n",
                  {{"1", "2", "3", "4", "5"}, {"6", "7", "8", "9", "10"}, {}}},
         ReadCase{"MixedLineEnds", "h\r\n1,2,3,4,5\n6,7,8,9,10\r\n", {{"1", "2", "3", "4", "5"}, {"6", "7", "8", "9", "10"}, {}}},
-        ReadCase{"CrOnlyIsOneHeaderLine", "h\r1,2,3,4,5\r6,7,8,9,10\r", {{}}},
+        // A file without any LF ends its lines at CR ("CSV (Macintosh)").
+        ReadCase{"CrOnlyLineEnds", "h\r1,2,3,4,5\r6,7,8,9,10\r", {{"1", "2", "3", "4", "5"}, {"6", "7", "8", "9", "10"}, {}}},
+        ReadCase{"CrOnlyQuotedAndOlderForms",
+                 "h\r\"1\",\"a,b\",\"c\rd\",\"\",\"\"\r\"abc\"\",\"\",\"\",\"\",\"\"\r\"x\",\"y\",\"z\",\"\",\"u\"\r\r\r",
+                 {{"1", "a,b", "c\rd", "", ""}, {"abc", "", "", "", ""}, {"x", "y", "z", "", "u"}, {}}},
+        ReadCase{"CrOnlyBlankLineStops", "h\r1,2,3,4,5\r\r6,7,8,9,10\r", {{"1", "2", "3", "4", "5"}, {}, {}, {}},
+                 Status::BadFormat, 2},
+        // CR CR LF: a CR LF file that went through one more line-end conversion.
+        ReadCase{"CrCrLfLineEnds",
+                 "h\r\r\n\"100-0001\",\"東京都\",\"山田商事, 東京支店\",\"03\",\"https://m/1\"\r\r\n"
+                 "\"100-0002\",\"大阪府\",\"\",\"06\",\"https://m/2\"\r\r\n\r\r\n",
+                 {{"100-0001", "東京都", "山田商事, 東京支店", "03", "https://m/1"},
+                  {"100-0002", "大阪府", "", "06", "https://m/2"},
+                  {}}},
+        ReadCase{"CrRunsBeforeLfUnquoted", "h\r\r\r\n1,2,3,4,5\r\r\n6,7,8,9,10\r\n\r\r\r\n",
+                 {{"1", "2", "3", "4", "5"}, {"6", "7", "8", "9", "10"}, {}}},
+        ReadCase{"CrRunInsideAFieldStaysText", "h\r\n1,2\r\r3,4,5,6\r\r\n", {{"1", "2\r\r3", "4", "5", "6"}, {}}},
+        ReadCase{"CrCrLfOlderLine", h("\"1\",\"abc\"\",\"3\",\"4\",\"5\"\r\r\n6,7,8,9,10\r\r\n"),
+                 {{"1", "abc", "3", "4", "5"}, {"6", "7", "8", "9", "10"}, {}}},
+        // Read again the older way, a comma inside quotes moves the cells after
+        // it: the line is named so that the file is not overwritten unasked.
+        ReadCase{"OlderLineWithACommaIsNamed",
+                 h("\"1\",\"2\",\"3\",\"4\",\"5\"\r\n\"a\",\"山田商事, 東京支店\",\"c\",\"d\",\"e\r\n6,7,8,9,10\r\n"),
+                 {{"1", "2", "3", "4", "5"}, {"a", "山田商事", " 東京支店", "c", "d"}, {"6", "7", "8", "9", "10"}, {}},
+                 Status::Loaded, -1, 2},
         ReadCase{"LoneCrStaysInItsField", "h\r\n1,2\r3,4,5,6\r\n", {{"1", "2\r3", "4", "5", "6"}, {}}},
         ReadCase{"FirstLineIsNeverLookedAt", "\"1\",\"2\",\"3\",\"4\",\"5\"\r\n\"6\",\"7\",\"8\",\"9\",\"10\"\r\n",
                  {{"6", "7", "8", "9", "10"}, {}}},
@@ -331,5 +357,9 @@ INSTANTIATE_TEST_SUITE_P(
         VerdictCase{"Utf8WithAnEmoji", QByteArray("h\r\n1,東京都\xF0\x9F\x98\x80,,,\r\n2,x,,,\r\n"), false, 2},
         VerdictCase{"Utf8WithAByteOrderMarkAndAHangul", QByteArray("\xEF\xBB\xBFh\r\n1,\xED\x95\x9C,,,\r\n"), false, 1},
         VerdictCase{"UndecodableCp932", QByteArray("h\r\n1,\x85\x40,3,4,5\r\n"), false, 1},
-        VerdictCase{"Malformed", QByteArray("h\r\n1,2,3,4\r\n"), false, 1}),
+        VerdictCase{"Malformed", QByteArray("h\r\n1,2,3,4\r\n"), false, 1},
+        VerdictCase{"CrCrLf", cp932("h\r\r\n\"1\",\"山田商事, 東京支店\",\"\",\"\",\"u\"\r\r\n"), true, 1},
+        VerdictCase{"CrOnly", cp932("h\r1,2,3,4,5\r6,7,8,9,10\r"), true, 2},
+        VerdictCase{"OlderLineSplitAtAComma", cp932("h\r\n\"a\",\"山田商事, 東京支店\",\"c\",\"d\",\"e\r\n6,7,8,9,10\r\n"),
+                    false, 2}),
     [](const ::testing::TestParamInfo<VerdictCase> &info) { return std::string(info.param.name); });

@@ -196,8 +196,16 @@ private Q_SLOTS:
         QTest::addRow("LF-only lines") << cp932(u"h\n\"1\",\"東京\",\"\",\"\",\"\"\n2,3,4,5,6\n"_qs)
                                        << QStringList({u"1|東京|||"_qs, u"2|3|4|5|6"_qs, u"||||"_qs}) << 3 << none
                                        << true;
-        QTest::addRow("CR-only lines") << cp932(u"h\r1,2,3,4,5\r6,7,8,9,10\r"_qs) << QStringList{u"||||"_qs} << 1
-                                       << none << true;
+        QTest::addRow("CR-only lines") << cp932(u"h\r1,2,3,4,5\r6,7,8,9,10\r"_qs)
+                                       << QStringList({u"1|2|3|4|5"_qs, u"6|7|8|9|10"_qs, u"||||"_qs}) << 3 << none
+                                       << true;
+        QTest::addRow("CR CR LF lines")
+            << cp932(Header + u"\"1\",\"山田商事, 東京支店\",\"\",\"\",\"https://m/1\"\r\r\n\r\r\n"_qs)
+            << QStringList({u"1|山田商事, 東京支店|||https://m/1"_qs, u"||||"_qs}) << 2 << none << true;
+        QTest::addRow("older line split at a comma")
+            << cp932(Header + u"\"a\",\"山田商事, 東京支店\",\"c\",\"d\",\"e\r\n6,7,8,9,10\r\n"_qs)
+            << QStringList({u"a|山田商事| 東京支店|c|d"_qs, u"6|7|8|9|10"_qs, u"||||"_qs}) << 3
+            << QStringList{u"%1 の 2 行目などは列がずれているかもしれません"_qs} << false;
         QTest::addRow("four fields") << cp932(Header + u"1,2,3,4,5\r\na,b,c,d\r\n6,7,8,9,10\r\n"_qs)
                                      << QStringList({u"1|2|3|4|5"_qs, u"a|b|c|d|"_qs, u"||||"_qs, u"||||"_qs}) << 4
                                      << QStringList{bad} << false;

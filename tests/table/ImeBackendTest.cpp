@@ -19,10 +19,16 @@
 #include <QFileInfo>
 #include <QInputMethodQueryEvent>
 #include <QLineEdit>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QSignalSpy>
+#include <QStatusBar>
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include <csignal>
 #include <sys/prctl.h>
@@ -433,6 +439,53 @@ private Q_SLOTS:
         QDBusConnection::disconnectFromBus(ibusBus);
         QTRY_COMPARE(backend->ibus()->presence(), IBusImeBackend::Presence::Absent);
         QTRY_COMPARE(m_fake->log, QStringList{u"Activate"_qs});
+        window->close();
+        QDBusConnection::disconnectFromBus(IBusImeBackend::QtModuleConnection);
+    }
+
+    // A daemon that takes the connection and never answers: the window
+    // starts all the same, IBus is given up after a second, the widgets'
+    // settings take over and the status bar says so.
+    void silentIBusDaemonLeavesTheWidgets()
+    {
+        QTemporaryDir config;
+        const ScopedEnv module("QT_IM_MODULE", "ibus"), home("XDG_CONFIG_HOME", config.path().toUtf8());
+        QLocalServer silent;
+        QVERIFY(silent.listen(config.filePath(u"silent-bus"_qs)));
+        std::vector<QLocalSocket *> held;
+        QObject::connect(&silent, &QLocalServer::newConnection, &silent, [&] {
+            while (QLocalSocket *socket = silent.nextPendingConnection())
+                held.push_back(socket);
+        });
+        QFile file(ImeFramework::ibusAddressFilePath(IBusImeBackend::environment()));
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()) && file.open(QIODevice::WriteOnly));
+        file.write("IBUS_ADDRESS=unix:path=" + silent.fullServerName().toUtf8()
+                   + ",guid=0c\nIBUS_DAEMON_PID=" + QByteArray::number(QCoreApplication::applicationPid()));
+        file.close();
+        QVERIFY(QDBusConnection::connectToBus(m_address, IBusImeBackend::QtModuleConnection).isConnected());
+
+        ScriptedDesktop desktop;
+        fmMainServices services;
+        services.desktop = &desktop;
+        auto window = std::make_unique<fmMain>(std::move(services));
+        QSignalSpy notices(window->statusBar(), &QStatusBar::messageChanged);
+        auto *backend = window->findChild<DesktopImeBackend *>();
+        QVERIFY(backend);
+        QCOMPARE(backend->ibus()->presence(), IBusImeBackend::Presence::Unknown);
+        QVERIFY(showAndActivate(*window));
+        QTRY_COMPARE_WITH_TIMEOUT(backend->ibus()->presence(), IBusImeBackend::Presence::Absent, 30000);
+        QVERIFY(!held.empty()); // the daemon was asked
+        QTRY_VERIFY(std::any_of(notices.begin(), notices.end(), [](const QList<QVariant> &args) {
+            return args.value(0).toString() == DesktopImeBackend::IBusUnanswered;
+        }));
+        QTRY_COMPARE(backend->fcitx()->presence(), FcitxImeBackend::Presence::Absent);
+        QCOMPARE(backend->decider(), ImeFramework::Kind::None);
+        vAdd *grid = window->grid();
+        grid->setFocus();
+        QCOMPARE(grid->CurCol(), 1);
+        QVERIFY(!imeEnabledFor(grid));
+        QTest::keyClick(grid, Qt::Key_Right);
+        QVERIFY(imeEnabledFor(grid));
         window->close();
         QDBusConnection::disconnectFromBus(IBusImeBackend::QtModuleConnection);
     }

@@ -82,4 +82,37 @@ INSTANTIATE_TEST_SUITE_P(
                       AddressCase{"noDisplay", "", "", "", "/home/u/.config/ibus/bus/3d12c7-unix-0", "", "", -1}),
     ParamName());
 
+// Where the socket of a bus address is: IBus's daemon is asked for the
+// start of the handshake there before its bus is opened.
+struct SocketCase
+{
+    const char *name, *address, *socket;
+    bool abstract;
+};
+
+class UnixSocketOf : public ::testing::TestWithParam<SocketCase>
+{
+};
+
+TEST_P(UnixSocketOf, FirstUnixEntry)
+{
+    const SocketCase &c = GetParam();
+    const ImeFramework::UnixSocket socket = ImeFramework::unixSocketOf(QString::fromUtf8(c.address));
+    EXPECT_EQ(socket.name, QString::fromUtf8(c.socket));
+    EXPECT_EQ(socket.abstract, c.abstract);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, UnixSocketOf,
+    ::testing::Values(SocketCase{"path", "unix:path=/home/u/.cache/ibus/dbus-Ab3,guid=0c", "/home/u/.cache/ibus/dbus-Ab3", false},
+                      SocketCase{"abstract", "unix:abstract=/tmp/dbus-x1,guid=0c", "/tmp/dbus-x1", true},
+                      SocketCase{"guidFirst", "unix:guid=0c,path=/run/a", "/run/a", false},
+                      SocketCase{"escaped", "unix:path=/tmp/a%20b%2cc", "/tmp/a b,c", false},
+                      SocketCase{"secondEntry", "tcp:host=127.0.0.1,port=4;unix:path=/run/b", "/run/b", false},
+                      SocketCase{"tcpOnly", "tcp:host=127.0.0.1,port=4", "", false},
+                      SocketCase{"listenOnlyForm", "unix:tmpdir=/tmp", "", false},
+                      SocketCase{"emptyPath", "unix:path=", "", false},
+                      SocketCase{"none", "", "", false}),
+    ParamName());
+
 } // namespace

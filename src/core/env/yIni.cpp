@@ -16,6 +16,7 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -85,17 +86,32 @@ QString shortestReal(double value, bool single)
     return QString::fromLatin1(out);
 }
 
-// "UserData.ini" as text: UTF-8 after a byte-order mark, or without one when
-// the whole file is valid UTF-8 (as Linux editors write it); code page 932
-// otherwise.
-QString iniText(const QByteArray &bytes)
+constexpr char Bom[] = "\xEF\xBB\xBF";
+
+struct SettingsText
 {
-    static constexpr char Bom[] = "\xEF\xBB\xBF";
-    if (bytes.startsWith(QByteArrayView(Bom, 3)))
-        return QString::fromUtf8(QByteArrayView(bytes).sliced(3));
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text;
+    yIni::Encoding encoding = yIni::Encoding::Cp932;
+    bool undecodable = false; // some bytes became U+FFFD
+};
+
+// "UserData.ini" and "User.xml" as text: UTF-8 after a byte-order mark, or
+// without one when the whole file is valid UTF-8 (as Linux editors write it);
+// code page 932 otherwise.
+SettingsText settingsText(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    if (bytes.startsWith(QByteArrayView(Bom, 3))) {
+        QString text = utf8.decode(QByteArrayView(bytes).sliced(3));
+        return {std::move(text), yIni::Encoding::Utf8WithMark, utf8.hasError()};
+    }
     QString text = utf8.decode(bytes);
-    return utf8.hasError() ? Cp932::decode(bytes).text : text;
+    // Plain ASCII reads the same either way and stays the program's own code page.
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
+    if (!utf8.hasError())
+        return {std::move(text), ascii ? yIni::Encoding::Cp932 : yIni::Encoding::Utf8, false};
+    Cp932::Decoded decoded = Cp932::decode(bytes);
+    return {std::move(decoded.text), yIni::Encoding::Cp932, decoded.invalidCount > 0};
 }
 
 QString withSlash(QString folder)
@@ -261,11 +277,14 @@ QString yIni::programFile()
 QString yIni::GtTag(qint16 mode, const QString &name)
 {
     const QString &source = mode == 0 ? DocText : GroupText;
+    const QString closing = QStringLiteral("</") + name + u'>';
     const qsizetype b = source.indexOf(u'<' + name + u'>');
-    const qsizetype e = source.indexOf(QStringLiteral("</") + name + u'>');
+    // The closing tag after the opening one: a stray one before it (an edit
+    // by hand) does not hide the element.
+    const qsizetype e = b < 0 ? source.indexOf(closing) : source.indexOf(closing, b + name.size() + 2);
     if (source.isEmpty() || (b < 0 && e < 0))
         return {};
-    if (b < 0 || e < 0 || e < b) {
+    if (b < 0 || e < 0) {
         m_messages.append(u'<' + name + QStringLiteral("> の設定が読み込めません") + u'\r' + QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(")
              + DocPath + QStringLiteral(") が破損しています"));
         return {};
@@ -306,6 +325,8 @@ void yIni::GetTxt(const QString &sFL, bool &bOk)
 {
     DocText.clear();
     m_loadFailedOnExistingFile = false;
+    m_encoding = Encoding::Cp932;
+    m_undecodable = false;
     DocPath = sFL;
     const qsizetype dv = DocPath.indexOf(QStringLiteral("_DV.xml"), 0, Qt::CaseInsensitive);
     if (dv >= 0)
@@ -313,15 +334,22 @@ void yIni::GetTxt(const QString &sFL, bool &bOk)
     EnsureFileSystem();
 
     if (QFileInfo(DocPath).isFile()) {
-        TextFile::ReadResult read = TextFile::read(DocPath);
-        if (!read.ok) {
+        QFile file(DocPath);
+        QByteArray bytes;
+        if (file.open(QIODevice::ReadOnly))
+            bytes = file.readAll();
+        if (!file.isOpen() || !file.atEnd()) {
             m_loadFailedOnExistingFile = true;
             bOk = false;
             return;
         }
+        SettingsText read = settingsText(bytes);
         // An empty file, or one whose first line is empty, is no document.
-        if (!read.text.isEmpty() && read.text[0] != u'\r' && read.text[0] != u'\n')
+        if (!read.text.isEmpty() && read.text[0] != u'\r' && read.text[0] != u'\n') {
             DocText = std::move(read.text);
+            m_encoding = read.encoding;
+            m_undecodable = read.undecodable;
+        }
     } else if (!TextFile::writeBytes(DocPath, {}).ok) {
         bOk = false;
         return;
@@ -428,8 +456,18 @@ void yIni::SetTxt(bool &bOk)
     }
     // Characters without a code page 932 form (an undecodable byte read as
     // U+FFFD among them) would be lost: nothing is written, the old file
-    // stays, and the person is told where the first one stands.
-    const TextFile::WriteResult written = TextFile::write(DocPath, DocText);
+    // stays, and the person is told where the first one stands. A document
+    // read as UTF-8 is written back as UTF-8, its byte-order mark kept.
+    TextFile::WriteResult written;
+    if (m_encoding == Encoding::Cp932) {
+        written = TextFile::write(DocPath, DocText);
+    } else if (const qsizetype lost = m_undecodable ? DocText.indexOf(QChar::ReplacementCharacter) : -1; lost >= 0) {
+        written.firstUnmappable = lost;
+        written.unmappableCount = DocText.count(QChar::ReplacementCharacter);
+    } else {
+        const QByteArray mark = m_encoding == Encoding::Utf8WithMark ? QByteArray(Bom, 3) : QByteArray();
+        written = TextFile::writeBytes(DocPath, mark + DocText.toUtf8());
+    }
     if (written.unmappableCount > 0) {
         const qsizetype line = QStringView(DocText).first(written.firstUnmappable).count(u'\n') + 1;
         m_messages.append(QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(") + DocPath + QStringLiteral(") を保存できません") + u'\r'
@@ -507,7 +545,7 @@ void yIni::W_UserData(const QObject *nWhnd)
     if (QFileInfo(iniPath).isFile()) {
         QFile file(iniPath);
         // A file that cannot be read counts as an empty one.
-        const QString text = file.open(QIODevice::ReadOnly) ? iniText(file.readAll()) : QString();
+        const QString text = file.open(QIODevice::ReadOnly) ? settingsText(file.readAll()).text : QString();
         if (text.isEmpty() || text[0] == u'\r' || text[0] == u'\n') {
             m_messages.append(QStringLiteral(" ﾕｰｻﾞｰﾃﾞｰﾀｰﾌｫﾙﾀﾞが定義されていません") + u'\r' + defaultFolder
                  + QStringLiteral(" を使用します"));

@@ -27,6 +27,9 @@ class yIni final
 {
 public:
     explicit yIni(Desktop *desktop = nullptr) : m_desktop(desktop) {}
+
+    // How the settings document stood in its file; it is written back the same way.
+    enum class Encoding { Cp932, Utf8, Utf8WithMark };
     Q_DISABLE_COPY_MOVE(yIni)
 
     // The messages gathered since the last call, oldest first.
@@ -63,6 +66,8 @@ public:
 
     // Loads the document (a name ending in "_DV.xml" is read as ".xml"); a
     // missing file is created empty. bOk is false when the file system failed.
+    // Decoded as "UserData.ini" is: UTF-8 after a byte-order mark or when the
+    // whole file is valid UTF-8, code page 932 otherwise.
     void GetTxt(const QString &sFL, bool &bOk);
     // Selects a group: its inner text becomes the working copy.
     void GetGtx(const QString &sGp);
@@ -70,10 +75,11 @@ public:
     // (text, boolean, date, otherwise a double). A boolean text that does not
     // convert gives an invalid QVariant.
     QVariant vGtVal(const QString &sKy, const QVariant &vDef);
-    // Writes the document to the file it was loaded from, atomically; the old
-    // file stays whole when the write fails (bOk false). Characters code page
-    // 932 cannot hold are not written as anything else: they are named in a
-    // message and the old file stays.
+    // Writes the document to the file it was loaded from, atomically, in the
+    // encoding it was read in (code page 932 for a new one); the old file
+    // stays whole when the write fails (bOk false). Characters code page 932
+    // cannot hold, or bytes that did not decode, are not written as anything
+    // else: they are named in a message and the old file stays.
     void SetTxt(bool &bOk);
     // Carries the selected group back into the document.
     void SetGtx();
@@ -84,6 +90,7 @@ public:
 
     const QString &docPath() const { return DocPath; }
     const QString &docText() const { return DocText; }
+    Encoding docEncoding() const { return m_encoding; }
     const QString &groupName() const { return GroupName; }
     const QString &groupText() const { return GroupText; }
     const QObject *ownerWnd() const { return OwnerWnd; }
@@ -122,4 +129,6 @@ private:
     // The last GetTxt failed on a file that exists: writing the document
     // back would drop that file's groups, so SetTxt leaves it alone.
     bool m_loadFailedOnExistingFile = false;
+    Encoding m_encoding = Encoding::Cp932;
+    bool m_undecodable = false; // the document read as UTF-8 held bytes that did not decode
 };

@@ -1,5 +1,6 @@
 #include "BrowserRules.h"
 
+#include <QTextBoundaryFinder>
 #include <QtMath>
 
 #include <algorithm>
@@ -25,6 +26,33 @@ QString lookingText(const QString &target)
 QString completedAddress(const QString &reached)
 {
     return reached == QStringView(BlankPage) ? QString() : reached;
+}
+
+QString pageFileName(const QString &title)
+{
+    static constexpr qsizetype MaxBytes = 255; // a file name's length on Linux file systems
+    static const QString suffix = u".html"_s;
+    QString name = title.simplified();
+    static const QString forbidden = u"/\\:*?\"<>|"_s;
+    for (QChar &c : name) {
+        if (forbidden.contains(c) || c.unicode() < 32)
+            c = u'_';
+    }
+    if (name.isEmpty() || name.startsWith(u'.'))
+        name.prepend(u"page"_s);
+    // Cut at the last character boundary (never inside a surrogate pair or
+    // before a combining mark) that keeps the bytes within the limit.
+    qsizetype bytes = suffix.size();
+    qsizetype keep = 0;
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, name);
+    for (qsizetype from = 0, to = characters.toNextBoundary(); to > 0; from = to, to = characters.toNextBoundary()) {
+        bytes += QStringView(name).sliced(from, to - from).toUtf8().size();
+        if (bytes > MaxBytes)
+            break;
+        keep = to;
+    }
+    name.truncate(keep);
+    return name + suffix;
 }
 
 bool documentButtonEnabled(const QString &curUrl)

@@ -52,6 +52,12 @@ private:
 // The address a completed navigation leaves in CurUrl: empty for the blank page.
 QString completedAddress(const QString &reached);
 
+// The file name offered for saving a page with this title: characters a file
+// name cannot hold become "_", an empty title or one starting with "." gets
+// "page" in front, and the name with its ".html" stays within the 255 bytes
+// (UTF-8) a file name may take, cut between whole characters.
+QString pageFileName(const QString &title);
+
 // Button 9 (the shown office document) is usable when the last three
 // characters of the address are "xls" or "doc" in any letter case.
 bool documentButtonEnabled(const QString &curUrl);

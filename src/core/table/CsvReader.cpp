@@ -25,6 +25,15 @@ using Row = AddressTableModel::Row;
 // beside the rows, and a piece is parsed while it is still in the cache.
 constexpr qint64 Piece = qint64(1) << 20;
 
+// What ends a line: LF, with any CRs before it, in a file that holds an LF;
+// a lone CR in a file that has none ("CSV (Macintosh)").
+enum class LineEnds { Lf, Cr };
+
+constexpr char16_t lineEndChar(LineEnds ends)
+{
+    return ends == LineEnds::Lf ? u'\n' : u'\r';
+}
+
 // One record of the file as the parser hands it on: the text of its first
 // five fields one after another, where each ends, and how many fields it had.
 struct Line
@@ -69,7 +78,7 @@ struct Line
 class Parser
 {
 public:
-    Parser(const char16_t *begin, const char16_t *end) : m_p(begin), m_end(end) {}
+    Parser(const char16_t *begin, const char16_t *end, LineEnds ends) : m_p(begin), m_end(end), m_ends(ends) {}
 
     bool atEnd() const { return m_p == m_end; }
     const char16_t *position() const { return m_p; }
@@ -129,24 +138,51 @@ private:
                 ++m_p;
                 return FieldEnd::Comma;
             }
-            if (*m_p == u'\n') {
-                ++m_p;
+            if (const char16_t *after = lineEndAt(m_p)) {
+                m_p = after;
                 return FieldEnd::LineEnd;
             }
-            if (lineEndAt(m_p)) { // CR LF
-                m_p += 2;
-                return FieldEnd::LineEnd;
-            }
-            if (keep) // a lone CR is text
-                line.cells.push_back(u'\r');
-            ++m_p;
+            // CRs that end no line are text, the whole run at once.
+            const char16_t *run = crRunEnd(m_p);
+            if (keep)
+                line.cells.append(m_p, run);
+            m_p = run;
         }
     }
 
-    // A CR LF or a lone LF starts at p.
-    bool lineEndAt(const char16_t *p) const
+    // Just after the line end that starts at p, or null. In a file with LF,
+    // a line ends at LF and at CRs followed by LF (CR LF, or CR CR LF after
+    // one more conversion); in a file without LF, at each CR.
+    const char16_t *lineEndAt(const char16_t *p) const
     {
-        return *p == u'\n' || (*p == u'\r' && p + 1 < m_end && p[1] == u'\n');
+        if (p == m_end)
+            return nullptr;
+        if (m_ends == LineEnds::Cr)
+            return *p == u'\r' ? p + 1 : nullptr;
+        if (*p == u'\n')
+            return p + 1;
+        const char16_t *run = crRunEnd(p);
+        return run != p && run < m_end && *run == u'\n' ? run + 1 : nullptr;
+    }
+
+    const char16_t *crRunEnd(const char16_t *p) const
+    {
+        while (p < m_end && *p == u'\r')
+            ++p;
+        return p;
+    }
+
+    // The first line-end character at or after m_p (LF, or CR in a file
+    // without LF), or the end of the text: found once and kept until m_p
+    // passes it, so a record's quoted sections do not search the rest of the
+    // text each.
+    const char16_t *nextLineEnd()
+    {
+        if (m_p < m_searchedFrom || m_p > m_lineEnd) {
+            m_searchedFrom = m_p;
+            m_lineEnd = std::find(m_p, m_end, lineEndChar(m_ends));
+        }
+        return m_lineEnd;
     }
 
     // The record met what only a file of the older writer holds; true when it
@@ -157,7 +193,7 @@ private:
         if (m_suspect)
             return false; // crossing would have abandoned it already
         m_suspect = true;
-        return QStringView(m_start, m_p).contains(u'\n');
+        return std::find(m_start, m_p, lineEndChar(m_ends)) != m_p;
     }
 
     // The text after an opening quote: "" is one quote, a quote before a comma,
@@ -166,12 +202,7 @@ private:
     Section quotedSection(Line &line, bool keep)
     {
         for (;;) {
-            const char16_t *limit = m_end;
-            if (m_suspect) {
-                const qsizetype lineEnd = QStringView(m_p, m_end).indexOf(u'\n');
-                if (lineEnd >= 0)
-                    limit = m_p + lineEnd;
-            }
+            const char16_t *limit = m_suspect ? nextLineEnd() : m_end;
             const qsizetype quote = QStringView(m_p, limit).indexOf(u'"');
             const char16_t *stop = quote < 0 ? limit : m_p + quote;
             if (keep)
@@ -182,7 +213,7 @@ private:
             if (quote < 0)
                 return Section::Abandoned; // a line end inside quotes
             const char16_t *next = m_p + 1;
-            if (next == m_end || *next == u',' || lineEndAt(next)) {
+            if (next == m_end || *next == u',' || lineEndAt(next) != nullptr) {
                 m_p = next;
                 return Section::Closed;
             }
@@ -200,15 +231,31 @@ private:
 
     const char16_t *m_p;
     const char16_t *m_end;
+    LineEnds m_ends;
     const char16_t *m_start = nullptr; // of the record being read
     bool m_suspect = false;
+    const char16_t *m_searchedFrom = nullptr; // nextLineEnd() holds for m_p in [m_searchedFrom, m_lineEnd]
+    const char16_t *m_lineEnd = nullptr;
 };
 
 // Just after the first line end at or after p, or end.
-const char16_t *afterLineEnd(const char16_t *p, const char16_t *end)
+const char16_t *afterLineEnd(const char16_t *p, const char16_t *end, LineEnds ends)
 {
-    const qsizetype at = QStringView(p, end).indexOf(u'\n');
-    return at < 0 ? end : p + at + 1;
+    const char16_t *at = std::find(p, end, lineEndChar(ends));
+    return at == end ? end : at + 1;
+}
+
+// [begin, end) less the line end at its end: CRs before a final LF go with it.
+const char16_t *withoutLineEnd(const char16_t *begin, const char16_t *end, LineEnds ends)
+{
+    if (end == begin || end[-1] != lineEndChar(ends))
+        return end;
+    --end;
+    if (ends == LineEnds::Lf) {
+        while (end > begin && end[-1] == u'\r')
+            --end;
+    }
+    return end;
 }
 
 // The line [begin, end) as the older program read it: every double quote
@@ -249,10 +296,12 @@ public:
     // after it. -1 when the progress callback cancelled. `last`: nothing
     // follows and the line ends at the end of the file are gone. `firstLine`:
     // the line (from 0) that begins at `begin`.
-    qsizetype read(const char16_t *begin, const char16_t *end, bool last, qint64 firstLine,
+    qsizetype read(const char16_t *begin, const char16_t *end, bool last, qint64 firstLine, LineEnds ends,
                    const Csv::Progress &progress)
     {
-        Parser parser(begin, end);
+        Parser parser(begin, end, ends);
+        qint64 line = firstLine; // of the record's start
+        const char16_t *counted = begin;
         while (!parser.atEnd()) {
             const char16_t *start = parser.position();
             if (!last) {
@@ -272,20 +321,19 @@ public:
             // rest); the header, never looked at, only needs to stay on its line.
             const bool standard = !m_line.unterminated && !m_line.abandoned
                                   && (m_line.fields >= Csv::FieldCount
-                                      || (header && afterLineEnd(start, parser.position()) == parser.position()));
+                                      || (header && afterLineEnd(start, parser.position(), ends) == parser.position()));
+            // Counted on from the last record's start, so once over the text.
+            line += std::count(counted, start, lineEndChar(ends));
+            counted = start;
             if (!standard) {
-                const char16_t *next = afterLineEnd(start, end);
-                const char16_t *stop = next;
-                if (stop > start && stop[-1] == u'\n') {
-                    --stop;
-                    if (stop > start && stop[-1] == u'\r')
-                        --stop;
-                }
-                readOlderLine(start, stop, m_line);
+                const char16_t *next = afterLineEnd(start, end, ends);
+                readOlderLine(start, withoutLineEnd(start, next, ends), m_line);
                 parser.seek(next);
+                if (!header && m_line.fields > Csv::FieldCount && m_result.shiftedLine < 0)
+                    m_result.shiftedLine = int(line);
             }
             if (!header)
-                take(firstLine, begin, start);
+                take(line);
             if (progress && m_records % Csv::ProgressRows == 0 && !progress(parser.position() - begin, end - begin))
                 return -1;
             ++m_records;
@@ -301,7 +349,7 @@ public:
     }
 
 private:
-    void take(qint64 firstLine, const char16_t *begin, const char16_t *start)
+    void take(qint64 line)
     {
         AddressTableModel::Rows &rows = m_result.rows;
         if (m_result.status == CsvReader::Result::Status::BadFormat) {
@@ -312,7 +360,7 @@ private:
             // The fields before the missing one keep their text.
             rows.push_back(m_line.toRow(m_line.fields));
             m_result.status = CsvReader::Result::Status::BadFormat;
-            m_result.badLine = int(firstLine + std::count(begin, start, u'\n'));
+            m_result.badLine = int(line);
         }
     }
 
@@ -322,13 +370,10 @@ private:
 };
 
 // Line ends at the end of the file go, whatever their number.
-const char16_t *withoutFinalLineEnds(const char16_t *begin, const char16_t *end)
+const char16_t *withoutFinalLineEnds(const char16_t *begin, const char16_t *end, LineEnds ends)
 {
-    while (end > begin && end[-1] == u'\n') {
-        --end;
-        if (end > begin && end[-1] == u'\r')
-            --end;
-    }
+    for (const char16_t *less = withoutLineEnd(begin, end, ends); less != end; less = withoutLineEnd(begin, end, ends))
+        end = less;
     return end;
 }
 
@@ -351,7 +396,8 @@ CsvReader::Result CsvReader::parse(QStringView text, const Csv::Progress &progre
     Result result;
     Loader loader(result);
     const char16_t *begin = text.utf16();
-    if (loader.read(begin, withoutFinalLineEnds(begin, begin + text.size()), true, 0, progress) < 0)
+    const LineEnds ends = text.contains(u'\n') ? LineEnds::Lf : LineEnds::Cr;
+    if (loader.read(begin, withoutFinalLineEnds(begin, begin + text.size(), ends), true, 0, ends, progress) < 0)
         return cancelled();
     loader.finish();
     return result;
@@ -393,9 +439,9 @@ CsvReader::Result CsvReader::read(QIODevice &device, const Csv::Progress &progre
     QString spare;      // one decode buffer for every piece, not a fresh one each time
     for (bool last = false; !last;) {
         // A record still open after a whole piece gets a larger one next, so
-        // it is not parsed over and over.
+        // it is not parsed over and over; so does a line still open.
         const qsizetype have = bytes.size();
-        const qint64 want = std::max<qint64>(Piece, rest.size());
+        const qint64 want = std::max<qint64>(Piece, std::max(rest.size(), have));
         bytes.resize(have + want);
         const qint64 n = device.read(bytes.data() + have, want);
         if (n < 0) {
@@ -418,7 +464,10 @@ CsvReader::Result CsvReader::read(QIODevice &device, const Csv::Progress &progre
             if (encoding == Encoding::Utf8)
                 result.encoding = Result::Encoding::Utf8;
         }
-        const qsizetype cut = last ? bytes.size() : bytes.lastIndexOf('\n') + 1;
+        // The bytes before the ones just read hold no LF: only these are searched.
+        const qsizetype fresh = std::min<qsizetype>(qsizetype(n), bytes.size());
+        const qsizetype lf = last ? -1 : QByteArrayView(bytes).last(fresh).lastIndexOf('\n');
+        const qsizetype cut = last ? bytes.size() : lf < 0 ? 0 : bytes.size() - fresh + lf + 1;
         if (cut == 0 && !last)
             continue;
         const QByteArrayView piece(bytes.constData(), cut);
@@ -449,11 +498,15 @@ CsvReader::Result CsvReader::read(QIODevice &device, const Csv::Progress &progre
             text = std::exchange(rest, QString());
         }
 
+        // Nothing is parsed before the first LF: a file that has none comes
+        // whole, with the last piece.
+        const LineEnds ends = lines == 0 ? LineEnds::Cr : LineEnds::Lf;
         const char16_t *begin = QStringView(text).utf16();
         const char16_t *end = begin + text.size();
         if (last)
-            end = withoutFinalLineEnds(begin, end);
-        const qsizetype done = loader.read(begin, end, last, firstLine, Csv::stage(progress, share(before), share(decoded)));
+            end = withoutFinalLineEnds(begin, end, ends);
+        const qsizetype done =
+            loader.read(begin, end, last, firstLine, ends, Csv::stage(progress, share(before), share(decoded)));
         if (done < 0)
             return cancelled();
         if (done < end - begin)

@@ -17,15 +17,20 @@ class QIODevice;
 //
 // Line 0 is the header and is never looked at. Every later record needs at
 // least five fields; fields after the fifth are ignored and fields are kept as
-// they stand. A line ends at CR LF or at a lone LF; a lone CR stays in its
-// field. A double quote at the start of a field opens a quoted section in which
+// they stand. In a file holding an LF, a line ends at LF and at any run of CRs
+// followed by LF (CR LF, or CR CR LF after one more line-end conversion); a
+// CR before anything else stays in its field. In a file without any LF, every
+// CR ends a line. A double quote at the start of a field opens a quoted section in which
 // commas and line ends are text and "" is one quote, so the writer's quoting
 // comes back exactly, and a file without quotes, commas or line breaks inside
 // its cells reads as it always did. A record read that way must give five
 // fields, or at least five on one line; any other record comes from the older
 // writer, which wrote quotes inside a cell unescaped, and its first line is
 // read again as the older program read it: every double quote dropped, a field
-// ending at every comma. Line ends at the end of the file are dropped.
+// ending at every comma; when that gives more than five fields, a comma inside
+// quotes has likely moved the cells after it, and shiftedLine names the first
+// such line. Line ends at the end of the file are dropped. The reading is
+// linear in the size of the file, whatever its lines and quotes.
 class CsvReader final
 {
 public:
@@ -46,6 +51,10 @@ public:
         QString error;             // Unreadable: names the path and the reason
         int undecodableLine = 0;   // first line (from 1) holding bytes that could not be decoded
         qsizetype undecodableCount = 0; // each such byte became U+FFFD
+        // The first data line (the header being line 0) read again the older
+        // program's way into more than five fields, -1 if none: its rows may
+        // hold cells in the wrong column, so the table is not the file.
+        int shiftedLine = -1;
         enum class Encoding { Cp932, Utf8 };
         Encoding encoding = Encoding::Cp932; // what the bytes were read as
         QByteArray hash; // FileIdentity::hash of every byte read (not of text parsed)

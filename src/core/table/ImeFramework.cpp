@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QList>
 
+#include <algorithm>
+
 namespace ImeFramework {
 
 namespace {
@@ -110,6 +112,25 @@ IBusAddressFile ibusAddressFromFile(QByteArrayView contents)
         }
     }
     return file;
+}
+
+UnixSocket unixSocketOf(QStringView address)
+{
+    for (const QStringView entry : address.split(u';')) {
+        if (!entry.startsWith(u"unix:"))
+            continue;
+        for (const QStringView pair : entry.sliced(5).split(u',')) {
+            const qsizetype equals = pair.indexOf(u'=');
+            const QStringView key = pair.first(std::max<qsizetype>(equals, 0));
+            if (key != u"path" && key != u"abstract")
+                continue;
+            const QByteArray value = pair.sliced(equals + 1).toLatin1();
+            const QString name = QString::fromUtf8(QByteArray::fromPercentEncoding(value));
+            if (!name.isEmpty())
+                return {name, key == u"abstract"};
+        }
+    }
+    return {};
 }
 
 QString mozcInputMode(const ImeMode::Request &request, quint32 kept)

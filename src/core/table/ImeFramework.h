@@ -63,6 +63,16 @@ struct IBusAddressFile
 };
 IBusAddressFile ibusAddressFromFile(QByteArrayView contents);
 
+// The local socket a client reaches a D-Bus address at: the first "unix:"
+// entry naming a path or an abstract name, its %-escapes undone. An empty
+// name when the address names none (another transport, or no address).
+struct UnixSocket
+{
+    QString name;
+    bool abstract = false; // in Linux's abstract namespace, not a file
+};
+UnixSocket unixSocketOf(QStringView address);
+
 // The IBus engine property that puts Mozc in the mode asked for: direct
 // input when closed, else the conversion mode's input mode. An open request
 // that keeps the conversion mode uses `kept`, the last one set.

@@ -8,7 +8,7 @@ namespace ReadVerdict {
 
 bool writableBack(const CsvReader::Result &result)
 {
-    if (result.status != CsvReader::Result::Status::Loaded || result.undecodableCount > 0)
+    if (result.status != CsvReader::Result::Status::Loaded || result.undecodableCount > 0 || result.shiftedLine >= 0)
         return false;
     if (result.encoding != CsvReader::Result::Encoding::Utf8)
         return true;

@@ -1,6 +1,7 @@
 #include "PageDownloads.h"
 
 #include "core/env/Desktop.h"
+#include "core/map/BrowserRules.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,20 +14,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// A page title made fit to be a file name.
-QString fileNameFor(const QString &title)
-{
-    QString name = title.simplified();
-    static const QString forbidden = u"/\\:*?\"<>|"_s;
-    for (QChar &c : name) {
-        if (forbidden.contains(c) || c.unicode() < 32)
-            c = u'_';
-    }
-    if (name.isEmpty() || name.startsWith(u'.'))
-        name.prepend(u"page"_s);
-    return name.left(120) + u".html"_s;
-}
 
 QString firstExisting(std::initializer_list<QStandardPaths::StandardLocation> locations)
 {
@@ -102,7 +89,7 @@ QString PageDownloads::askPagePath()
 {
     if (m_pageFolder.isEmpty())
         m_pageFolder = firstExisting({QStandardPaths::DocumentsLocation});
-    QString path = askPath(u"名前を付けて保存"_s, m_pageFolder, fileNameFor(m_page.title()),
+    QString path = askPath(u"名前を付けて保存"_s, m_pageFolder, BrowserRules::pageFileName(m_page.title()),
                            u"Webﾍﾟ-ｼﾞ 完全 (*.html *.htm)"_s, u"html"_s);
     if (!path.isEmpty())
         m_pageFolder = QFileInfo(path).absolutePath();

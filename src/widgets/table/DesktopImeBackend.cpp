@@ -3,17 +3,18 @@
 using ImeFramework::Kind;
 
 DesktopImeBackend::DesktopImeBackend(const QDBusConnection &sessionBus, QObject *parent)
-    : DesktopImeBackend(sessionBus, QDBusConnection(QStringLiteral("kotoven-no-ibus")), Kind::None, parent)
+    : DesktopImeBackend(sessionBus, QString(), Kind::None, parent)
 {
 }
 
-DesktopImeBackend::DesktopImeBackend(const QDBusConnection &sessionBus, const QDBusConnection &ibusBus,
-                                     Kind named, QObject *parent)
-    : QObject(parent), m_fcitx(new FcitxImeBackend(sessionBus, this)), m_ibus(new IBusImeBackend(ibusBus, this)),
+DesktopImeBackend::DesktopImeBackend(const QDBusConnection &sessionBus, const QString &ibusAddress, Kind named,
+                                     QObject *parent)
+    : QObject(parent), m_fcitx(new FcitxImeBackend(sessionBus, this)), m_ibus(new IBusImeBackend(ibusAddress, this)),
       m_named(named)
 {
     connect(m_fcitx, &FcitxImeBackend::presenceChanged, this, [this] { followPresence(); });
     connect(m_ibus, &IBusImeBackend::presenceChanged, this, [this] { followPresence(); });
+    connect(m_ibus, &IBusImeBackend::unanswered, this, [this] { Q_EMIT notice(IBusUnanswered); });
 }
 
 ImeFramework::Session DesktopImeBackend::session()
@@ -27,9 +28,7 @@ DesktopImeBackend *DesktopImeBackend::forSession(QObject *parent)
     // IBus is reached only through Qt's IBus module: without it, its bus is
     // not even opened.
     const bool qtUsesIBus = QDBusConnection(IBusImeBackend::QtModuleConnection).isConnected();
-    return new DesktopImeBackend(FcitxImeBackend::sessionBus(),
-                                 qtUsesIBus ? IBusImeBackend::ibusBus()
-                                            : QDBusConnection(QStringLiteral("kotoven-no-ibus")),
+    return new DesktopImeBackend(FcitxImeBackend::sessionBus(), qtUsesIBus ? IBusImeBackend::ibusAddress() : QString(),
                                  ImeFramework::named(session()), parent);
 }
 

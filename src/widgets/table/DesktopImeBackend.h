@@ -18,8 +18,9 @@ class DesktopImeBackend final : public QObject, public ImeBackend
 public:
     // Fcitx only, on the given bus.
     explicit DesktopImeBackend(const QDBusConnection &sessionBus, QObject *parent = nullptr);
-    DesktopImeBackend(const QDBusConnection &sessionBus, const QDBusConnection &ibusBus,
-                      ImeFramework::Kind named, QObject *parent = nullptr);
+    // IBus's bus is opened at ibusAddress without waiting for it.
+    DesktopImeBackend(const QDBusConnection &sessionBus, const QString &ibusAddress, ImeFramework::Kind named,
+                      QObject *parent = nullptr);
     Q_DISABLE_COPY_MOVE(DesktopImeBackend)
 
     // The backend for this session: its buses and the framework its
@@ -34,6 +35,15 @@ public:
     IBusImeBackend *ibus() const { return m_ibus; }
     // The one that is told now; None: the widgets.
     ImeFramework::Kind decider() const;
+
+    // Said in the status bar when IBus's daemon took the connection but did
+    // not answer.
+    static inline const QString IBusUnanswered =
+        QStringLiteral("IBus が応答しません：日本語入力のオン・オフは入力欄ごとの設定で切り替えます");
+
+Q_SIGNALS:
+    // A short notice for the status bar.
+    void notice(const QString &text);
 
 private:
     void followPresence();

@@ -31,6 +31,7 @@ const QString Copied = QStringLiteral("表の内容をｸﾘｯﾌﾟﾎﾞｰ�
 const QString ReadFailed = QStringLiteral("読み込めませんでした\r");
 const QString SaveFailed = QStringLiteral("保存できませんでした\r");
 const QString Undecodable = QStringLiteral(" の %1 行目などに読み込めない文字があります");
+const QString Shifted = QStringLiteral(" の %1 行目などは列がずれているかもしれません");
 const QString Unmappable = QStringLiteral("%1 行目 %2 列目など %3 文字はﾌｧｲﾙに保存できない文字です\r"
                                           "? に置き換えて保存しますか");
 const QString Loading = QStringLiteral("読み込んでいます");
@@ -226,6 +227,10 @@ FileCommands::LoadResult FileCommands::LoadCsv(const QString &path)
         break;
     case CsvReader::Result::Status::Loaded:
         m_table.setBlock(0, 0);
+        // Cells that may stand in the wrong column: the verdict keeps them
+        // from going back over the file unasked.
+        if (result.shiftedLine >= 0)
+            desktop.message(path + Shifted.arg(result.shiftedLine + 1));
         break;
     }
     m_identity = faithful ? FileIdentity::of(path, result.hash) : FileIdentity();

@@ -8,10 +8,19 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QInputMethodQueryEvent>
+#include <QLocalSocket>
+#include <QTimer>
 #include <QWindow>
 
 #include <cerrno>
 #include <csignal>
+#include <unistd.h>
+
+namespace {
+
+const QString NoBus = QStringLiteral("kotoven-no-ibus");
+
+} // namespace
 
 IBusImeBackend::IBusImeBackend(const QDBusConnection &bus, QObject *parent) : QObject(parent), m_bus(bus)
 {
@@ -22,6 +31,86 @@ IBusImeBackend::IBusImeBackend(const QDBusConnection &bus, QObject *parent) : QO
         m_presence = Presence::Absent;
         return;
     }
+    followApplication();
+    watch();
+}
+
+IBusImeBackend::IBusImeBackend(const QString &address, QObject *parent) : QObject(parent), m_bus(NoBus)
+{
+    if (address.isEmpty() || !QDBusConnection(QtModuleConnection).isConnected()) {
+        m_presence = Presence::Absent;
+        return;
+    }
+    followApplication();
+    open(address);
+}
+
+void IBusImeBackend::open(const QString &address)
+{
+    const auto connectBus = [this, address] {
+        // One connection per address: a daemon started again has a new one.
+        m_bus = QDBusConnection::connectToBus(address, u"kotoven-ibus " + address);
+        if (m_bus.isConnected())
+            watch();
+        else
+            setPresence(Presence::Absent);
+    };
+    const ImeFramework::UnixSocket socket = ImeFramework::unixSocketOf(address);
+    if (socket.name.isEmpty()) { // not a local socket: IBus's daemon does not listen so
+        connectBus();
+        return;
+    }
+    auto *probe = new QLocalSocket(this);
+    if (socket.abstract)
+        probe->setSocketOptions(QLocalSocket::AbstractNamespaceOption);
+    auto *timer = new QTimer(probe);
+    timer->setSingleShot(true);
+    // Each outcome ends the probe; the first one counts.
+    const auto end = [probe, timer] {
+        timer->stop();
+        probe->disconnect();
+        probe->abort();
+        probe->deleteLater();
+    };
+    connect(timer, &QTimer::timeout, this, [this, end] {
+        end();
+        setPresence(Presence::Absent);
+        Q_EMIT unanswered();
+    });
+    connect(probe, &QLocalSocket::errorOccurred, this, [this, end] {
+        end(); // nobody listens there: the daemon has ended
+        setPresence(Presence::Absent);
+    });
+    connect(probe, &QLocalSocket::connected, probe, [probe] {
+        // A client's first bytes: a NUL, then the authentication it offers.
+        probe->write(QByteArray(1, '\0') + "AUTH EXTERNAL " + QByteArray::number(::getuid()).toHex() + "\r\n");
+    });
+    connect(probe, &QLocalSocket::readyRead, this, [probe, end, connectBus] {
+        if (!probe->canReadLine())
+            return;
+        end(); // any answer (accepted or not): the daemon is at work
+        connectBus();
+    });
+    timer->start(CallTimeoutMs);
+    probe->connectToServer(socket.name);
+}
+
+void IBusImeBackend::followApplication()
+{
+    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        m_focusLost = !QGuiApplication::focusWindow();
+        connect(app, &QGuiApplication::focusWindowChanged, this, [this](QWindow *window) {
+            if (!window)
+                m_focusLost = true;
+        });
+        // Qt's module tells the daemon about the new focus before this
+        // signal, on the connection that carries the calls below.
+        connect(app, &QGuiApplication::focusObjectChanged, this, &IBusImeBackend::followFocus);
+    }
+}
+
+void IBusImeBackend::watch()
+{
     m_watcher = new QDBusServiceWatcher(Service, m_bus,
                                         QDBusServiceWatcher::WatchForRegistration
                                             | QDBusServiceWatcher::WatchForUnregistration,
@@ -34,16 +123,6 @@ IBusImeBackend::IBusImeBackend(const QDBusConnection &bus, QObject *parent) : QO
                                                       QStringLiteral("org.freedesktop.DBus"),
                                                       QStringLiteral("NameHasOwner"));
     ask << Service;
-    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        m_focusLost = !QGuiApplication::focusWindow();
-        connect(app, &QGuiApplication::focusWindowChanged, this, [this](QWindow *window) {
-            if (!window)
-                m_focusLost = true;
-        });
-        // Qt's module tells the daemon about the new focus before this
-        // signal, on the connection that carries the calls below.
-        connect(app, &QGuiApplication::focusObjectChanged, this, &IBusImeBackend::followFocus);
-    }
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(ask, CallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
         w->deleteLater();
@@ -67,7 +146,7 @@ ImeFramework::IBusEnvironment IBusImeBackend::environment()
     return env;
 }
 
-QDBusConnection IBusImeBackend::ibusBus()
+QString IBusImeBackend::ibusAddress()
 {
     const ImeFramework::IBusEnvironment env = environment();
     QString address = env.address;
@@ -80,10 +159,7 @@ QDBusConnection IBusImeBackend::ibusBus()
                 address = found.address;
         }
     }
-    if (address.isEmpty())
-        return QDBusConnection(QStringLiteral("kotoven-no-ibus"));
-    // One connection per address: a daemon started again has a new one.
-    return QDBusConnection::connectToBus(address, u"kotoven-ibus " + address);
+    return address;
 }
 
 void IBusImeBackend::apply(const ImeMode::Request &request)

@@ -28,7 +28,11 @@ class QDBusServiceWatcher;
 //
 // Nothing here waits for the bus: each switch asks for the focused context
 // and, when the answer comes, activates the property on it. Answers come in
-// the order asked, so the switches keep their order.
+// the order asked, so the switches keep their order. Nor does opening the
+// bus: a daemon that takes the connection but never answers would hold the
+// start (and every D-Bus connection of the program) for good, so the daemon
+// is first asked, on a socket of its own, for the start of the bus's
+// handshake; without an answer within CallTimeoutMs, IBus is taken as absent.
 class IBusImeBackend final : public QObject, public ImeBackend
 {
     Q_OBJECT
@@ -46,12 +50,15 @@ public:
     // A disconnected bus, or no IBus module of Qt's, makes a backend that is
     // absent from the start. The bus tells whether the daemon is there.
     explicit IBusImeBackend(const QDBusConnection &bus, QObject *parent = nullptr);
+    // Opens the bus at `address` once the daemon has answered there (see
+    // above); an empty address, or no IBus module of Qt's, is absence.
+    explicit IBusImeBackend(const QString &address, QObject *parent = nullptr);
     ~IBusImeBackend() override;
     Q_DISABLE_COPY_MOVE(IBusImeBackend)
 
-    // IBus's bus for this session: IBUS_ADDRESS, else the address file the
-    // daemon left for this display. Disconnected when neither leads to a bus.
-    static QDBusConnection ibusBus();
+    // IBus's bus address for this session: IBUS_ADDRESS, else the address
+    // file a running daemon left for this display; empty when neither.
+    static QString ibusAddress();
     static ImeFramework::IBusEnvironment environment();
 
     Presence presence() const { return m_presence; }
@@ -59,8 +66,14 @@ public:
 
 Q_SIGNALS:
     void presenceChanged(IBusImeBackend::Presence presence);
+    // The daemon took the connection but did not answer in time: IBus is
+    // taken as absent.
+    void unanswered();
 
 private:
+    void followApplication();
+    void open(const QString &address);
+    void watch();
     QDBusConnection callBus() const;
     void send(const ImeMode::Request &request);
     void followFocus(QObject *focus);
