@@ -185,6 +185,7 @@ private Q_SLOTS:
         QCOMPARE(grid()->CurRow(), 5);
         QCOMPARE(grid()->GetCell(2, 5), after);
         QVERIFY(!window->state().Dirty); // a pre-fill is a suggestion, not a change
+        QCOMPARE(grid()->IsSuggestion(2, 5), before.isEmpty() && !after.isEmpty()); // and drawn as one
         QCOMPARE(grid()->GetCell(2, 4), above);
         QCOMPARE(grid()->RowCount(), 50);
     }
@@ -248,6 +249,7 @@ private Q_SLOTS:
         QTest::keyClick(grid()->cellEditor(), Qt::Key_Return);
         QTRY_COMPARE(grid()->GetCell(2, 7), result);
         QVERIFY(window->state().Dirty);
+        QVERIFY(!grid()->IsSuggestion(2, 7)); // typed into: data
     }
 
     // Typing into a filled cell replaces its text, as in any spreadsheet,
@@ -276,6 +278,48 @@ private Q_SLOTS:
         QVERIFY(grid()->cellEditor());
         QTest::keyClick(grid()->cellEditor(), Qt::Key_Return);
         QTRY_COMPARE(grid()->GetCell(2, 7), composed ? u"新しい住所"_qs : u"new"_qs);
+    }
+
+    // Backspace empties the cell for typing: what is typed then is one step
+    // with it, and Escape puts back what the cell held before either.
+    void backspaceTypingAndEscape_data()
+    {
+        QTest::addColumn<bool>("backspace");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("end");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<bool>("undoable");
+
+        QTest::addRow("backspace, typing, Enter") << true << u"new"_qs << int(Qt::Key_Return) << u"new"_qs << true;
+        QTest::addRow("backspace, Enter") << true << QString() << int(Qt::Key_Return) << QString() << true;
+        QTest::addRow("backspace, typing, Escape") << true << u"new"_qs << int(Qt::Key_Escape) << u"old"_qs << false;
+        QTest::addRow("backspace, Escape") << true << QString() << int(Qt::Key_Escape) << u"old"_qs << false;
+        QTest::addRow("typing, Escape") << false << u"new"_qs << int(Qt::Key_Escape) << u"old"_qs << false;
+    }
+
+    void backspaceTypingAndEscape()
+    {
+        QFETCH(bool, backspace);
+        QFETCH(QString, typed);
+        QFETCH(int, end);
+        QFETCH(QString, after);
+        QFETCH(bool, undoable);
+
+        grid()->SetCell(1, 3, u"old"_qs);
+        startAt(1, 3);
+        if (backspace)
+            QTest::keyClick(grid(), Qt::Key_Backspace);
+        type(typed);
+        QVERIFY(grid()->cellEditor() && grid()->cellEditor()->isVisible());
+        QTest::keyClick(grid()->cellEditor(), Qt::Key(end));
+        QTRY_COMPARE(grid()->GetCell(1, 3), after);
+        QAction *undo = window->menus().mnEdt[6];
+        QCOMPARE(undo->isEnabled(), undoable);
+        if (undoable) {
+            undo->trigger();
+            QCOMPARE(grid()->GetCell(1, 3), u"old"_qs);
+            QVERIFY(!undo->isEnabled()); // one step took it all back
+        }
     }
 
     // The caret applies to the cell it was placed for only.

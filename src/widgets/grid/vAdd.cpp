@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 // Makes plain line editors and tells the grid about each one, so the caret
 // rule and the input-method hints apply to it.
@@ -37,6 +38,22 @@ public:
     {
         if (auto *line = qobject_cast<QLineEdit *>(editor))
             model->setData(index, line->text(), Qt::EditRole);
+    }
+
+protected:
+    // A suggestion (an untouched pre-fill) is drawn lighter than data.
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (!m_grid->IsSuggestion(index.column() + 1, index.row() + 1))
+            return;
+        QPalette &palette = option->palette;
+        palette.setColor(QPalette::Text, palette.color(QPalette::PlaceholderText));
+        const QColor on = palette.color(QPalette::HighlightedText);
+        const QColor under = palette.color(QPalette::Highlight);
+        palette.setColor(QPalette::HighlightedText,
+                         QColor::fromRgbF((on.redF() + under.redF()) / 2, (on.greenF() + under.greenF()) / 2,
+                                          (on.blueF() + under.blueF()) / 2));
     }
 
 private:
@@ -464,6 +481,7 @@ void vAdd::editorCreated(QLineEdit *editor, const QModelIndex &index)
 {
     m_editor = editor;
     m_enterInEditor = false;
+    m_editOrigin = {index, m_model->cell(index.row(), index.column()).toString()};
     editor->installEventFilter(this);
     Q_EMIT EditorCreated(editor, index.column() + 1, index.row() + 1);
 }
@@ -471,6 +489,10 @@ void vAdd::editorCreated(QLineEdit *editor, const QModelIndex &index)
 void vAdd::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     if (!m_restoringCurrent && current.isValid() && current != previous) {
+        // Tab and Shift+Tab carry a run along the row; any other move ends it.
+        m_tabRun = m_tabbing ? SheetKeys::afterTab(m_tabRun, {previous.column() + 1, previous.row() + 1},
+                                                   {current.column() + 1, current.row() + 1})
+                             : SheetKeys::TabRun{};
         bool cancel = false;
         m_enteredIndex = current;
         m_caret = {};
@@ -490,6 +512,17 @@ void vAdd::SetRowTagger(std::function<RowTag(int row)> tagger)
 {
     m_rowTagger = std::move(tagger);
     RefreshRowTags();
+}
+
+void vAdd::SetSuggestion(std::function<bool(int col, int row)> isSuggestion)
+{
+    m_isSuggestion = std::move(isSuggestion);
+    viewport()->update();
+}
+
+bool vAdd::IsSuggestion(int col, int row) const
+{
+    return m_isSuggestion && m_isSuggestion(col, row);
 }
 
 void vAdd::RefreshRowTags()
@@ -535,25 +568,44 @@ void vAdd::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
     // Tab and Shift+Tab take the text and move to the next or previous cell,
     // as in a spreadsheet, without opening an editor there.
     const bool byTab = hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem;
+    const EditOrigin origin = editor == m_editor ? std::exchange(m_editOrigin, {}) : EditOrigin{};
     QTableView::closeEditor(editor, byTab ? QAbstractItemDelegate::NoHint : hint);
+    // Escape puts back the text the cell held when the edit began, also when
+    // some of the typing had gone into the table meanwhile (a save).
+    if (hint == QAbstractItemDelegate::RevertModelCache && origin.index.isValid()
+        && m_model->cell(origin.index.row(), origin.index.column()).toString() != origin.text)
+        m_model->setData(origin.index, origin.text, Qt::EditRole);
     if (byTab) {
         const QModelIndex next = moveCursor(hint == QAbstractItemDelegate::EditNextItem ? MoveNext : MovePrevious,
                                             Qt::NoModifier);
-        if (next.isValid())
+        if (next.isValid()) {
+            const bool was = std::exchange(m_tabbing, true);
             GoToCell(next.column() + 1, next.row() + 1);
+            m_tabbing = was;
+        }
     }
-    if (byEnter && CurRow() >= 1 && CurRow() < RowCount())
-        GoToCell(CurCol(), CurRow() + 1);
+    if (byEnter)
+        moveByEnter();
+}
+
+void vAdd::moveByEnter()
+{
+    const SheetKeys::Cell at{CurCol(), CurRow()};
+    const SheetKeys::Cell to = SheetKeys::enterTarget(m_tabRun, at, RowCount());
+    if (to != at)
+        GoToCell(to.col, to.row);
 }
 
 void vAdd::keyPressEvent(QKeyEvent *event)
 {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (enter && event->modifiers() == Qt::NoModifier && state() != EditingState) {
-        if (CurRow() >= 1 && CurRow() < RowCount())
-            GoToCell(CurCol(), CurRow() + 1);
+        moveByEnter();
         event->accept();
         return;
     }
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    const bool was = std::exchange(m_tabbing, tab && state() != EditingState);
     QTableView::keyPressEvent(event);
+    m_tabbing = was;
 }

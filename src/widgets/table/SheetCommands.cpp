@@ -11,6 +11,7 @@
 #include "widgets/grid/vAdd.h"
 
 #include <QClipboard>
+#include <QLineEdit>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QStatusBar>
@@ -86,8 +87,12 @@ void SheetCommands::ClearAndEdit()
     const int row = grid.CurRow();
     if (col < 1 || row < 1)
         return;
-    m_table.record(u"内容を消去"_s, row, 1, [&] { grid.ClearCells(col, row, col, row); });
+    // The cell opens empty while the table keeps its text: what is typed
+    // then (or the empty text, left with Enter) goes in as one step, and
+    // Escape leaves the cell as it was.
     grid.EditCell(col, row, 0);
+    if (QLineEdit *editor = grid.cellEditor(); editor && editor->isVisible())
+        editor->clear();
 }
 
 void SheetCommands::PasteCells()
