@@ -97,6 +97,10 @@ private:
     void openPendingFile();
     void restoreSplitter();
     void saveSplitter();
+    // The check's pane opened or closed below the panes: its room comes from
+    // the browser pane first, and goes back when it closes.
+    void checkPaneShown(bool shown);
+    void fitPanesAroundCheckPane();
     void vAdd_ColWidthChanged(int col1, int col2);
     void vAdd_CellDblClick(int col, int row);
     void vAdd_GridRightClick(int clickType, int col, int row, int x, int y);
@@ -120,6 +124,11 @@ private:
     int m_fittedChrome = -1;    // row numbers, scroll bar and frame at the last fit
     bool m_startUpWait = false; // the wait cursor of start-up is still shown
     bool m_splitterMoved = false;
+    bool m_checkPaneOpen = false;
+    // The panes' heights and the splitter's state before the check's pane
+    // took its room; empty: nothing to give back.
+    QList<int> m_sizesBeforePane;
+    QByteArray m_splitterBeforePane;
     QString m_pendingFile;      // handed over while a dialog was open
     int m_helpRequests = 0; // times the help menu was chosen
     bool m_activated = false;

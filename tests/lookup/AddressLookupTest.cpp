@@ -26,7 +26,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
+#include <QHeaderView>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QUndoStack>
 #include <QTableView>
 #include <QTimer>
@@ -668,8 +670,12 @@ private Q_SLOTS:
         setRow(4, {}, u"京都府京都市中京区下丸屋町"_qs, u"中京事務所"_qs);
         setRow(5, u"6048001"_qs, {}, {});
         QSignalSpy ended(&check, &ListCheckCommands::checkEnded);
+        const QList<int> panes = window->splitter()->sizes();
         QTest::keyClick(window.get(), Qt::Key_B, Qt::ControlModifier);
         QVERIFY(ended.wait(10000));
+        // The pane's room came from the browser pane: the grid kept its height.
+        QTRY_VERIFY(window->splitter()->sizes()[1] < panes[1]);
+        QTRY_COMPARE(window->splitter()->sizes()[0], panes[0]);
         const CheckResultModel &results = check.results();
         const auto kinds = [&] {
             QList<QPair<int, CheckKind>> found; // rows from 1
@@ -716,6 +722,13 @@ private Q_SLOTS:
         const QRect line = list->visualRect(list->model()->index(results.lineOf(results.entryOfRow(5)), 1));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, line.center());
         QCOMPARE(window->grid()->CurRow(), 6);
+
+        // Closed, the pane gives its room back and takes its colours along.
+        QAbstractItemModel *numbers = window->grid()->verticalHeader()->model();
+        QVERIFY(numbers->headerData(1, Qt::Vertical, Qt::BackgroundRole).isValid());
+        check.pane().close();
+        QTRY_COMPARE(window->splitter()->sizes(), panes);
+        QVERIFY(!numbers->headerData(1, Qt::Vertical, Qt::BackgroundRole).isValid());
     }
 };
 
