@@ -189,6 +189,13 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
         m_listCheck->pane().addAction(m_menus.mnEdt[i]);
     m_map = std::make_unique<MapCommands>(*m_table, desktop, *m_uWeb);
     connect(&m_listCheck->pane(), &QDockWidget::visibilityChanged, this, &fmMain::checkPaneShown);
+    // F6 takes the focus between the grid and the check's pane.
+    auto *nextPane = new QAction(this);
+    nextPane->setObjectName(QStringLiteral("nextPane"));
+    nextPane->setShortcut(QKeySequence(Qt::Key_F6));
+    nextPane->setShortcutContext(Qt::WindowShortcut);
+    addAction(nextPane);
+    connect(nextPane, &QAction::triggered, this, &fmMain::focusNextPane);
 
     // Every connection from the grid has the window as its context, so the
     // destructor cuts them all at once.
@@ -430,6 +437,18 @@ void fmMain::checkPaneShown(bool shown)
             layout()->activate();
         m_splitter->setSizes(before);
     });
+}
+
+void fmMain::focusNextPane()
+{
+    const ListCheckPane &pane = m_listCheck->pane();
+    const QWidget *focus = QApplication::focusWidget();
+    if (pane.isVisible() && !(focus && pane.isAncestorOf(focus))) {
+        m_vAdd->EndEdit();
+        pane.list()->setFocus(Qt::ShortcutFocusReason);
+    } else {
+        m_vAdd->setFocus(Qt::ShortcutFocusReason);
+    }
 }
 
 void fmMain::fitPanesAroundCheckPane()

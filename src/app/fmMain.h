@@ -101,6 +101,7 @@ private:
     // the browser pane first, and goes back when it closes.
     void checkPaneShown(bool shown);
     void fitPanesAroundCheckPane();
+    void focusNextPane();
     void vAdd_ColWidthChanged(int col1, int col2);
     void vAdd_CellDblClick(int col, int row);
     void vAdd_GridRightClick(int clickType, int col, int row, int x, int y);

@@ -698,8 +698,19 @@ private Q_SLOTS:
         const int steps = history.count();
         check.pane().setFilter(NoCode);
         QCOMPARE(check.pane().list()->model()->rowCount(), 3);
-        check.pane().findChild<QPushButton *>(u"checkApplyKind"_qs)->click();
-        QCOMPARE(history.count(), steps + 1);
+        // Each kind says what it is and what 適用 writes; the address shows whole.
+        const QModelIndex first = check.pane().list()->model()->index(0, CheckResultModel::Kind);
+        QCOMPARE(first.data(Qt::ToolTipRole).toString(), explanation(NoCode));
+        QCOMPARE(first.siblingAtColumn(CheckResultModel::Address).data(Qt::ToolTipRole).toString(),
+                 u"東京都千代田区霞が関１－１"_qs);
+        // F6 goes to the pane and back; the buttons have access keys.
+        window->grid()->setFocus();
+        QTest::keyClick(window->grid(), Qt::Key_F6);
+        QTRY_VERIFY(check.pane().list()->hasFocus());
+        QTest::keyClick(check.pane().list(), Qt::Key_F6);
+        QTRY_VERIFY(window->grid()->hasFocus());
+        QTest::keyClick(window->grid(), Qt::Key_K, Qt::AltModifier); // この種類をすべて適用
+        QTRY_COMPARE(history.count(), steps + 1);
         QCOMPARE(row(2).mid(0, 2), (QStringList{u"100-0013"_qs, u"東京都千代田区霞が関１－１"_qs}));
         QCOMPARE(row(3)[0], u"1000005"_qs);
         QCOMPARE(row(4).mid(0, 2), (QStringList{u"522-0317"_qs, u"滋賀県犬上郡多賀町一円"_qs}));

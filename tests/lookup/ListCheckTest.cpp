@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <QSet>
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -166,6 +168,21 @@ INSTANTIATE_TEST_SUITE_P(
                   nullptr, nullptr},
         ApplyCase{"ill_formed_without_a_code", row("100-000", ""), row("100-000", ""), {}, nullptr, nullptr}),
     ParamName());
+
+// Every kind says what it means and whether 適用 writes anything for it:
+// nothing exactly where applying has nothing to write.
+TEST(ListCheckText, EveryKindSaysWhatApplyWrites)
+{
+    QSet<QString> seen;
+    for (int k = 0; k < CheckKindCount; ++k) {
+        const QString text = explanation(CheckKind(k));
+        const bool writesNothing = CheckKind(k) == CheckKind::Match || CheckKind(k) == CheckKind::NotFound;
+        EXPECT_TRUE(text.contains(QStringLiteral("適用"))) << k;
+        EXPECT_EQ(text.contains(QStringLiteral("適用するものはありません")), writesNothing) << k;
+        seen.insert(text);
+    }
+    EXPECT_EQ(seen.size(), CheckKindCount);
+}
 
 TEST(ListCheckText, ResultsAsSpreadsheetText)
 {

@@ -1,5 +1,6 @@
 #include "vAdd.h"
 
+#include "core/grid/Contrast.h"
 #include "core/grid/GridUnits.h"
 
 #include <QApplication>
@@ -62,6 +63,11 @@ private:
 
 namespace {
 
+Contrast::Rgb rgb(const QColor &colour)
+{
+    return {colour.red(), colour.green(), colour.blue()};
+}
+
 // Row numbers with a bar in the highlight colour beside the marked rows.
 // The row numbers' own model: the table's row count and row numbers, the
 // rows that hold selected cells shaded, the marked rows in bold in the
@@ -88,6 +94,24 @@ public:
         const auto selected = [&] {
             return m_view->selectionModel() && m_view->selectionModel()->rowIntersectsSelection(section);
         };
+        // The light colour behind the number: the selection's shade, else
+        // the row's tag, half transparent.
+        const auto backdrop = [&]() -> QColor {
+            if (selected()) {
+                QColor shade = m_view->palette().highlight().color();
+                shade.setAlpha(60);
+                return shade;
+            }
+            // A tagged row's number stands on its tag's colour, lightly, so
+            // the numbers keep their width and the columns their fit.
+            if (m_tagger) {
+                if (QColor colour = m_tagger(section + 1).colour; colour.isValid()) {
+                    colour.setAlpha(110);
+                    return colour;
+                }
+            }
+            return {};
+        };
         switch (role) {
         case Qt::FontRole:
             if (marked()) {
@@ -96,24 +120,23 @@ public:
                 return bold;
             }
             return {};
-        case Qt::ForegroundRole:
-            return marked() && !selected() ? QVariant(m_view->palette().highlight()) : QVariant();
+        case Qt::ForegroundRole: {
+            const bool inBlock = marked() && !selected();
+            const QColor back = backdrop();
+            if (!back.isValid())
+                return inBlock ? QVariant(m_view->palette().highlight()) : QVariant();
+            // Readable on whatever colour is behind it, the block's mark too.
+            const QPalette &header = m_view->verticalHeader()->palette();
+            const QColor text = inBlock ? m_view->palette().highlight().color() : header.color(QPalette::ButtonText);
+            const Contrast::Rgb shown = Contrast::legible(
+                rgb(text), Contrast::blend(rgb(back), back.alpha(), rgb(header.color(QPalette::Button))));
+            return QBrush(QColor(shown.r, shown.g, shown.b));
+        }
         case Qt::ToolTipRole:
             return m_tagger ? QVariant(m_tagger(section + 1).tip) : QVariant();
         case Qt::BackgroundRole:
-            if (selected()) {
-                QColor shade = m_view->palette().highlight().color();
-                shade.setAlpha(60);
-                return QBrush(shade);
-            }
-            // A tagged row's number stands on its tag's colour, lightly, so
-            // the numbers keep their width and the columns their fit.
-            if (m_tagger) {
-                if (QColor colour = m_tagger(section + 1).colour; colour.isValid()) {
-                    colour.setAlpha(110);
-                    return QBrush(colour);
-                }
-            }
+            if (const QColor back = backdrop(); back.isValid())
+                return QBrush(back);
             return {};
         default:
             return m_table->headerData(section, orientation, role);
