@@ -100,13 +100,23 @@ void SheetCommands::PasteCells()
     vAdd &grid = m_table.grid();
     const QRect area = settledArea();
     const QMimeData *data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
-    if (!data || !data->hasText() || grid.CurRow() < 1)
+    if (grid.CurRow() < 1)
         return;
+    // An image or nothing at all would paste nothing without a word.
+    const auto nothingToPaste = [this] {
+        m_status.showMessage(u"貼り付けるには、セルか文字をコピーしてください"_s, 5000);
+    };
+    if (!data || !data->hasText()) {
+        nothingToPaste();
+        return;
+    }
     const PasteRules::Plan plan =
         PasteRules::plan(CellBlock::fromText(data->text()), grid.CurRow() - 1, grid.CurCol() - 1,
                          {area.top() - 1, area.left() - 1, area.bottom() - 1, area.right() - 1}, grid.ColCount());
-    if (plan.cells.isEmpty())
+    if (plan.cells.isEmpty()) {
+        nothingToPaste();
         return;
+    }
 
     // The rows the paste writes, built whole and spliced in as one step; a
     // spare blank row stays below the last one written.
