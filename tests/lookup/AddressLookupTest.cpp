@@ -29,6 +29,7 @@
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QUndoStack>
 #include <QTableView>
 #include <QTimer>
@@ -242,6 +243,8 @@ private Q_SLOTS:
             window->menus().mnAdd[i]->trigger();
         QVERIFY(script.calls.empty());
         QVERIFY(desktop.asked.isEmpty());
+        // but say where they work
+        QCOMPARE(window->statusBar()->currentMessage(), u"郵便番号・住所・勤務先等の列で使います"_qs);
         QCOMPARE(window->grid()->CurCol(), col);
         QVERIFY(!window->state().Dirty);
     }
