@@ -95,6 +95,7 @@ private:
     void endStartUpWait();
     bool showHelpPage(const QUrl &url);
     void openPendingFile();
+    void checkFileOnDisk();
     void restoreSplitter();
     void saveSplitter();
     // The check's pane opened or closed below the panes: its room comes from

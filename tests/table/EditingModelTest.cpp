@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <array>
@@ -265,7 +266,8 @@ struct Model
     void saveAndReopen()
     {
         QList<std::array<QString, 5>> kept;
-        for (const auto &r : std::as_const(rows)) {
+        // An untouched pre-fill is no record.
+        for (const auto &r : content(true)) {
             std::array<QString, 5> exported;
             bool blank = true;
             for (size_t c = 0; c < 5; ++c) {
@@ -732,6 +734,38 @@ private Q_SLOTS:
         window->state().Dirty = false;
         window->close();
         window.reset();
+    }
+
+    // Row commands keep only the rows they take out, and the history keeps no
+    // more than its bound: the oldest steps go, the newest always stays.
+    void historyIsBoundedByMemory()
+    {
+        reset();
+        TableHistory &history = window->table().history();
+        grid()->SetRowCount(400);
+        for (int r = 1; r <= 400; ++r)
+            grid()->SetCell(2, r, u"東京都千代田区丸の内%1"_s.arg(r));
+        history.startOver(true);
+        grid()->GoToCell(1, 1);
+        window->table().setBlock(0, 0);
+        window->menus().mnEdt[3]->trigger(); // 行挿入 at the top
+        QCOMPARE(history.stack().count(), 1);
+        QVERIFY2(history.memory() < 1000, qPrintable(QString::number(history.memory())));
+        history.memoryFloor = 0; // the bound is twice the table's text
+        const auto restore = qScopeGuard([&history] { history.memoryFloor = TableHistory::MemoryFloor; });
+        for (int i = 0; i < 3; ++i) {
+            window->table().setBlock(1, 100);
+            window->menus().mnEdt[4]->trigger(); // 行削除 of 100 rows
+            QVERIFY(history.memory() <= history.memoryBound() || history.stack().index() == 1);
+        }
+        const int kept = history.stack().count();
+        QVERIFY(kept < 4);
+        QVERIFY(window->state().Dirty);
+        // What stays undoes to the table as the oldest step kept found it.
+        for (int guard = 0; guard < 10 && history.stack().canUndo(); ++guard)
+            window->menus().mnEdt[6]->trigger();
+        QCOMPARE(grid()->RowCount(), 101 + 100 * kept);
+        window->table().setBlock(0, 0);
     }
 
     void randomSequencesMatchTheModel()
