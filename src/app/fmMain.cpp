@@ -18,6 +18,7 @@
 #include "widgets/table/FileCommands.h"
 #include "widgets/table/RowCommands.h"
 #include "widgets/table/SheetCommands.h"
+#include "widgets/table/StatusFields.h"
 #include "widgets/table/FindBar.h"
 #include "core/table/RowRules.h"
 #include "widgets/grid/TableHistory.h"
@@ -153,6 +154,7 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     m_files = std::make_unique<FileCommands>(*m_table, desktop, *this, *stBar);
     m_rows = std::make_unique<RowCommands>(*m_table);
     m_sheet = std::make_unique<SheetCommands>(*m_table, desktop, *stBar);
+    m_statusFields = std::make_unique<StatusFields>(*m_table, *stBar);
     m_findBar = new FindBar(*m_table, pAdd);
     paneLayout->insertWidget(0, m_findBar);
     // The spreadsheet keys act on the grid and its find bar only: the cell
@@ -489,6 +491,7 @@ void fmMain::openPendingFile()
         return;
     }
     m_files->OpenFile(std::exchange(m_pendingFile, QString()));
+    m_statusFields->refresh();
 }
 
 void fmMain::checkFileOnDisk()
@@ -579,10 +582,12 @@ void fmMain::mnJb_Click(int index)
 
 void fmMain::mnFile_Click(int index)
 {
-    if (index == 6)
+    if (index == 6) {
         close();
-    else
-        m_files->mnFile_Click(index);
+        return;
+    }
+    m_files->mnFile_Click(index);
+    m_statusFields->refresh(); // a save under another name changes nothing else
 }
 
 void fmMain::mnEdt_Click(int index)

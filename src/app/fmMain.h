@@ -21,6 +21,7 @@ class LookupCommands;
 class MapCommands;
 class RowCommands;
 class SheetCommands;
+class StatusFields;
 class FindBar;
 class UserEnvironment;
 class uWeb;
@@ -52,6 +53,7 @@ public:
     TableState &state() { return m_state; }
     AddressTable &table() const { return *m_table; }
     FileCommands &files() const { return *m_files; }
+    StatusFields &statusFields() const { return *m_statusFields; }
     LookupCommands &lookup() const { return *m_lookup; }
     ListCheckCommands &listCheck() const { return *m_listCheck; }
     MapCommands &map() const { return *m_map; }
@@ -117,6 +119,7 @@ private:
     std::unique_ptr<FileCommands> m_files;
     std::unique_ptr<RowCommands> m_rows;
     std::unique_ptr<SheetCommands> m_sheet;
+    std::unique_ptr<StatusFields> m_statusFields;
     FindBar *m_findBar = nullptr;
     std::unique_ptr<CellReactions> m_cells;
     std::unique_ptr<LookupCommands> m_lookup;

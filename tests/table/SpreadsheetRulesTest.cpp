@@ -3,6 +3,7 @@
 #include "core/table/PasteRules.h"
 #include "core/table/SheetKeys.h"
 #include "core/table/SortRules.h"
+#include "core/table/StatusLine.h"
 
 #include <gtest/gtest.h>
 
@@ -232,6 +233,34 @@ INSTANTIATE_TEST_SUITE_P(
                     KeysCase{"wrapping_ends_the_run", {4, 1}, "TTE", {1, 3}},
                     KeysCase{"enter_on_the_last_row_stays", {1, 10}, "TTE", {3, 10}},
                     KeysCase{"second_enter_keeps_the_column", {1, 1}, "TTEE", {1, 3}}),
+    ParamName());
+
+// ---- the status bar's fields ----------------------------------------------
+
+struct StatusCase
+{
+    const char *name;
+    StatusLine::Facts facts;
+    QStringList shown; // name, its tip, unsaved, rows, encoding
+};
+
+class StatusLineTest : public testing::TestWithParam<StatusCase>
+{
+};
+
+TEST_P(StatusLineTest, Describes)
+{
+    const StatusLine::Texts t = StatusLine::describe(GetParam().facts);
+    EXPECT_EQ((QStringList{t.name, t.nameTip, t.unsaved, t.rows, t.encoding}), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, StatusLineTest,
+    testing::Values(
+        StatusCase{"new_table", {{}, false, 0, false}, {u"(名前なし)"_s, u"まだ保存していない表です"_s, {}, u"0 行"_s, u"Shift_JIS"_s}},
+        StatusCase{"typed_before_the_first_save", {{}, true, 3, false}, {u"(名前なし)"_s, u"まだ保存していない表です"_s, u"未保存"_s, u"3 行"_s, u"Shift_JIS"_s}},
+        StatusCase{"read_as_utf8", {u"/home/a/住所録.csv"_s, false, 1234567, true}, {u"住所録.csv"_s, u"/home/a/住所録.csv"_s, {}, u"1234567 行"_s, u"UTF-8"_s}},
+        StatusCase{"changed_since_read", {u"/tmp/x.CSV"_s, true, 1, false}, {u"x.CSV"_s, u"/tmp/x.CSV"_s, u"未保存"_s, u"1 行"_s, u"Shift_JIS"_s}}),
     ParamName());
 
 } // namespace
