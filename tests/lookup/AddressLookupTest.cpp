@@ -743,6 +743,10 @@ private Q_SLOTS:
         // Closed, the pane gives its room back and takes its colours along.
         QAbstractItemModel *numbers = window->grid()->verticalHeader()->model();
         QVERIFY(numbers->headerData(1, Qt::Vertical, Qt::BackgroundRole).isValid());
+        window->mnEdt_Click(0); // 初期化
+        QVERIFY(!numbers->headerData(1, Qt::Vertical, Qt::BackgroundRole).isValid());
+        window->mnEdt_Click(6); // 元に戻す
+        QVERIFY(numbers->headerData(1, Qt::Vertical, Qt::BackgroundRole).isValid());
         check.pane().close();
         QTRY_COMPARE(window->splitter()->sizes(), panes);
         QVERIFY(!numbers->headerData(1, Qt::Vertical, Qt::BackgroundRole).isValid());
