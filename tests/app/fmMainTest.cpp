@@ -11,6 +11,9 @@
 #include "harness/WidgetTestMain.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -241,6 +244,12 @@ private Q_SLOTS:
                                fields.encodingField()->text()};
         };
         QCOMPARE(shown(), (QStringList{u"(名前なし)"_qs, QString(), u"0 行"_qs, u"Shift_JIS"_qs}));
+
+        // 貼り付け with nothing to paste says what it needs.
+        QGuiApplication::clipboard()->clear();
+        QTRY_VERIFY(!QGuiApplication::clipboard()->mimeData() || !QGuiApplication::clipboard()->mimeData()->hasText());
+        window->menus().mnEdt[11]->trigger();
+        QCOMPARE(window->statusBar()->currentMessage(), u"貼り付けるには、セルか文字をコピーしてください"_qs);
 
         vAdd *grid = window->grid();
         grid->setFocus();
