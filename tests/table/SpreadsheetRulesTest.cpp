@@ -218,8 +218,7 @@ TEST_P(TabEnterTest, EndsWhereASpreadsheetWould)
         run = *key == 'T' || *key == 'B' ? SheetKeys::afterTab(run, at, next) : SheetKeys::TabRun{};
         at = next;
     }
-    EXPECT_EQ(at.col, c.to.col);
-    EXPECT_EQ(at.row, c.to.row);
+    EXPECT_EQ(at, c.to) << at.col << ',' << at.row;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -237,30 +236,16 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- the status bar's fields ----------------------------------------------
 
-struct StatusCase
+TEST(StatusLine, Describes)
 {
-    const char *name;
-    StatusLine::Facts facts;
-    QStringList shown; // name, its tip, unsaved, rows, encoding
-};
-
-class StatusLineTest : public testing::TestWithParam<StatusCase>
-{
-};
-
-TEST_P(StatusLineTest, Describes)
-{
-    const StatusLine::Texts t = StatusLine::describe(GetParam().facts);
-    EXPECT_EQ((QStringList{t.name, t.nameTip, t.unsaved, t.rows, t.encoding}), GetParam().shown);
+    const auto shown = [](const StatusLine::Facts &facts) {
+        const StatusLine::Texts t = StatusLine::describe(facts);
+        return QStringList{t.name, t.nameTip, t.unsaved, t.rows, t.encoding};
+    };
+    EXPECT_EQ(shown({{}, true, 3, false}),
+              (QStringList{u"(名前なし)"_s, u"まだ保存していない表です"_s, u"未保存"_s, u"3 行"_s, u"Shift_JIS"_s}));
+    EXPECT_EQ(shown({u"/home/a/住所録.csv"_s, false, 1234567, true}),
+              (QStringList{u"住所録.csv"_s, u"/home/a/住所録.csv"_s, {}, u"1234567 行"_s, u"UTF-8"_s}));
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Fields, StatusLineTest,
-    testing::Values(
-        StatusCase{"new_table", {{}, false, 0, false}, {u"(名前なし)"_s, u"まだ保存していない表です"_s, {}, u"0 行"_s, u"Shift_JIS"_s}},
-        StatusCase{"typed_before_the_first_save", {{}, true, 3, false}, {u"(名前なし)"_s, u"まだ保存していない表です"_s, u"未保存"_s, u"3 行"_s, u"Shift_JIS"_s}},
-        StatusCase{"read_as_utf8", {u"/home/a/住所録.csv"_s, false, 1234567, true}, {u"住所録.csv"_s, u"/home/a/住所録.csv"_s, {}, u"1234567 行"_s, u"UTF-8"_s}},
-        StatusCase{"changed_since_read", {u"/tmp/x.CSV"_s, true, 1, false}, {u"x.CSV"_s, u"/tmp/x.CSV"_s, u"未保存"_s, u"1 行"_s, u"Shift_JIS"_s}}),
-    ParamName());
 
 } // namespace
