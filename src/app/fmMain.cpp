@@ -2,6 +2,7 @@
 
 #include "core/app/ColumnFit.h"
 #include "core/app/FileNames.h"
+#include "core/app/PaneRoom.h"
 #include "core/env/Program.h"
 #include "core/env/Twips.h"
 #include "core/grid/GridUnits.h"
@@ -17,6 +18,7 @@
 #include "widgets/table/FileCommands.h"
 #include "widgets/table/RowCommands.h"
 #include "widgets/table/SheetCommands.h"
+#include "widgets/table/StatusFields.h"
 #include "widgets/table/FindBar.h"
 #include "core/table/RowRules.h"
 #include "widgets/grid/TableHistory.h"
@@ -25,6 +27,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -121,7 +124,13 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     // present heights: the designed ones until the bar is dragged.
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 1);
-    connect(splitter, &QSplitter::splitterMoved, this, [this] { m_splitterMoved = true; });
+    connect(splitter, &QSplitter::splitterMoved, this, [this] {
+        m_splitterMoved = true;
+        // Dragged while the check's pane is open, the position is the
+        // person's own: it stays when the pane closes.
+        m_sizesBeforePane.clear();
+        m_splitterBeforePane.clear();
+    });
     setCentralWidget(splitter);
     auto *stBar = new QStatusBar(this);
     stBar->setObjectName(QStringLiteral("stBar"));
@@ -148,6 +157,7 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     m_files = std::make_unique<FileCommands>(*m_table, desktop, *this, *stBar);
     m_rows = std::make_unique<RowCommands>(*m_table);
     m_sheet = std::make_unique<SheetCommands>(*m_table, desktop, *stBar);
+    m_statusFields = std::make_unique<StatusFields>(*m_table, *stBar);
     m_findBar = new FindBar(*m_table, pAdd);
     paneLayout->insertWidget(0, m_findBar);
     // The spreadsheet keys act on the grid and its find bar only: the cell
@@ -183,6 +193,14 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     for (int i : {6, 7})
         m_listCheck->pane().addAction(m_menus.mnEdt[i]);
     m_map = std::make_unique<MapCommands>(*m_table, desktop, *m_uWeb, *stBar);
+    connect(&m_listCheck->pane(), &QDockWidget::visibilityChanged, this, &fmMain::checkPaneShown);
+    // F6 takes the focus between the grid and the check's pane.
+    auto *nextPane = new QAction(this);
+    nextPane->setObjectName(QStringLiteral("nextPane"));
+    nextPane->setShortcut(QKeySequence(Qt::Key_F6));
+    nextPane->setShortcutContext(Qt::WindowShortcut);
+    addAction(nextPane);
+    connect(nextPane, &QAction::triggered, this, &fmMain::focusNextPane);
 
     // Every connection from the grid has the window as its context, so the
     // destructor cuts them all at once.
@@ -225,6 +243,7 @@ fmMain::~fmMain()
     m_vAdd->verticalHeader()->disconnect(this);
     m_vAdd->verticalScrollBar()->disconnect(this);
     m_splitter->disconnect(this);
+    m_listCheck->pane().disconnect(this);
     qApp->removeEventFilter(this);
 }
 
@@ -395,8 +414,64 @@ void fmMain::saveSplitter()
 {
     if (!m_splitterMoved)
         return;
+    // Never a position made for the check's pane.
     QSettings store;
-    store.setValue(SplitterKey, m_splitter->saveState());
+    store.setValue(SplitterKey, m_splitterBeforePane.isEmpty() ? m_splitter->saveState() : m_splitterBeforePane);
+}
+
+void fmMain::checkPaneShown(bool shown)
+{
+    // Also told when the window comes back from being minimised.
+    if (shown == m_checkPaneOpen || m_shutDown)
+        return;
+    m_checkPaneOpen = shown;
+    if (shown) {
+        if (m_listCheck->pane().isFloating()) {
+            m_sizesBeforePane.clear();
+            m_splitterBeforePane.clear();
+            return;
+        }
+        // The window lays the pane out after this.
+        if (!m_sizesBeforePane.isEmpty())
+            QTimer::singleShot(0, this, &fmMain::fitPanesAroundCheckPane);
+        return;
+    }
+    if (m_sizesBeforePane.isEmpty())
+        return;
+    m_splitterBeforePane.clear();
+    QTimer::singleShot(0, this, [this, before = std::exchange(m_sizesBeforePane, {})] {
+        if (m_checkPaneOpen || m_shutDown)
+            return;
+        if (layout())
+            layout()->activate();
+        m_splitter->setSizes(before);
+    });
+}
+
+void fmMain::focusNextPane()
+{
+    const ListCheckPane &pane = m_listCheck->pane();
+    const QWidget *focus = QApplication::focusWidget();
+    if (pane.isVisible() && !(focus && pane.isAncestorOf(focus))) {
+        m_vAdd->EndEdit();
+        pane.list()->setFocus(Qt::ShortcutFocusReason);
+    } else {
+        m_vAdd->setFocus(Qt::ShortcutFocusReason);
+    }
+}
+
+void fmMain::fitPanesAroundCheckPane()
+{
+    if (!m_checkPaneOpen || m_sizesBeforePane.size() != 2 || m_shutDown)
+        return;
+    if (layout())
+        layout()->activate();
+    const QList<int> now = m_splitter->sizes();
+    if (now.size() != 2)
+        return;
+    const int total = now[0] + now[1];
+    const int grid = PaneRoom::gridHeight(m_sizesBeforePane[0], m_sizesBeforePane[1], total);
+    m_splitter->setSizes({grid, total - grid});
 }
 
 // ---- files from outside ---------------------------------------------------
@@ -419,6 +494,7 @@ void fmMain::openPendingFile()
         return;
     }
     m_files->OpenFile(std::exchange(m_pendingFile, QString()));
+    m_statusFields->refresh();
 }
 
 void fmMain::checkFileOnDisk()
@@ -509,10 +585,12 @@ void fmMain::mnJb_Click(int index)
 
 void fmMain::mnFile_Click(int index)
 {
-    if (index == 6)
+    if (index == 6) {
         close();
-    else
-        m_files->mnFile_Click(index);
+        return;
+    }
+    m_files->mnFile_Click(index);
+    m_statusFields->refresh(); // a save under another name changes nothing else
 }
 
 void fmMain::mnEdt_Click(int index)
@@ -525,8 +603,15 @@ void fmMain::mnEdt_Click(int index)
 
 void fmMain::mnAdd_Click(int index)
 {
-    if (index == 5)
+    if (index == 5) {
+        // The panes as they are before the check's pane opens below them
+        // (its showing lays them out anew at once).
+        if (m_listCheck->pane().isHidden()) {
+            m_sizesBeforePane = m_splitter->sizes();
+            m_splitterBeforePane = m_splitter->saveState();
+        }
         m_listCheck->CheckList();
+    }
     else
         m_lookup->mnAdd_Click(index);
 }

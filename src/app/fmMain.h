@@ -21,6 +21,7 @@ class LookupCommands;
 class MapCommands;
 class RowCommands;
 class SheetCommands;
+class StatusFields;
 class FindBar;
 class UserEnvironment;
 class uWeb;
@@ -52,6 +53,7 @@ public:
     TableState &state() { return m_state; }
     AddressTable &table() const { return *m_table; }
     FileCommands &files() const { return *m_files; }
+    StatusFields &statusFields() const { return *m_statusFields; }
     LookupCommands &lookup() const { return *m_lookup; }
     ListCheckCommands &listCheck() const { return *m_listCheck; }
     MapCommands &map() const { return *m_map; }
@@ -98,6 +100,11 @@ private:
     void checkFileOnDisk();
     void restoreSplitter();
     void saveSplitter();
+    // The check's pane opened or closed below the panes: its room comes from
+    // the browser pane first, and goes back when it closes.
+    void checkPaneShown(bool shown);
+    void fitPanesAroundCheckPane();
+    void focusNextPane();
     void vAdd_ColWidthChanged(int col1, int col2);
     void vAdd_CellDblClick(int col, int row);
     void vAdd_GridRightClick(int clickType, int col, int row, int x, int y);
@@ -112,6 +119,7 @@ private:
     std::unique_ptr<FileCommands> m_files;
     std::unique_ptr<RowCommands> m_rows;
     std::unique_ptr<SheetCommands> m_sheet;
+    std::unique_ptr<StatusFields> m_statusFields;
     FindBar *m_findBar = nullptr;
     std::unique_ptr<CellReactions> m_cells;
     std::unique_ptr<LookupCommands> m_lookup;
@@ -121,6 +129,11 @@ private:
     int m_fittedChrome = -1;    // row numbers, scroll bar and frame at the last fit
     bool m_startUpWait = false; // the wait cursor of start-up is still shown
     bool m_splitterMoved = false;
+    bool m_checkPaneOpen = false;
+    // The panes' heights and the splitter's state before the check's pane
+    // took its room; empty: nothing to give back.
+    QList<int> m_sizesBeforePane;
+    QByteArray m_splitterBeforePane;
     QString m_pendingFile;      // handed over while a dialog was open
     int m_helpRequests = 0; // times the help menu was chosen
     bool m_activated = false;

@@ -1,4 +1,5 @@
 #include "core/app/ColumnFit.h"
+#include "core/app/PaneRoom.h"
 #include "core/env/Program.h"
 #include "core/grid/GridUnits.h"
 
@@ -70,5 +71,25 @@ INSTANTIATE_TEST_SUITE_P(Cases, ProgramNameCases,
                                            NameCase{u"/usr/bin/kotoven_dv", u"kotoven"},
                                            NameCase{u"/usr/bin/_dv", u""},
                                            NameCase{u"/usr/bin/dv", u"dv"}));
+
+// A pane opening below the grid and the browser (the designed 195 and 448
+// pixels) takes its room from the browser first.
+TEST(PaneRoom, TakesFromTheBrowserFirst)
+{
+    const struct
+    {
+        int total; // left for both once the pane is open
+        int grid;
+    } cases[] = {{377, 195},  // the designed window: the browser keeps 182
+                 {315, 195},  // the browser down to its least
+                 {300, 180},  // then the grid gives
+                 {643, 195},  // nothing taken
+                 {700, 212},  // more room: shared in proportion
+                 {0, 0}};
+    for (const auto &c : cases)
+        EXPECT_EQ(PaneRoom::gridHeight(195, 448, c.total), c.grid) << c.total;
+    EXPECT_EQ(PaneRoom::gridHeight(300, 100, 200), 150); // a browser smaller already: never below its share
+    EXPECT_EQ(PaneRoom::gridHeight(0, 0, 100), 50);
+}
 
 } // namespace

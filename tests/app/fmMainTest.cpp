@@ -4,12 +4,21 @@
 #include "core/env/Program.h"
 #include "core/grid/GridUnits.h"
 #include "widgets/grid/vAdd.h"
+#include "widgets/table/StatusFields.h"
 #include "core/lookup/AddressComponent.h"
 #include "harness/MainWindow.h"
 #include "support/ScriptedDesktop.h"
 #include "harness/WidgetTestMain.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
@@ -224,6 +233,53 @@ private Q_SLOTS:
         QTest::keyClick(grid, Qt::Key_Return);
         QCOMPARE(grid->CurRow(), 4);
         QCOMPARE(grid->CurCol(), 4);
+    }
+
+    // The status bar's fields follow the table and its file.
+    void statusBarTellsTheFileAndItsState()
+    {
+        const StatusFields &fields = window->statusFields();
+        const auto shown = [&] {
+            return QStringList{fields.fileField()->text(), fields.unsavedField()->text(), fields.rowsField()->text(),
+                               fields.encodingField()->text()};
+        };
+        QCOMPARE(shown(), (QStringList{u"(名前なし)"_qs, QString(), u"0 行"_qs, u"Shift_JIS"_qs}));
+
+        // 貼り付け with nothing to paste says what it needs.
+        QGuiApplication::clipboard()->clear();
+        QTRY_VERIFY(!QGuiApplication::clipboard()->mimeData() || !QGuiApplication::clipboard()->mimeData()->hasText());
+        window->menus().mnEdt[11]->trigger();
+        QCOMPARE(window->statusBar()->currentMessage(), u"貼り付けるには、セルか文字をコピーしてください"_qs);
+
+        vAdd *grid = window->grid();
+        grid->setFocus();
+        grid->GoToCell(4, 2);
+        for (const QChar ch : u"0312"_qs)
+            QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_COMPARE(shown(), (QStringList{u"(名前なし)"_qs, u"未保存"_qs, u"1 行"_qs, u"Shift_JIS"_qs}));
+
+        // A UTF-8 file without a byte-order mark.
+        QTemporaryDir folder;
+        const QString path = folder.filePath(u"list.csv"_qs);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("\"郵便番号\",\"住所\",\"勤務先等\",\"電話番号\",\"Map URL\"\r\n"
+                                  "\"100-0005\",\"東京都千代田区丸の内\",\"\",\"\",\"\"\r\n"
+                                  "\"\",\"大阪府大阪市北区\",\"\",\"\",\"\"\r\n").toUtf8());
+        file.close();
+        desktop.choices = {1}; // open without saving the typing
+        window->openFile(path);
+        QTRY_COMPARE(shown(), (QStringList{u"list.csv"_qs, QString(), u"2 行"_qs, u"UTF-8"_qs}));
+        QCOMPARE(fields.fileField()->toolTip(), QDir::toNativeSeparators(path));
+        QCOMPARE(window->statusBar()->currentMessage(), u"2 行を読み込みました (UTF-8)"_qs);
+
+        // Saved under another name, the file is in code page 932.
+        const QString saved = folder.filePath(u"saved.csv"_qs);
+        desktop.files = {saved};
+        window->menus().mnFile[2]->trigger();
+        QTRY_COMPARE(shown(), (QStringList{u"saved.csv"_qs, QString(), u"2 行"_qs, u"Shift_JIS"_qs}));
+        QCOMPARE(window->statusBar()->currentMessage(), u"保存しました (2 行)"_qs);
     }
 
     void rowAccessorsTrimHalfWidthSpaces()

@@ -26,7 +26,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
+#include <QHeaderView>
 #include <QSignalSpy>
+#include <QSplitter>
+#include <QStatusBar>
 #include <QUndoStack>
 #include <QTableView>
 #include <QTimer>
@@ -240,6 +243,8 @@ private Q_SLOTS:
             window->menus().mnAdd[i]->trigger();
         QVERIFY(script.calls.empty());
         QVERIFY(desktop.asked.isEmpty());
+        // but say where they work
+        QCOMPARE(window->statusBar()->currentMessage(), u"郵便番号・住所・勤務先等の列で使います"_qs);
         QCOMPARE(window->grid()->CurCol(), col);
         QVERIFY(!window->state().Dirty);
     }
@@ -671,8 +676,12 @@ private Q_SLOTS:
         setRow(4, {}, u"京都府京都市中京区下丸屋町"_qs, u"中京事務所"_qs);
         setRow(5, u"6048001"_qs, {}, {});
         QSignalSpy ended(&check, &ListCheckCommands::checkEnded);
+        const QList<int> panes = window->splitter()->sizes();
         QTest::keyClick(window.get(), Qt::Key_B, Qt::ControlModifier);
         QVERIFY(ended.wait(10000));
+        // The pane's room came from the browser pane: the grid kept its height.
+        QTRY_VERIFY(window->splitter()->sizes()[1] < panes[1]);
+        QTRY_COMPARE(window->splitter()->sizes()[0], panes[0]);
         const CheckResultModel &results = check.results();
         const auto kinds = [&] {
             QList<QPair<int, CheckKind>> found; // rows from 1
@@ -695,8 +704,19 @@ private Q_SLOTS:
         const int steps = history.count();
         check.pane().setFilter(NoCode);
         QCOMPARE(check.pane().list()->model()->rowCount(), 3);
-        check.pane().findChild<QPushButton *>(u"checkApplyKind"_qs)->click();
-        QCOMPARE(history.count(), steps + 1);
+        // Each kind says what it is and what 適用 writes; the address shows whole.
+        const QModelIndex first = check.pane().list()->model()->index(0, CheckResultModel::Kind);
+        QCOMPARE(first.data(Qt::ToolTipRole).toString(), explanation(NoCode));
+        QCOMPARE(first.siblingAtColumn(CheckResultModel::Address).data(Qt::ToolTipRole).toString(),
+                 u"東京都千代田区霞が関１－１"_qs);
+        // F6 goes to the pane and back; the buttons have access keys.
+        window->grid()->setFocus();
+        QTest::keyClick(window->grid(), Qt::Key_F6);
+        QTRY_VERIFY(check.pane().list()->hasFocus());
+        QTest::keyClick(check.pane().list(), Qt::Key_F6);
+        QTRY_VERIFY(window->grid()->hasFocus());
+        QTest::keyClick(window->grid(), Qt::Key_K, Qt::AltModifier); // この種類をすべて適用
+        QTRY_COMPARE(history.count(), steps + 1);
         QCOMPARE(row(2).mid(0, 2), (QStringList{u"100-0013"_qs, u"東京都千代田区霞が関１－１"_qs}));
         QCOMPARE(row(3)[0], u"1000005"_qs);
         QCOMPARE(row(4).mid(0, 2), (QStringList{u"522-0317"_qs, u"滋賀県犬上郡多賀町一円"_qs}));
@@ -719,6 +739,17 @@ private Q_SLOTS:
         const QRect line = list->visualRect(list->model()->index(results.lineOf(results.entryOfRow(5)), 1));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, line.center());
         QCOMPARE(window->grid()->CurRow(), 6);
+
+        // Closed, the pane gives its room back and takes its colours along.
+        QAbstractItemModel *numbers = window->grid()->verticalHeader()->model();
+        QVERIFY(numbers->headerData(1, Qt::Vertical, Qt::BackgroundRole).isValid());
+        window->mnEdt_Click(0); // 初期化
+        QVERIFY(!numbers->headerData(1, Qt::Vertical, Qt::BackgroundRole).isValid());
+        window->mnEdt_Click(6); // 元に戻す
+        QVERIFY(numbers->headerData(1, Qt::Vertical, Qt::BackgroundRole).isValid());
+        check.pane().close();
+        QTRY_COMPARE(window->splitter()->sizes(), panes);
+        QVERIFY(!numbers->headerData(1, Qt::Vertical, Qt::BackgroundRole).isValid());
     }
 };
 

@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <QSet>
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -316,6 +318,21 @@ INSTANTIATE_TEST_SUITE_P(
         ApplyCase{"catch_all_left_to_the_search_window", row("", "京都府京都市中京区河原町通三条上る"),
                   row("", "京都府京都市中京区河原町通三条上る"), {}, nullptr, nullptr}),
     ParamName());
+
+// Every kind says what it means and whether 適用 writes anything for it:
+// nothing exactly where applying has nothing to write.
+TEST(ListCheckText, EveryKindSaysWhatApplyWrites)
+{
+    QSet<QString> seen;
+    for (int k = 0; k < CheckKindCount; ++k) {
+        const QString text = explanation(CheckKind(k));
+        const bool writesNothing = CheckKind(k) == CheckKind::Match || CheckKind(k) == CheckKind::NotFound;
+        EXPECT_TRUE(text.contains(QStringLiteral("適用"))) << k;
+        EXPECT_EQ(text.contains(QStringLiteral("適用するものはありません")), writesNothing) << k;
+        seen.insert(text);
+    }
+    EXPECT_EQ(seen.size(), CheckKindCount);
+}
 
 TEST(ListCheckText, ResultsAsSpreadsheetText)
 {

@@ -67,4 +67,14 @@ INSTANTIATE_TEST_SUITE_P(
                       WrittenCase{"one full-width space is enough", u"東京都\u3000"_s, {u"東京都\u3000"_s, 4}}),
     ParamName());
 
+// The searches run in the first three columns only; elsewhere a notice says
+// where they do.
+TEST(ColumnNotice, NamesTheColumnsTheSearchesUse)
+{
+    const QString notice = u"郵便番号・住所・勤務先等の列で使います"_s;
+    const std::pair<int, QString> cases[] = {{1, {}}, {2, {}}, {3, {}}, {4, notice}, {5, notice}, {0, notice}};
+    for (const auto &[column, expected] : cases)
+        EXPECT_EQ(LookupRules::columnNotice(column), expected) << "column " << column;
+}
+
 } // namespace

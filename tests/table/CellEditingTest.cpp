@@ -185,6 +185,7 @@ private Q_SLOTS:
         QCOMPARE(grid()->CurRow(), 5);
         QCOMPARE(grid()->GetCell(2, 5), after);
         QVERIFY(!window->state().Dirty); // a pre-fill is a suggestion, not a change
+        QCOMPARE(grid()->IsSuggestion(2, 5), before.isEmpty() && !after.isEmpty()); // and drawn as one
         QCOMPARE(grid()->GetCell(2, 4), above);
         QCOMPARE(grid()->RowCount(), 50);
     }
@@ -248,6 +249,7 @@ private Q_SLOTS:
         QTest::keyClick(grid()->cellEditor(), Qt::Key_Return);
         QTRY_COMPARE(grid()->GetCell(2, 7), result);
         QVERIFY(window->state().Dirty);
+        QVERIFY(!grid()->IsSuggestion(2, 7)); // typed into: data
     }
 
     // Typing into a filled cell replaces its text, as in any spreadsheet,
@@ -276,6 +278,38 @@ private Q_SLOTS:
         QVERIFY(grid()->cellEditor());
         QTest::keyClick(grid()->cellEditor(), Qt::Key_Return);
         QTRY_COMPARE(grid()->GetCell(2, 7), composed ? u"新しい住所"_qs : u"new"_qs);
+    }
+
+    // Backspace empties the cell for typing: what is typed then is one step
+    // with it, and Escape puts back what the cell held before either.
+    void backspaceTypingAndEscape()
+    {
+        const struct
+        {
+            bool backspace;
+            const char *typed;
+            Qt::Key end;
+            const char *after;
+        } cases[] = {{true, "new", Qt::Key_Return, "new"}, {true, "", Qt::Key_Return, ""},
+                     {true, "new", Qt::Key_Escape, "old"}, {true, "", Qt::Key_Escape, "old"},
+                     {false, "new", Qt::Key_Escape, "old"}};
+        QAction *undo = window->menus().mnEdt[6];
+        for (const auto &c : cases) {
+            grid()->SetCell(1, 3, u"old"_qs);
+            startAt(1, 3);
+            if (c.backspace)
+                QTest::keyClick(grid(), Qt::Key_Backspace);
+            type(QString::fromLatin1(c.typed));
+            QVERIFY(grid()->cellEditor() && grid()->cellEditor()->isVisible());
+            QTest::keyClick(grid()->cellEditor(), c.end);
+            QTRY_COMPARE(grid()->GetCell(1, 3), QString::fromLatin1(c.after));
+            QCOMPARE(undo->isEnabled(), c.end == Qt::Key_Return);
+            if (undo->isEnabled()) {
+                undo->trigger();
+                QCOMPARE(grid()->GetCell(1, 3), u"old"_qs);
+                QVERIFY(!undo->isEnabled()); // one step took it all back
+            }
+        }
     }
 
     // The caret applies to the cell it was placed for only.

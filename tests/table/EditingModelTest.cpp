@@ -121,6 +121,9 @@ struct Model
     int prefillRow = 0; // an untouched pre-fill
     QString prefillText;
     int caretRow = 0, caretCol = 0, caretAt = 0; // typing there goes in at caretAt
+    // A row typed across with Tab: Enter from where the last Tab landed goes
+    // to the next row's column where the run started.
+    int tabRow = 0, tabStart = 0, tabAt = 0;
     QRect area; // the highlighted cells (x columns, y rows)
 
     // The history: the content and place before and after each change.
@@ -229,6 +232,7 @@ struct Model
     {
         if (r < 1 || r > count() || c < 1 || c > 5 || (r == row && c == col))
             return;
+        tabRow = 0;
         caretRow = 0;
         area = QRect(c, r, 1, 1);
         ime = c == 2 || c == 3;
@@ -266,12 +270,21 @@ struct Model
             if (col == 2 && row == prefillRow)
                 prefillRow = 0;
         }
-        if (!tab)
-            enter(row + 1, col);
-        else if (col < 5)
+        if (!tab) {
+            pressEnter();
+        } else if (col < 5) {
+            const int start = tabRow == row && tabAt == col ? tabStart : col;
             enter(row, col + 1);
-        else
+            tabRow = row, tabStart = start, tabAt = col;
+        } else {
             enter(row < count() ? row + 1 : 1, 1);
+        }
+    }
+
+    void pressEnter()
+    {
+        if (row < count())
+            enter(row + 1, tabRow == row && tabAt == col ? tabStart : col);
     }
 
     // Which rows a row command touches, and what it does to them.
@@ -635,7 +648,9 @@ private:
             settle();
             if (model.row == 0)
                 break;
-            if (s.a == Qt::Key_Up || s.a == Qt::Key_Down || s.a == Qt::Key_Return)
+            if (s.a == Qt::Key_Return)
+                model.pressEnter();
+            else if (s.a == Qt::Key_Up || s.a == Qt::Key_Down)
                 model.enter(std::clamp(model.row + (s.a == Qt::Key_Up ? -1 : 1), 1, model.count()), model.col);
             else
                 model.enter(model.row, std::clamp(model.col + (s.a == Qt::Key_Left ? -1 : 1), 1, 5));

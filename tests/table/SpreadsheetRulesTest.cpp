@@ -1,12 +1,15 @@
 #include "core/table/CellBlock.h"
 #include "core/table/CellFinder.h"
 #include "core/table/PasteRules.h"
+#include "core/table/SheetKeys.h"
 #include "core/table/SortRules.h"
+#include "core/table/StatusLine.h"
 
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <sys/resource.h>
@@ -294,5 +297,71 @@ INSTANTIATE_TEST_SUITE_P(
         SortCase{"case_breaks_ties", {u"b"_s, u"a"_s, u"B"_s}, D::Descending, false, {0, 2, 1}},
         SortCase{"width_alike", {u"ｂ"_s, u"a"_s, u"c"_s}, D::Ascending, false, {1, 0, 2}}),
     ParamName());
+
+// ---- Tab runs and Enter ---------------------------------------------------
+
+// Keys pressed from a cell of a 5-column grid of 10 rows: 'T' Tab, 'B'
+// Shift+Tab (both wrap to the next or previous row at the row's end), 'E'
+// Enter, 'R' another move (an arrow key, a click), which ends a run.
+struct KeysCase
+{
+    const char *name;
+    SheetKeys::Cell from;
+    const char *keys;
+    SheetKeys::Cell to;
+};
+
+class TabEnterTest : public testing::TestWithParam<KeysCase>
+{
+};
+
+TEST_P(TabEnterTest, EndsWhereASpreadsheetWould)
+{
+    using SheetKeys::Cell;
+    constexpr int Rows = 10;
+    constexpr int Cols = 5;
+    const KeysCase &c = GetParam();
+    SheetKeys::TabRun run;
+    Cell at = c.from;
+    for (const char *key = c.keys; *key; ++key) {
+        Cell next = at;
+        switch (*key) {
+        case 'T': next = at.col < Cols ? Cell{at.col + 1, at.row} : Cell{1, at.row + 1}; break;
+        case 'B': next = at.col > 1 ? Cell{at.col - 1, at.row} : Cell{Cols, at.row - 1}; break;
+        case 'E': next = SheetKeys::enterTarget(run, at, Rows); break;
+        case 'R': next = {std::min(at.col + 1, Cols), at.row}; break;
+        }
+        run = *key == 'T' || *key == 'B' ? SheetKeys::afterTab(run, at, next) : SheetKeys::TabRun{};
+        at = next;
+    }
+    EXPECT_EQ(at, c.to) << at.col << ',' << at.row;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, TabEnterTest,
+    testing::Values(KeysCase{"enter_alone_goes_down", {3, 2}, "E", {3, 3}},
+                    KeysCase{"tab_run_then_enter", {1, 2}, "TTTE", {1, 3}},
+                    KeysCase{"run_started_mid_row", {2, 4}, "TTE", {2, 5}},
+                    KeysCase{"two_rows_typed_across", {1, 1}, "TTETTE", {1, 3}},
+                    KeysCase{"shift_tab_stays_in_the_run", {2, 1}, "TTBE", {2, 2}},
+                    KeysCase{"another_move_ends_the_run", {1, 1}, "TTRE", {4, 2}},
+                    KeysCase{"wrapping_ends_the_run", {4, 1}, "TTE", {1, 3}},
+                    KeysCase{"enter_on_the_last_row_stays", {1, 10}, "TTE", {3, 10}},
+                    KeysCase{"second_enter_keeps_the_column", {1, 1}, "TTEE", {1, 3}}),
+    ParamName());
+
+// ---- the status bar's fields ----------------------------------------------
+
+TEST(StatusLine, Describes)
+{
+    const auto shown = [](const StatusLine::Facts &facts) {
+        const StatusLine::Texts t = StatusLine::describe(facts);
+        return QStringList{t.name, t.nameTip, t.unsaved, t.rows, t.encoding};
+    };
+    EXPECT_EQ(shown({{}, true, 3, false}),
+              (QStringList{u"(名前なし)"_s, u"まだ保存していない表です"_s, u"未保存"_s, u"3 行"_s, u"Shift_JIS"_s}));
+    EXPECT_EQ(shown({u"/home/a/住所録.csv"_s, false, 1234567, true}),
+              (QStringList{u"住所録.csv"_s, u"/home/a/住所録.csv"_s, {}, u"1234567 行"_s, u"UTF-8"_s}));
+}
 
 } // namespace

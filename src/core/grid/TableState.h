@@ -10,6 +10,7 @@ struct TableState
     int SelRowFrom = 0;  // the remembered block of rows; SelRowTo 0: none
     int SelRowTo = 0;
     QString CurrentFile; // the file of the last Open or Save; empty: none
+    bool ReadAsUtf8 = false; // CurrentFile was read as UTF-8 (a save writes code page 932)
     bool Quiet = false;  // the program itself is changing the grid
     bool ImeOn = false;  // the input method was last switched on
     // An address pre-filled from the row above and not typed into yet: a

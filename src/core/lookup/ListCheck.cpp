@@ -301,6 +301,31 @@ QString caption(CheckKind kind)
     return {};
 }
 
+QString explanation(CheckKind kind)
+{
+    switch (kind) {
+    case CheckKind::Match:
+        return QStringLiteral("郵便番号と住所が郵便番号データと合っています。適用するものはありません。");
+    case CheckKind::NoCode:
+        return QStringLiteral("住所は見つかりましたが、郵便番号が空です。適用すると住所に合う郵便番号を書き込みます。");
+    case CheckKind::NoAddress:
+        return QStringLiteral("郵便番号は見つかりましたが、住所が空です。適用するとその郵便番号の住所を書き込みます。");
+    case CheckKind::Mismatch:
+        return QStringLiteral("郵便番号と住所が合いません。適用すると「不一致には:」で選んだ方"
+                              "（住所に合う郵便番号か、郵便番号の住所）を書き込みます。");
+    case CheckKind::Ambiguous:
+        return QStringLiteral("住所に合う郵便番号が一つに決まりません（番号が複数の町にまたがる場合も）。"
+                              "適用すると検索窓が開き、候補から選べます。");
+    case CheckKind::Outdated:
+        return QStringLiteral("古いデータにだけある郵便番号か町名です。適用すると今の郵便番号と住所を書き込みます。");
+    case CheckKind::NotFound:
+        return QStringLiteral("郵便番号も住所も郵便番号データに見つかりません。適用するものはありません。");
+    case CheckKind::BadFormat:
+        return QStringLiteral("郵便番号が 7 桁の数字になっていません。適用すると「123-4567」の形に書き直します。");
+    }
+    return {};
+}
+
 CheckResult checkRow(const CheckData &data, int row, const CheckInput &in)
 {
     CheckResult res;

@@ -35,6 +35,8 @@ inline constexpr int CheckKindCount = 8;
 // "一致", "郵便番号なし", "住所なし", "不一致", "候補複数", "旧住所・旧番号",
 // "見つからない", "形式".
 QString caption(CheckKind kind);
+// What the kind means and what 適用 writes for it, for a tooltip.
+QString explanation(CheckKind kind);
 
 // A row's postal code, address and workplace as the grid holds them.
 struct CheckInput

@@ -1,5 +1,6 @@
 #include "LookupRules.h"
 
+#include "core/grid/AddressTableModel.h"
 #include "core/grid/CellText.h"
 
 namespace LookupRules {
@@ -24,6 +25,14 @@ Written writtenAddress(const QString &returned)
     while (lead < returned.size() && returned[lead] == u' ')
         ++lead;
     return {text, int(returned.size() - lead)};
+}
+
+QString columnNotice(int column)
+{
+    // 郵便番号, 住所 and 勤務先等, from 1.
+    if (column >= 1 && column <= AddressTableModel::Cmp + 1)
+        return {};
+    return QStringLiteral("郵便番号・住所・勤務先等の列で使います");
 }
 
 } // namespace LookupRules

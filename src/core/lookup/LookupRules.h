@@ -9,6 +9,11 @@ namespace LookupRules {
 // The 住所検索 menu's items.
 enum class Search { Free = 0, FromAddress = 1, FromPostalCode = 2 };
 
+// Why a search does nothing in the grid's column `column` (from 1): the
+// searches read and write 郵便番号, 住所 and 勤務先等, so the other columns get
+// "郵便番号・住所・勤務先等の列で使います"; empty where a search runs.
+QString columnNotice(int column);
+
 // The active row's postal code, address and workplace as handed to the
 // address component and back.
 struct Fields

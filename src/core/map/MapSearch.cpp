@@ -54,7 +54,15 @@ QString keyword(int index, const QString &address, const QString &workplace, con
     QString raw;
     switch (index) {
     case 0: raw = address; break;
-    case 2: raw = workplace + u' ' + leadingPart(address); break;
+    case 2: {
+        // With neither a workplace nor the start of an address there is no
+        // keyword (not a lone space, which would search for "+").
+        const QString start = leadingPart(address);
+        if (removeFullWidthSpaces(workplace).isEmpty() && removeFullWidthSpaces(start).isEmpty())
+            return {};
+        raw = workplace + u' ' + start;
+        break;
+    }
     case 3: raw = link; break;
     default: break;
     }

@@ -33,7 +33,9 @@ QString removeFullWidthSpaces(const QString &text);
 
 // The keyword of map command `index` (0 address, 2 workplace and the leading
 // part of the address, 3 stored link) from the active row's trimmed cells,
-// full-width spaces already removed. Other indexes give an empty keyword.
+// full-width spaces already removed. Other indexes give an empty keyword, and
+// so does 2 when neither the workplace nor the start of the address holds
+// anything.
 QString keyword(int index, const QString &address, const QString &workplace, const QString &link);
 
 // True for an absolute http or https address with a host: the only addresses

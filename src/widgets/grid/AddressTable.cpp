@@ -9,9 +9,17 @@
 AddressTable::AddressTable(vAdd &grid, TableState &state)
     : m_grid(grid), m_state(state), m_history(std::make_unique<TableHistory>(*this))
 {
+    // An untouched pre-fill is a suggestion until typed into.
+    m_grid.SetSuggestion([this](int col, int row) {
+        return row >= 1 && row == m_state.PrefillRow && col == vAdd::gridColumn(AddressTableModel::Add)
+               && m_grid.GetCell(col, row) == m_state.PrefillText;
+    });
 }
 
-AddressTable::~AddressTable() = default;
+AddressTable::~AddressTable()
+{
+    m_grid.SetSuggestion({});
+}
 
 void AddressTable::record(const QString &text, int first, int count, const std::function<void()> &change)
 {
@@ -47,8 +55,10 @@ void AddressTable::SetRowVal(const QString &key, const QString &value)
     if (col == 0 || row == 0)
         return;
     // An address the program writes is no suggestion any more.
-    if (col == vAdd::gridColumn(AddressTableModel::Add) && row == m_state.PrefillRow)
+    if (col == vAdd::gridColumn(AddressTableModel::Add) && row == m_state.PrefillRow) {
         m_state.PrefillRow = 0;
+        m_grid.viewport()->update(); // no longer drawn as a suggestion
+    }
     const QString trimmed = CellText::trimSpaces(value).toString();
     if (m_grid.GetCell(col, row) == trimmed)
         return;

@@ -1,5 +1,6 @@
 #include "vAdd.h"
 
+#include "core/grid/Contrast.h"
 #include "core/grid/GridUnits.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 // Makes plain line editors and tells the grid about each one, so the caret
 // rule and the input-method hints apply to it.
@@ -39,11 +41,32 @@ public:
             model->setData(index, line->text(), Qt::EditRole);
     }
 
+protected:
+    // A suggestion (an untouched pre-fill) is drawn lighter than data.
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (!m_grid->IsSuggestion(index.column() + 1, index.row() + 1))
+            return;
+        QPalette &palette = option->palette;
+        palette.setColor(QPalette::Text, palette.color(QPalette::PlaceholderText));
+        const QColor on = palette.color(QPalette::HighlightedText);
+        const QColor under = palette.color(QPalette::Highlight);
+        palette.setColor(QPalette::HighlightedText,
+                         QColor::fromRgbF((on.redF() + under.redF()) / 2, (on.greenF() + under.greenF()) / 2,
+                                          (on.blueF() + under.blueF()) / 2));
+    }
+
 private:
     vAdd *m_grid;
 };
 
 namespace {
+
+Contrast::Rgb rgb(const QColor &colour)
+{
+    return {colour.red(), colour.green(), colour.blue()};
+}
 
 // Row numbers with a bar in the highlight colour beside the marked rows.
 // The row numbers' own model: the table's row count and row numbers, the
@@ -71,6 +94,24 @@ public:
         const auto selected = [&] {
             return m_view->selectionModel() && m_view->selectionModel()->rowIntersectsSelection(section);
         };
+        // The light colour behind the number: the selection's shade, else
+        // the row's tag, half transparent.
+        const auto backdrop = [&]() -> QColor {
+            if (selected()) {
+                QColor shade = m_view->palette().highlight().color();
+                shade.setAlpha(60);
+                return shade;
+            }
+            // A tagged row's number stands on its tag's colour, lightly, so
+            // the numbers keep their width and the columns their fit.
+            if (m_tagger) {
+                if (QColor colour = m_tagger(section + 1).colour; colour.isValid()) {
+                    colour.setAlpha(110);
+                    return colour;
+                }
+            }
+            return {};
+        };
         switch (role) {
         case Qt::FontRole:
             if (marked()) {
@@ -79,24 +120,23 @@ public:
                 return bold;
             }
             return {};
-        case Qt::ForegroundRole:
-            return marked() && !selected() ? QVariant(m_view->palette().highlight()) : QVariant();
+        case Qt::ForegroundRole: {
+            const bool inBlock = marked() && !selected();
+            const QColor back = backdrop();
+            if (!back.isValid())
+                return inBlock ? QVariant(m_view->palette().highlight()) : QVariant();
+            // Readable on whatever colour is behind it, the block's mark too.
+            const QPalette &header = m_view->verticalHeader()->palette();
+            const QColor text = inBlock ? m_view->palette().highlight().color() : header.color(QPalette::ButtonText);
+            const Contrast::Rgb shown = Contrast::legible(
+                rgb(text), Contrast::blend(rgb(back), back.alpha(), rgb(header.color(QPalette::Button))));
+            return QBrush(QColor(shown.r, shown.g, shown.b));
+        }
         case Qt::ToolTipRole:
             return m_tagger ? QVariant(m_tagger(section + 1).tip) : QVariant();
         case Qt::BackgroundRole:
-            if (selected()) {
-                QColor shade = m_view->palette().highlight().color();
-                shade.setAlpha(60);
-                return QBrush(shade);
-            }
-            // A tagged row's number stands on its tag's colour, lightly, so
-            // the numbers keep their width and the columns their fit.
-            if (m_tagger) {
-                if (QColor colour = m_tagger(section + 1).colour; colour.isValid()) {
-                    colour.setAlpha(110);
-                    return QBrush(colour);
-                }
-            }
+            if (const QColor back = backdrop(); back.isValid())
+                return QBrush(back);
             return {};
         default:
             return m_table->headerData(section, orientation, role);
@@ -464,6 +504,7 @@ void vAdd::editorCreated(QLineEdit *editor, const QModelIndex &index)
 {
     m_editor = editor;
     m_enterInEditor = false;
+    m_editOrigin = {index, m_model->cell(index.row(), index.column()).toString()};
     editor->installEventFilter(this);
     Q_EMIT EditorCreated(editor, index.column() + 1, index.row() + 1);
 }
@@ -471,6 +512,10 @@ void vAdd::editorCreated(QLineEdit *editor, const QModelIndex &index)
 void vAdd::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
     if (!m_restoringCurrent && current.isValid() && current != previous) {
+        // Tab and Shift+Tab carry a run along the row; any other move ends it.
+        m_tabRun = m_tabbing ? SheetKeys::afterTab(m_tabRun, {previous.column() + 1, previous.row() + 1},
+                                                   {current.column() + 1, current.row() + 1})
+                             : SheetKeys::TabRun{};
         bool cancel = false;
         m_enteredIndex = current;
         m_caret = {};
@@ -490,6 +535,17 @@ void vAdd::SetRowTagger(std::function<RowTag(int row)> tagger)
 {
     m_rowTagger = std::move(tagger);
     RefreshRowTags();
+}
+
+void vAdd::SetSuggestion(std::function<bool(int col, int row)> isSuggestion)
+{
+    m_isSuggestion = std::move(isSuggestion);
+    viewport()->update();
+}
+
+bool vAdd::IsSuggestion(int col, int row) const
+{
+    return m_isSuggestion && m_isSuggestion(col, row);
 }
 
 void vAdd::RefreshRowTags()
@@ -535,25 +591,44 @@ void vAdd::closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint)
     // Tab and Shift+Tab take the text and move to the next or previous cell,
     // as in a spreadsheet, without opening an editor there.
     const bool byTab = hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem;
+    const EditOrigin origin = editor == m_editor ? std::exchange(m_editOrigin, {}) : EditOrigin{};
     QTableView::closeEditor(editor, byTab ? QAbstractItemDelegate::NoHint : hint);
+    // Escape puts back the text the cell held when the edit began, also when
+    // some of the typing had gone into the table meanwhile (a save).
+    if (hint == QAbstractItemDelegate::RevertModelCache && origin.index.isValid()
+        && m_model->cell(origin.index.row(), origin.index.column()).toString() != origin.text)
+        m_model->setData(origin.index, origin.text, Qt::EditRole);
     if (byTab) {
         const QModelIndex next = moveCursor(hint == QAbstractItemDelegate::EditNextItem ? MoveNext : MovePrevious,
                                             Qt::NoModifier);
-        if (next.isValid())
+        if (next.isValid()) {
+            const bool was = std::exchange(m_tabbing, true);
             GoToCell(next.column() + 1, next.row() + 1);
+            m_tabbing = was;
+        }
     }
-    if (byEnter && CurRow() >= 1 && CurRow() < RowCount())
-        GoToCell(CurCol(), CurRow() + 1);
+    if (byEnter)
+        moveByEnter();
+}
+
+void vAdd::moveByEnter()
+{
+    const SheetKeys::Cell at{CurCol(), CurRow()};
+    const SheetKeys::Cell to = SheetKeys::enterTarget(m_tabRun, at, RowCount());
+    if (to != at)
+        GoToCell(to.col, to.row);
 }
 
 void vAdd::keyPressEvent(QKeyEvent *event)
 {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (enter && event->modifiers() == Qt::NoModifier && state() != EditingState) {
-        if (CurRow() >= 1 && CurRow() < RowCount())
-            GoToCell(CurCol(), CurRow() + 1);
+        moveByEnter();
         event->accept();
         return;
     }
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    const bool was = std::exchange(m_tabbing, tab && state() != EditingState);
     QTableView::keyPressEvent(event);
+    m_tabbing = was;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/grid/AddressTableModel.h"
+#include "core/table/SheetKeys.h"
 
 #include <QColor>
 #include <QLineEdit>
@@ -55,6 +56,10 @@ public:
     // repaints them after what the tagger answers changed.
     void SetRowTagger(std::function<RowTag(int row)> tagger);
     void RefreshRowTags();
+    // Which cell holds a suggestion rather than data (drawn lighter); asked
+    // while painting.
+    void SetSuggestion(std::function<bool(int col, int row)> isSuggestion);
+    bool IsSuggestion(int col, int row) const;
     // The cell's rectangle from the grid's top-left corner, in pixels.
     QRect CellRect(int col, int row) const;
     void SetCaret(int start, int length);
@@ -107,6 +112,8 @@ private:
     void editorCreated(QLineEdit *editor, const QModelIndex &index);
     void onSelectionChanged();
     void onSectionResized(int logicalIndex, int oldSize, int newSize);
+    // Enter: one row down, or to where the Tab run on this row started.
+    void moveByEnter();
 
     struct Caret
     {
@@ -124,6 +131,17 @@ private:
     bool m_restoringCurrent = false;
     bool m_quietSelection = false; // selection changes are the program's own
     bool m_enterInEditor = false; // the open editor is being closed by Enter
+    bool m_tabbing = false;       // the active cell moves by Tab or Shift+Tab
+    SheetKeys::TabRun m_tabRun;   // the row being typed across with Tab
+    // The cell being edited and its text when the edit began: Escape puts
+    // that back.
+    struct EditOrigin
+    {
+        QPersistentModelIndex index;
+        QString text;
+    };
+    EditOrigin m_editOrigin;
     QModelIndex m_enteredIndex;
     std::function<RowTag(int row)> m_rowTagger;
+    std::function<bool(int col, int row)> m_isSuggestion;
 };

@@ -46,6 +46,7 @@ ListCheckCommands::ListCheckCommands(AddressTable &table, LookupCommands &lookup
             ApplyKind(*kind);
     });
     connect(m_pane, &ListCheckPane::copyRequested, this, &ListCheckCommands::CopyResults);
+    connect(m_pane, &QDockWidget::visibilityChanged, this, [this] { showTags(); });
 
     // The results keep to their rows as rows come and go; any other change
     // is seen by comparing each row with what was checked.
@@ -79,7 +80,8 @@ ListCheckCommands::ListCheckCommands(AddressTable &table, LookupCommands &lookup
 void ListCheckCommands::showTags()
 {
     vAdd &grid = m_table.grid();
-    if (m_results->entryCount() == 0) {
+    // The colours belong to the pane: closed, it takes them along.
+    if (m_results->entryCount() == 0 || m_pane->isHidden()) {
         grid.SetRowTagger({});
         return;
     }

@@ -201,11 +201,22 @@ QVariant CheckResultModel::data(const QModelIndex &index, int role) const
         }
         return {};
     case Qt::ToolTipRole:
-        if (index.column() == Proposal && !r.candidates.isEmpty())
-            return r.candidates.join(u'\n');
-        if (index.column() == State && state(entry) == EntryState::Changed)
-            return QStringLiteral("検査の後で行が変わったので、適用しません");
-        return {};
+        // Long addresses and proposals show whole here.
+        switch (index.column()) {
+        case Kind: return explanation(r.kind);
+        case Address: return r.seen.add.isEmpty() ? QVariant() : QVariant(r.seen.add);
+        case Proposal:
+            if (!r.candidates.isEmpty())
+                return r.candidates.join(u'\n');
+            if (const QString text = proposalText(r); !text.isEmpty())
+                return text;
+            return {};
+        case State:
+            if (state(entry) == EntryState::Changed)
+                return QStringLiteral("検査の後で行が変わったので、適用しません");
+            return {};
+        default: return {};
+        }
     case Qt::ForegroundRole:
         return state(entry) == EntryState::Changed ? QVariant(QColor(Qt::gray)) : QVariant();
     case Qt::TextAlignmentRole:
@@ -290,12 +301,12 @@ ListCheckPane::ListCheckPane(CheckResultModel &model, QWidget *parent)
     m_fix->addItem(QStringLiteral("郵便番号の住所"), int(MismatchFix::AddressFromCode));
     controls->addWidget(m_fix);
     controls->addStretch(1);
-    m_apply = new QPushButton(QStringLiteral("適用"), body);
+    m_apply = new QPushButton(QStringLiteral("適用(&P)"), body);
     m_apply->setObjectName(QStringLiteral("checkApply"));
     m_apply->setToolTip(QStringLiteral("選んだ行に提案を書き込みます（候補複数の行では検索窓を開きます）"));
-    m_applyKind = new QPushButton(QStringLiteral("この種類をすべて適用"), body);
+    m_applyKind = new QPushButton(QStringLiteral("この種類をすべて適用(&K)"), body);
     m_applyKind->setObjectName(QStringLiteral("checkApplyKind"));
-    m_copy = new QPushButton(QStringLiteral("コピー"), body);
+    m_copy = new QPushButton(QStringLiteral("コピー(&C)"), body);
     m_copy->setObjectName(QStringLiteral("checkCopy"));
     m_copy->setToolTip(QStringLiteral("表示中の結果をタブ区切りでクリップボードにコピーします"));
     controls->addWidget(m_apply);
@@ -367,9 +378,12 @@ void ListCheckPane::showCounts(const std::array<int, CheckKindCount> &counts, bo
     m_cancel->hide();
     m_lastCounts = counts;
     QStringList parts;
+    QStringList tips;
     int total = 0;
     for (int k = 0; k < CheckKindCount; ++k) {
         total += counts[size_t(k)];
+        if (counts[size_t(k)] > 0)
+            tips << caption(CheckKind(k)) + QStringLiteral(": ") + explanation(CheckKind(k));
         if (counts[size_t(k)] > 0)
             parts << QStringLiteral("<span style=\"color:%1\">■</span>%2 <b>%3</b>")
                          .arg(k == int(CheckKind::Match) ? QStringLiteral("transparent") : kindColour(CheckKind(k)).name(),
@@ -381,14 +395,18 @@ void ListCheckPane::showCounts(const std::array<int, CheckKindCount> &counts, bo
     if (total > 0)
         text += QStringLiteral("%1 行を調べました: ").arg(QLocale::c().toString(total)) + parts.join(QStringLiteral("　"));
     m_counts->setText(text);
+    m_counts->setToolTip(tips.join(u'\n'));
 
     const QVariant was = m_filter->currentData();
     const QSignalBlocker quiet(m_filter);
     m_filter->clear();
     m_filter->addItem(QStringLiteral("すべて"));
-    for (int k = 0; k < CheckKindCount; ++k)
-        if (k != int(CheckKind::Match) && counts[size_t(k)] > 0)
-            m_filter->addItem(QStringLiteral("%1 (%2)").arg(caption(CheckKind(k)), QLocale::c().toString(counts[size_t(k)])), k);
+    for (int k = 0; k < CheckKindCount; ++k) {
+        if (k == int(CheckKind::Match) || counts[size_t(k)] == 0)
+            continue;
+        m_filter->addItem(QStringLiteral("%1 (%2)").arg(caption(CheckKind(k)), QLocale::c().toString(counts[size_t(k)])), k);
+        m_filter->setItemData(m_filter->count() - 1, explanation(CheckKind(k)), Qt::ToolTipRole);
+    }
     const int again = was.isValid() ? m_filter->findData(was) : 0;
     m_filter->setCurrentIndex(std::max(again, 0));
     const QVariant kind = m_filter->currentData();
@@ -442,7 +460,9 @@ void ListCheckPane::updateButtons()
     // Rows of these kinds have nothing to write for all of them at once.
     const bool writable = kind && *kind != CheckKind::Ambiguous && *kind != CheckKind::NotFound;
     m_applyKind->setEnabled(writable);
-    m_applyKind->setToolTip(writable ? QStringLiteral("%1の行すべてに提案を書き込みます").arg(caption(*kind)) : QString());
+    m_applyKind->setToolTip(writable ? QStringLiteral("%1の行すべてに提案を書き込みます").arg(caption(*kind)) + u'\n'
+                                         + explanation(*kind)
+                                   : QString());
     m_apply->setEnabled(m_list->selectionModel()->hasSelection());
     m_copy->setEnabled(m_model.rowCount() > 0);
 }

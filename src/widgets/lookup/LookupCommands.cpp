@@ -12,7 +12,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QMainWindow>
 #include <QStandardPaths>
+#include <QStatusBar>
 
 #include <cmath>
 
@@ -51,8 +53,14 @@ void LookupCommands::mnAdd_Click(int index)
     vAdd &grid = m_table.grid();
     const int row = grid.CurRow();
     const int col = grid.CurCol();
-    if (col > vAdd::gridColumn(Cmp) || row < 1 || col < 1)
+    if (row < 1 || col < 1)
         return;
+    // In 電話番号 and Map URL the key would do nothing without a word.
+    if (const QString notice = LookupRules::columnNotice(col); !notice.isEmpty()) {
+        if (auto *main = qobject_cast<QMainWindow *>(&m_window))
+            main->statusBar()->showMessage(notice, 5000);
+        return;
+    }
     // What is still being typed in the cell counts: the shortcut keys reach
     // the menu while the cell editor is open.
     grid.EndEdit();

@@ -171,6 +171,7 @@ void FileCommands::openChosen(const QString &chosen)
     // creates the file.
     if (!QFileInfo::exists(name)) {
         m_table.state().CurrentFile = name;
+        m_table.state().ReadAsUtf8 = false;
         m_identity = {};
         return;
     }
@@ -203,6 +204,7 @@ FileCommands::LoadResult FileCommands::LoadCsv(const QString &path)
             m_table.quietly([&] {
                 m_table.grid().table()->replaceRows(std::move(result.rows));
                 m_table.state().PrefillRow = 0;
+                m_table.state().ReadAsUtf8 = result.encoding == CsvReader::Result::Encoding::Utf8;
                 // An empty file still leaves a row to type into.
                 if (m_table.grid().RowCount() == 0)
                     m_table.grid().SetRowCount(1);
@@ -294,6 +296,7 @@ bool FileCommands::SaveCsv(bool askName)
         break;
     }
     state.CurrentFile = name;
+    state.ReadAsUtf8 = false; // written in code page 932
     m_identity = FileIdentity::of(name, FileIdentity::hash(encoded->bytes));
     m_declinedSize = -1;
     m_table.history().markSaved(taken);

@@ -11,6 +11,7 @@
 #include "widgets/grid/vAdd.h"
 
 #include <QClipboard>
+#include <QLineEdit>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QStatusBar>
@@ -86,8 +87,12 @@ void SheetCommands::ClearAndEdit()
     const int row = grid.CurRow();
     if (col < 1 || row < 1)
         return;
-    m_table.record(u"内容を消去"_s, row, 1, [&] { grid.ClearCells(col, row, col, row); });
+    // The cell opens empty while the table keeps its text: what is typed
+    // then (or the empty text, left with Enter) goes in as one step, and
+    // Escape leaves the cell as it was.
     grid.EditCell(col, row, 0);
+    if (QLineEdit *editor = grid.cellEditor(); editor && editor->isVisible())
+        editor->clear();
 }
 
 void SheetCommands::PasteCells()
@@ -95,13 +100,23 @@ void SheetCommands::PasteCells()
     vAdd &grid = m_table.grid();
     const QRect area = settledArea();
     const QMimeData *data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
-    if (!data || !data->hasText() || grid.CurRow() < 1)
+    if (grid.CurRow() < 1)
         return;
+    // An image or nothing at all would paste nothing without a word.
+    const auto nothingToPaste = [this] {
+        m_status.showMessage(u"貼り付けるには、セルか文字をコピーしてください"_s, 5000);
+    };
+    if (!data || !data->hasText()) {
+        nothingToPaste();
+        return;
+    }
     const PasteRules::Plan plan =
         PasteRules::plan(CellBlock::fromText(data->text()), grid.CurRow() - 1, grid.CurCol() - 1,
                          {area.top() - 1, area.left() - 1, area.bottom() - 1, area.right() - 1}, grid.ColCount());
-    if (plan.cells.isEmpty())
+    if (plan.cells.isEmpty()) {
+        nothingToPaste();
         return;
+    }
 
     // The rows the paste writes, built whole and spliced in as one step; a
     // spare blank row stays below the last one written.

@@ -28,7 +28,7 @@ public:
     void PasteCells();
     // Clears the highlighted cells.
     void ClearCells();
-    // Clears the active cell and opens it for typing (Backspace).
+    // Opens the active cell for typing, emptied (Backspace).
     void ClearAndEdit();
     // Asks for the column and the direction, then sorts the rows.
     void SortRows();
