@@ -7,12 +7,16 @@
 #include "harness/MainWindow.h"
 #include "harness/WidgetTestMain.h"
 #include "support/ScriptedDesktop.h"
+#include "widgets/exchange/ColumnMappingDialog.h"
 #include "widgets/exchange/ExchangeCommands.h"
 #include "widgets/grid/AddressTable.h"
 #include "widgets/grid/TableHistory.h"
 #include "widgets/grid/vAdd.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QTableWidget>
 #include <QFile>
 #include <QSettings>
 #include <QStatusBar>
@@ -111,6 +115,38 @@ private Q_SLOTS:
         desktop.mappings.push_back([](ColumnMapping &) { return false; });
         importFile(data(u"list.xlsx"_qs));
         QCOMPARE(model().cell(0, AddressTableModel::Cmp), u"山田太郎");
+    }
+
+    void mappingDialogShowsTheGuessAndEnterTakesIt()
+    {
+        SourceTable source;
+        source.rows = {{u"氏名"_qs, u"〒"_qs, u"住所1"_qs, u"住所2"_qs, u"TEL"_qs},
+                       {u"山田"_qs, u"600042"_qs, u"札幌市"_qs, u"1丁目"_qs, u"112345678"_qs}};
+        const ColumnMapping guess = ColumnMapping::guess(source);
+        {
+            ColumnMappingDialog dialog(source, guess, window.get());
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowActive(&dialog));
+            QCOMPARE(dialog.preview()->rowCount(), 1);
+            QCOMPARE(dialog.preview()->item(0, 0)->text(), u"060-0042"_qs);
+            QCOMPARE(dialog.preview()->item(0, 1)->text(), u"札幌市\u30001丁目"_qs);
+            QTest::keyClick(&dialog, Qt::Key_Return);
+            QTRY_VERIFY(!dialog.isVisible());
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+            QCOMPARE(dialog.mapping(), guess);
+        }
+        // Joined in the order chosen, a column left out, no header: the
+        // preview follows.
+        ColumnMappingDialog dialog(source, guess);
+        dialog.chooser(AddressTableModel::Add, 0)->setCurrentIndex(4); // D: 住所2
+        dialog.chooser(AddressTableModel::Add, 1)->setCurrentIndex(3); // C: 住所1
+        dialog.chooser(AddressTableModel::Tel, 0)->setCurrentIndex(0); // (なし)
+        dialog.headerBox()->setChecked(false);
+        QCOMPARE(dialog.mapping().sources[AddressTableModel::Add], (std::vector<int>{3, 2}));
+        QVERIFY(dialog.mapping().sources[AddressTableModel::Tel].empty());
+        QCOMPARE(dialog.preview()->rowCount(), 2);
+        QCOMPARE(dialog.preview()->item(1, 1)->text(), u"1丁目\u3000札幌市"_qs);
+        QCOMPARE(dialog.preview()->item(1, 3)->text(), QString());
     }
 
     void badInputLeavesTheTable()
