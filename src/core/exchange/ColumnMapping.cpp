@@ -173,38 +173,52 @@ QString repairedPhone(const QString &cell, bool &repaired)
     return u'0' + trimmed;
 }
 
+void RowMapper::add(const QStringList &row)
+{
+    if (m_skip > 0) {
+        --m_skip;
+        return;
+    }
+    std::array<QString, AddressTableModel::ColumnCount> cells;
+    bool any = false;
+    for (int t = 0; t < AddressTableModel::ColumnCount; ++t) {
+        QString cell;
+        for (const int c : m_mapping.sources[std::size_t(t)]) {
+            if (c >= row.size())
+                continue;
+            const QString part = row[c].trimmed();
+            if (part.isEmpty())
+                continue;
+            if (!cell.isEmpty())
+                cell += ColumnJoin::Separator;
+            cell += part;
+        }
+        // A cell holds one line: line breaks inside a spreadsheet's cell
+        // become spaces.
+        if (cell.contains(u'\n') || cell.contains(u'\r'))
+            cell.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(u'\n', u' ').replace(u'\r', u' ');
+        bool repaired = false;
+        if (t == Column::Zip) {
+            cell = repairedCode(cell, repaired);
+            m_out.repairedCodes += repaired;
+        } else if (t == Column::Tel) {
+            cell = repairedPhone(cell, repaired);
+            m_out.repairedPhones += repaired;
+        }
+        any = any || !cell.isEmpty();
+        cells[std::size_t(t)] = std::move(cell);
+    }
+    if (any)
+        m_out.rows.append(AddressTableModel::Row::fromCells(cells[0], cells[1], cells[2], cells[3], cells[4]));
+}
+
 MappedRows applyMapping(const SourceTable &source, const ColumnMapping &mapping, qsizetype limit)
 {
-    MappedRows out;
-    const std::size_t from = mapping.header ? 1 : 0;
-    for (std::size_t r = from; r < source.rows.size(); ++r) {
-        if (limit >= 0 && out.rows.size() >= limit)
+    RowMapper mapper(mapping);
+    for (const QStringList &row : source.rows) {
+        if (limit >= 0 && mapper.result().rows.size() >= limit)
             break;
-        const QStringList &row = source.rows[r];
-        std::array<QString, AddressTableModel::ColumnCount> cells;
-        bool any = false;
-        for (int t = 0; t < AddressTableModel::ColumnCount; ++t) {
-            QStringList parts;
-            for (const int c : mapping.sources[std::size_t(t)])
-                if (c < row.size() && !row[c].trimmed().isEmpty())
-                    parts.append(row[c].trimmed());
-            QString cell = parts.join(ColumnJoin::Separator);
-            // A cell holds one line: line breaks inside a spreadsheet's cell
-            // become spaces.
-            cell.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(u'\n', u' ').replace(u'\r', u' ');
-            bool repaired = false;
-            if (t == Column::Zip) {
-                cell = repairedCode(cell, repaired);
-                out.repairedCodes += repaired;
-            } else if (t == Column::Tel) {
-                cell = repairedPhone(cell, repaired);
-                out.repairedPhones += repaired;
-            }
-            any = any || !cell.isEmpty();
-            cells[std::size_t(t)] = cell;
-        }
-        if (any)
-            out.rows.append(AddressTableModel::Row::fromCells(cells[0], cells[1], cells[2], cells[3], cells[4]));
+        mapper.add(row);
     }
-    return out;
+    return std::move(mapper.result());
 }

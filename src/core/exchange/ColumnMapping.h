@@ -45,8 +45,23 @@ namespace ColumnJoin {
 inline const QString Separator = QStringLiteral("\u3000");
 } // namespace ColumnJoin
 
-// The rows as they land: source cells joined, codes and phones repaired;
-// rows with nothing in any mapped column left out. `limit` rows at most.
+// Lays rows into the table's columns one at a time as they are read: source
+// cells joined, codes and phones repaired, the header and rows with nothing
+// in any mapped column left out.
+class RowMapper final
+{
+public:
+    explicit RowMapper(const ColumnMapping &mapping) : m_mapping(mapping), m_skip(mapping.header ? 1 : 0) {}
+    void add(const QStringList &row);
+    MappedRows &result() { return m_out; }
+
+private:
+    ColumnMapping m_mapping;
+    int m_skip;
+    MappedRows m_out;
+};
+
+// The rows of a whole source as they land; `limit` rows at most.
 MappedRows applyMapping(const SourceTable &source, const ColumnMapping &mapping, qsizetype limit = -1);
 
 // A postal code cell as it lands: a code a spreadsheet stored as a number

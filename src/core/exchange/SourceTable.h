@@ -10,7 +10,6 @@
 struct SourceTable
 {
     std::vector<QStringList> rows;
-    qsizetype numericCells = 0; // cells that held numbers (for the repair count)
 
     qsizetype columnCount() const
     {

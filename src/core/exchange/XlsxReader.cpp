@@ -80,6 +80,7 @@ public:
     bool isStart(QStringView name) const { return m_xml.isStartElement() && m_xml.name() == name; }
     bool isEnd(QStringView name) const { return m_xml.isEndElement() && m_xml.name() == name; }
     QString attribute(QLatin1StringView name) const { return m_xml.attributes().value(name).toString(); }
+    QStringView attributeView(QLatin1StringView name) const { return m_xml.attributes().value(name); }
 
 private:
     bool feed()
@@ -412,61 +413,80 @@ Book sheets(const QByteArray &bytes)
     return book;
 }
 
-Sheet read(const QByteArray &bytes, int sheetIndex)
+QString readRows(const QByteArray &bytes, int sheetIndex, const RowSink &sink)
 {
-    Sheet sheet;
+    struct
+    {
+        QString error;
+    } sheet;
     sheet.error = notXlsx(bytes);
     if (!sheet.error.isEmpty())
-        return sheet;
+        return sheet.error;
     const Archive za = openArchive(bytes, &sheet.error);
     if (!za)
-        return sheet;
+        return sheet.error;
     const Parts parts = workbookParts(za.get());
     if (!parts.error.isEmpty()) {
         sheet.error = parts.error;
-        return sheet;
+        return sheet.error;
     }
     if (sheetIndex < 0 || sheetIndex >= parts.sheetPaths.size()) {
         sheet.error = QStringLiteral("シートがありません");
-        return sheet;
+        return sheet.error;
     }
     const QStringList strings = sharedStrings(za.get(), sheet.error);
     if (!sheet.error.isEmpty())
-        return sheet;
+        return sheet.error;
     const std::vector<Style> styles = cellStyles(za.get());
 
     XmlEntry in(za.get(), parts.sheetPaths[sheetIndex]);
     if (!in.exists()) {
         sheet.error = QStringLiteral("シート %1 がブックにありません").arg(parts.sheets[std::size_t(sheetIndex)].name);
-        return sheet;
+        return sheet.error;
     }
-    std::vector<QStringList> &rows = sheet.table.rows;
-    qint64 row = -1;
+    // Rows go to the sink as each ends, the gaps between them as empty rows.
+    qint64 row = -1;     // the row being read
+    qint64 given = 0;    // rows handed to the sink
+    QStringList cells;   // of the row being read
+    bool stopped = false;
+    const auto flush = [&] {
+        if (row < 0 || stopped)
+            return;
+        for (; given < row && !stopped; ++given)
+            stopped = !sink(QStringList());
+        if (!stopped)
+            stopped = !sink(cells);
+        ++given;
+        cells.clear();
+    };
     int nextColumn = 0;
-    while (in.next()) {
+    while (!stopped && in.next()) {
         if (in.isStart(u"row")) {
+            flush();
+            if (stopped)
+                break;
             bool ok = false;
-            const qint64 r = in.attribute("r"_L1).toLongLong(&ok);
+            const qint64 r = in.attributeView("r"_L1).toLongLong(&ok);
             row = ok ? r - 1 : row + 1;
             nextColumn = 0;
             if (row >= MaxRows) {
                 sheet.error = QStringLiteral("シートの行が %1 行を超えています").arg(MaxRows);
-                return sheet;
+                return sheet.error;
             }
-            if (row < qint64(rows.size()))
-                row = qint64(rows.size()); // rows out of order: appended
-            rows.resize(std::size_t(row + 1));
+            if (row < given)
+                row = given; // rows out of order: appended
         } else if (in.isStart(u"c") && row >= 0) {
             int column = nextColumn;
             qint64 cellRow = row;
-            const QString ref = in.attribute("r"_L1);
+            const QXmlStreamAttributes attributes = in.xml().attributes();
+            const QString ref = attributes.value("r"_L1).toString();
             if (!ref.isEmpty() && (!parseReference(ref, column, cellRow) || cellRow != row)) {
                 sheet.error = Damaged.arg(ref);
-                return sheet;
+                return sheet.error;
             }
             nextColumn = column + 1;
-            const QString type = in.attribute("t"_L1);
-            const int styleIndex = in.attribute("s"_L1).toInt();
+            const QString type = attributes.value("t"_L1).toString();
+            const int styleIndex = attributes.value("s"_L1).toInt();
             QString value;
             QString inlineText;
             bool isInline = false;
@@ -493,7 +513,7 @@ Sheet read(const QByteArray &bytes, int sheetIndex)
                 const qsizetype i = value.trimmed().toLongLong(&ok);
                 if (!ok || i < 0 || i >= strings.size()) {
                     sheet.error = Damaged.arg(ref);
-                    return sheet;
+                    return sheet.error;
                 }
                 shown = strings[i];
             } else if (type == u"b") {
@@ -508,17 +528,15 @@ Sheet read(const QByteArray &bytes, int sheetIndex)
                         ? styles[std::size_t(styleIndex)]
                         : Style();
                     shown = shownNumber(number, style.formatId, style.code, parts.date1904);
-                    ++sheet.table.numericCells;
                 } else {
                     shown = value;
                 }
             }
             if (shown.size() > MaxCellChars) {
                 sheet.error = QStringLiteral("%1 のセルが %2 文字を超えています").arg(ref).arg(MaxCellChars);
-                return sheet;
+                return sheet.error;
             }
             if (!shown.isEmpty()) {
-                QStringList &cells = rows[std::size_t(row)];
                 while (cells.size() <= column)
                     cells.append(QString());
                 cells[column] = shown;
@@ -527,8 +545,24 @@ Sheet read(const QByteArray &bytes, int sheetIndex)
     }
     if (!in.error().isEmpty()) {
         sheet.error = Damaged.arg(in.error());
-        return sheet;
+        return sheet.error;
     }
+    flush();
+    return {};
+}
+
+Sheet read(const QByteArray &bytes, int sheetIndex, qsizetype limit)
+{
+    Sheet sheet;
+    std::vector<QStringList> &rows = sheet.table.rows;
+    sheet.error = readRows(bytes, sheetIndex, [&](const QStringList &cells) {
+        if (limit >= 0 && qsizetype(rows.size()) >= limit)
+            return false;
+        rows.push_back(cells);
+        return true;
+    });
+    if (!sheet.error.isEmpty())
+        rows.clear();
     while (!rows.empty() && rows.back().isEmpty())
         rows.pop_back();
     return sheet;

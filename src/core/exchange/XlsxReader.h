@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 // Excel workbooks (.xlsx): the sheets' cells as the person saw them. Numbers
@@ -30,9 +31,16 @@ struct Sheet
     SourceTable table;
 };
 
-// `bytes` must outlive nothing: each call opens the archive afresh.
+// Each call opens the archive afresh.
 Book sheets(const QByteArray &bytes);
-Sheet read(const QByteArray &bytes, int sheetIndex);
+// The first `limit` rows (all when negative), no empty ones at the end.
+Sheet read(const QByteArray &bytes, int sheetIndex, qsizetype limit = -1);
+
+// Hands each row to `sink` as it is read (a gap in the sheet as empty rows),
+// until the sink returns false: a whole sheet never needs to be held. Empty
+// when read; else the reason.
+using RowSink = std::function<bool(const QStringList &cells)>;
+QString readRows(const QByteArray &bytes, int sheetIndex, const RowSink &sink);
 
 // The number `value` as number format `formatCode` shows it (General when
 // empty); `date1904` for workbooks counting days from 1904.

@@ -42,17 +42,25 @@ QString suffixOf(const QString &path)
     return QFileInfo(path).suffix().toLower();
 }
 
-// The first sheet holding anything, from those before it read and dropped;
-// its table is kept in `table`.
-int firstFilledSheet(const QByteArray &bytes, int count, XlsxReader::Sheet &table)
+// The first sheet holding anything (0 when none does).
+int firstFilledSheet(const QByteArray &bytes, int count)
 {
     for (int i = 0; i < count; ++i) {
-        table = XlsxReader::read(bytes, i);
-        if (!table.error.isEmpty() || !table.table.rows.empty())
+        bool filled = false;
+        XlsxReader::readRows(bytes, i, [&filled](const QStringList &cells) {
+            for (const QString &cell : cells)
+                filled = filled || !cell.isEmpty();
+            return !filled;
+        });
+        if (filled)
             return i;
     }
     return 0;
 }
+
+// Rows of a workbook the guess and the dialog's preview look at; the whole
+// sheet is read only once the mapping is chosen.
+constexpr qsizetype SampleRows = 200;
 
 } // namespace
 
@@ -108,7 +116,8 @@ void ExchangeCommands::importChosen(const QString &path)
     const QByteArray bytes = file.readAll();
     file.close();
 
-    SourceTable source;
+    SourceTable source; // a workbook's first rows, or a whole CSV/TSV file
+    int sheetIndex = -1; // the workbook's sheet
     const QString suffix = suffixOf(path);
     // Workbooks by their name or by their first bytes (a zip, an OLE2 file).
     const bool workbook = suffix == u"xlsx" || suffix == u"xls" || suffix == u"ods" || suffix == u"numbers"
@@ -116,31 +125,26 @@ void ExchangeCommands::importChosen(const QString &path)
     if (workbook) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const XlsxReader::Book book = XlsxReader::sheets(bytes);
-        XlsxReader::Sheet sheet;
-        int chosen = 0;
         if (book.error.isEmpty())
-            chosen = firstFilledSheet(bytes, int(book.sheets.size()), sheet);
+            sheetIndex = firstFilledSheet(bytes, int(book.sheets.size()));
         QApplication::restoreOverrideCursor();
         if (!book.error.isEmpty()) {
             m_desktop.message(ReadFailed + path + u'\r' + book.error);
             return;
         }
         if (book.sheets.size() > 1) {
-            const int preselected = chosen;
-            chosen = m_desktop.chooseSheet(book.sheets, preselected);
-            if (chosen < 0 || chosen >= int(book.sheets.size()))
+            sheetIndex = m_desktop.chooseSheet(book.sheets, sheetIndex);
+            if (sheetIndex < 0 || sheetIndex >= int(book.sheets.size()))
                 return;
-            if (chosen != preselected) {
-                QApplication::setOverrideCursor(Qt::WaitCursor);
-                sheet = XlsxReader::read(bytes, chosen);
-                QApplication::restoreOverrideCursor();
-            }
         }
-        if (!sheet.error.isEmpty()) {
-            m_desktop.message(ReadFailed + path + u'\r' + sheet.error);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        XlsxReader::Sheet sample = XlsxReader::read(bytes, sheetIndex, SampleRows);
+        QApplication::restoreOverrideCursor();
+        if (!sample.error.isEmpty()) {
+            m_desktop.message(ReadFailed + path + u'\r' + sample.error);
             return;
         }
-        source = std::move(sheet.table);
+        source = std::move(sample.table);
     } else {
         source = DelimitedText::read(bytes).table;
     }
@@ -168,7 +172,25 @@ void ExchangeCommands::importChosen(const QString &path)
         store.setValue(key, mapping.toText());
     }
 
-    MappedRows mapped = applyMapping(source, mapping);
+    RowMapper mapper(mapping);
+    if (sheetIndex >= 0) {
+        source = {};
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const QString error = XlsxReader::readRows(bytes, sheetIndex, [&mapper](const QStringList &cells) {
+            mapper.add(cells);
+            return true;
+        });
+        QApplication::restoreOverrideCursor();
+        if (!error.isEmpty()) {
+            m_desktop.message(ReadFailed + path + u'\r' + error);
+            return;
+        }
+    } else {
+        for (const QStringList &row : source.rows)
+            mapper.add(row);
+        source = {};
+    }
+    MappedRows &mapped = mapper.result();
     const qsizetype count = mapped.rows.size();
     m_table.quietly([&] {
         m_table.grid().table()->replaceRows(std::move(mapped.rows));
