@@ -146,9 +146,7 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     m_table = std::make_unique<AddressTable>(*m_vAdd, m_state);
     m_environment = std::make_unique<UserEnvironment>(*this, desktop);
     m_files = std::make_unique<FileCommands>(*m_table, desktop, *this, *stBar);
-    m_exchange = std::make_unique<ExchangeCommands>(
-        *m_table, desktop,
-        TableFileHooks{[this] { return m_files->mayReplaceTable(); }, [this] { m_files->forgetFile(); }}, *stBar);
+
     m_rows = std::make_unique<RowCommands>(*m_table);
     m_sheet = std::make_unique<SheetCommands>(*m_table, desktop, *stBar);
     m_findBar = new FindBar(*m_table, pAdd);
@@ -182,6 +180,11 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
             m_menus.mnAdd[i]->setEnabled(available);
     };
     m_listCheck = std::make_unique<ListCheckCommands>(*m_table, *m_lookup, desktop, *this);
+    m_exchange = std::make_unique<ExchangeCommands>(
+        *m_table, desktop,
+        TableFileHooks{[this] { return m_files->mayReplaceTable(); }, [this] { m_files->forgetFile(); },
+                       [this] { return ExchangeCommands::modelRows(m_listCheck->results()); }},
+        *stBar);
     // An apply from the check's pane is taken back from there as well.
     for (int i : {6, 7})
         m_listCheck->pane().addAction(m_menus.mnEdt[i]);

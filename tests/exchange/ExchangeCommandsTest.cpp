@@ -12,6 +12,9 @@
 #include "widgets/grid/AddressTable.h"
 #include "widgets/grid/TableHistory.h"
 #include "widgets/grid/vAdd.h"
+#include "widgets/lookup/ListCheckCommands.h"
+#include "widgets/lookup/ListCheckPane.h"
+#include "core/exchange/XlsxReader.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -207,6 +210,39 @@ private Q_SLOTS:
         QCOMPARE(model().rowCount(), int(rows.size()));
         for (int r = 0; r < rows.size(); ++r)
             QCOMPARE(row(r), rows[r]);
+    }
+
+    void checkResultsAsASecondSheet()
+    {
+        model().setCell(0, 0, u"600042"_qs);
+        CheckResult result;
+        result.row = 0;
+        result.kind = CheckKind::BadFormat;
+        result.seen.zip = u"600042"_qs;
+        result.proposedZip = u"060-0042"_qs;
+        window->listCheck().results().setResults({result});
+        const std::vector<QStringList> listed = ExchangeCommands::modelRows(window->listCheck().results());
+        QCOMPARE(listed.size(), std::size_t(2));
+
+        // Declined: one sheet; taken: the results as "チェック結果".
+        for (const Desktop::Answer answer : {Desktop::Answer::No, Desktop::Answer::Yes}) {
+            desktop.answers.push_back(Desktop::Answer::Yes); // replace the file of the first round
+            desktop.answers.push_front(answer);
+            desktop.files.push_back(path(u"checked.xlsx"_qs));
+            window->menus().mnFile[8]->trigger();
+            QVERIFY(desktop.messages().contains(u"一括チェックの結果も「チェック結果」シートに書き出しますか"_qs));
+            QFile f(path(u"checked.xlsx"_qs));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QByteArray book = f.readAll();
+            const XlsxReader::Book sheets = XlsxReader::sheets(book);
+            QCOMPARE(int(sheets.sheets.size()), answer == Desktop::Answer::Yes ? 2 : 1);
+            if (answer == Desktop::Answer::Yes) {
+                QCOMPARE(sheets.sheets[1].name, u"チェック結果"_qs);
+                QCOMPARE(XlsxReader::read(book, 1).table.rows.front(), listed.front());
+            }
+            desktop.answers.clear();
+            desktop.asked.clear();
+        }
     }
 
     void exportAsksAboutCharactersCp932CannotHold()

@@ -11,6 +11,7 @@
 #include "widgets/grid/TableHistory.h"
 #include "widgets/grid/vAdd.h"
 
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
@@ -29,6 +30,8 @@ const QString Imported = QStringLiteral("%1 行を取り込みました");
 const QString Repaired = QStringLiteral(" (数値になっていた郵便番号 %1 件、電話番号 %2 件を直しました)");
 const QString Exported = QStringLiteral("書き出しました (%1 行)");
 const QString NothingMapped = QStringLiteral("取り込む列がありません");
+const QString CheckSheetQuestion = QStringLiteral("一括チェックの結果も「チェック結果」シートに書き出しますか");
+const QString CheckSheetName = QStringLiteral("チェック結果");
 const QString EncodingQuestion = QStringLiteral("%1 の文字コードを選んでください");
 constexpr int NoticeMs = 5000;
 
@@ -75,6 +78,24 @@ void ExchangeCommands::mnFile_Click(int index)
 bool ExchangeCommands::isWorkbook(const QString &path)
 {
     return suffixOf(path) == u"xlsx";
+}
+
+std::vector<QStringList> ExchangeCommands::modelRows(const QAbstractItemModel &model)
+{
+    std::vector<QStringList> rows;
+    if (model.rowCount() == 0)
+        return rows;
+    QStringList header;
+    for (int c = 0; c < model.columnCount(); ++c)
+        header.append(model.headerData(c, Qt::Horizontal).toString());
+    rows.push_back(header);
+    for (int r = 0; r < model.rowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < model.columnCount(); ++c)
+            row.append(model.index(r, c).data().toString());
+        rows.push_back(row);
+    }
+    return rows;
 }
 
 void ExchangeCommands::ImportList()
@@ -252,8 +273,14 @@ bool ExchangeCommands::ExportList()
 
     QString error;
     if (suffix == u"xlsx") {
+        std::vector<XlsxWriter::Sheet> sheets{XlsxWriter::Sheet{QStringLiteral("住所録"), std::move(rows)}};
+        // The results of 一括チェック as a second sheet, when asked for.
+        std::vector<QStringList> results = m_files.checkResults ? m_files.checkResults() : std::vector<QStringList>();
+        if (!results.empty()
+            && m_desktop.ask(CheckSheetQuestion, Desktop::Buttons::YesNo) == Desktop::Answer::Yes)
+            sheets.push_back({CheckSheetName, std::move(results)});
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        error = XlsxWriter::write(path, {XlsxWriter::Sheet{QStringLiteral("住所録"), std::move(rows)}});
+        error = XlsxWriter::write(path, sheets);
         QApplication::restoreOverrideCursor();
     } else {
         const QStringList encodings{QStringLiteral("Shift_JIS (CP932)"), QStringLiteral("UTF-8 (BOM 付き)"),

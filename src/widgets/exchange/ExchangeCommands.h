@@ -1,19 +1,24 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
+#include <vector>
 
 class AddressTable;
 class Desktop;
+class QAbstractItemModel;
 class QStatusBar;
 
-// What 取り込み needs of the file commands: the question before the table is
-// replaced (false keeps it), and dropping the current file afterwards.
+// What the commands need of the other subsystems: the question before the
+// table is replaced (false keeps it), dropping the current file afterwards,
+// and the listed results of the last 一括チェック (header first; none: empty).
 struct TableFileHooks
 {
     std::function<bool()> mayReplaceTable;
     std::function<void()> forgetFile;
+    std::function<std::vector<QStringList>()> checkResults;
 };
 
 // 取り込み and 書き出し: lists in other programs' shapes. 取り込み reads an Excel
@@ -41,6 +46,8 @@ public:
 
     // Files 取り込み reads rather than 開く: workbooks.
     static bool isWorkbook(const QString &path);
+    // A model's header and rows as text.
+    static std::vector<QStringList> modelRows(const QAbstractItemModel &model);
 
 private:
     void importChosen(const QString &path);
