@@ -2,6 +2,7 @@
 // column guess, the repairs, CSV/TSV in every encoding, and export → import.
 #include "core/exchange/ColumnMapping.h"
 #include "core/exchange/DelimitedText.h"
+#include "core/exchange/XlsReader.h"
 #include "core/exchange/XlsxReader.h"
 #include "core/exchange/XlsxWriter.h"
 
@@ -9,6 +10,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -114,7 +117,7 @@ TEST(XlsxReader, BadInputSaysWhatItIs)
         const char16_t *says;
     } cases[] = {
         {"encrypted", encrypted, u"暗号化"},
-        {"xls", xls, u".xls"},
+        {"ole2 without a workbook", xls, u"ではありません"},
         {"ods", dataFile("list.ods"), u".ods"},
         {"truncated zip", book.left(book.size() / 2), u"壊れています"},
         {"not a zip", QByteArrayLiteral("氏名,住所\n"), u"ではありません"},
@@ -124,6 +127,31 @@ TEST(XlsxReader, BadInputSaysWhatItIs)
         EXPECT_TRUE(b.error.contains(QString::fromUtf16(c.says))) << c.name << ": " << b.error.toStdString();
         EXPECT_FALSE(XlsxReader::read(c.bytes, 0).error.isEmpty()) << c.name;
     }
+}
+
+TEST(XlsReader, ReadsWhatLibreOfficeWroteAndRefusesFormulas)
+{
+    const QString dir = QStringLiteral(KOTOVEN_EXCHANGE_DATA "/");
+    // list.xls holds two formula cells on its second sheet, plain.xls none.
+    EXPECT_EQ(XlsReader::formulaCells(dataFile("list.xls")), (std::vector<qsizetype>{0, 2, 0}));
+    EXPECT_EQ(XlsReader::formulaCells(dataFile("plain.xls")), (std::vector<qsizetype>{0, 0, 0}));
+    EXPECT_TRUE(XlsReader::formulaCells(dataFile("list.xlsx")).empty());
+    EXPECT_EQ(XlsReader::read(dir + u"list.xls"_s, 1).error,
+              u"2 個の数式セルは読めません。.xlsx に保存し直してください");
+
+    const XlsReader::Book book = XlsReader::sheets(dir + u"plain.xls"_s);
+    ASSERT_TRUE(book.error.isEmpty()) << book.error.toStdString();
+    ASSERT_EQ(book.sheets.size(), 3U);
+    EXPECT_EQ(book.sheets[1].name, u"名簿");
+    const XlsReader::Sheet sheet = XlsReader::read(dir + u"plain.xls"_s, 1);
+    ASSERT_TRUE(sheet.error.isEmpty()) << sheet.error.toStdString();
+    ASSERT_EQ(sheet.table.rows.size(), 4U);
+    // Numbers without their formats, dates as ISO dates.
+    EXPECT_EQ(sheet.table.rows[1], cells({u"山田太郎", u"600042", u"北海道札幌市中央区大通西", u"1丁目", u"山田商事",
+                                          u"112345678", u"2024-04-01"}));
+    EXPECT_EQ(sheet.table.rows[3][6], u"12.5");
+    EXPECT_FALSE(XlsReader::sheets(dir + u"missing.xls"_s).error.isEmpty());
+    EXPECT_FALSE(XlsReader::sheets(dir + u"list.xlsx"_s).error.isEmpty());
 }
 
 TEST(ColumnMapping, GuessesFromHeaderAndContent)

@@ -297,7 +297,7 @@ QString notXlsx(const QByteArray &bytes)
         }
         if (bytes.contains(wide))
             return QStringLiteral("パスワードで暗号化されたブックは読めません。パスワードを外して保存し直してください");
-        return QStringLiteral("Excel 97-2003 形式 (.xls) のブックは読めません。.xlsx に保存し直してください");
+        return QStringLiteral("Excel のブックではありません (ブックのない OLE2 形式のファイルです)");
     }
     if (!bytes.startsWith("PK"))
         return QStringLiteral("Excel のブック (.xlsx) ではありません");

@@ -5,6 +5,7 @@
 #include "core/env/TextFile.h"
 #include "core/exchange/ColumnMapping.h"
 #include "core/exchange/DelimitedText.h"
+#include "core/exchange/XlsReader.h"
 #include "core/exchange/XlsxReader.h"
 #include "core/exchange/XlsxWriter.h"
 #include "widgets/grid/AddressTable.h"
@@ -77,7 +78,7 @@ void ExchangeCommands::mnFile_Click(int index)
 
 bool ExchangeCommands::isWorkbook(const QString &path)
 {
-    return suffixOf(path) == u"xlsx";
+    return suffixOf(path) == u"xlsx" || suffixOf(path) == u"xls";
 }
 
 std::vector<QStringList> ExchangeCommands::modelRows(const QAbstractItemModel &model)
@@ -108,7 +109,7 @@ void ExchangeCommands::ImportList()
     request.title = dialogTitle();
     request.folder = Program().UserDataFolder;
     request.startName = m_lastImport;
-    request.filter = QStringLiteral("取り込めるﾌｧｲﾙ (*.xlsx *.csv *.tsv *.txt);;Excel ブック (*.xlsx);;"
+    request.filter = QStringLiteral("取り込めるﾌｧｲﾙ (*.xlsx *.xls *.csv *.tsv *.txt);;Excel ブック (*.xlsx *.xls);;"
                                     "CSV/TSV ﾌｧｲﾙ (*.csv *.tsv *.txt);;すべてのﾌｧｲﾙ (*)");
     const QString path = m_desktop.chooseFile(request);
     if (path.isEmpty())
@@ -143,7 +144,41 @@ void ExchangeCommands::importChosen(const QString &path)
     // Workbooks by their name or by their first bytes (a zip, an OLE2 file).
     const bool workbook = suffix == u"xlsx" || suffix == u"xls" || suffix == u"ods" || suffix == u"numbers"
         || bytes.startsWith("PK\x03\x04") || bytes.startsWith("\xD0\xCF\x11\xE0");
-    if (workbook) {
+    if (bytes.startsWith("\xD0\xCF\x11\xE0") && !XlsReader::formulaCells(bytes).empty()) {
+        // An Excel 97-2003 workbook: FreeXL reads it from its path, whole.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const XlsReader::Book book = XlsReader::sheets(path);
+        int chosen = 0;
+        XlsReader::Sheet sheet;
+        for (int i = 0; book.error.isEmpty() && i < int(book.sheets.size()); ++i) {
+            sheet = XlsReader::read(path, i);
+            if (!sheet.error.isEmpty() || !sheet.table.rows.empty()) {
+                chosen = i;
+                break;
+            }
+        }
+        QApplication::restoreOverrideCursor();
+        if (!book.error.isEmpty()) {
+            m_desktop.message(ReadFailed + path + u'\r' + book.error);
+            return;
+        }
+        if (book.sheets.size() > 1) {
+            const int preselected = chosen;
+            chosen = m_desktop.chooseSheet(book.sheets, preselected);
+            if (chosen < 0 || chosen >= int(book.sheets.size()))
+                return;
+            if (chosen != preselected) {
+                QApplication::setOverrideCursor(Qt::WaitCursor);
+                sheet = XlsReader::read(path, chosen);
+                QApplication::restoreOverrideCursor();
+            }
+        }
+        if (!sheet.error.isEmpty()) {
+            m_desktop.message(ReadFailed + path + u'\r' + sheet.error);
+            return;
+        }
+        source = std::move(sheet.table);
+    } else if (workbook) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const XlsxReader::Book book = XlsxReader::sheets(bytes);
         if (book.error.isEmpty())
