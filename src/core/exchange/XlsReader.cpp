@@ -1,11 +1,18 @@
 #include "XlsReader.h"
 
+#include <QDataStream>
 #include <QFile>
 
 #include <freexl.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <optional>
 
 namespace {
 
@@ -131,19 +138,23 @@ QString openError(int code)
     }
 }
 
-} // namespace
-
-namespace XlsReader {
-
-std::vector<qsizetype> formulaCells(const QByteArray &bytes)
+// The formula cells per sheet; `sound` false when the stream is missing or
+// holds a record longer than BIFF8 allows (FreeXL reads such records past
+// its buffers, so they never reach it).
+std::vector<qsizetype> walk(const QByteArray &bytes, bool &sound)
 {
     const QByteArray stream = workbookStream(bytes);
+    sound = !stream.isEmpty();
     std::vector<quint32> sheetOffsets; // each sheet's BOF, from BOUNDSHEET
     std::vector<qsizetype> counts;
     int current = -1; // the sheet whose records are being walked
     for (qsizetype at = 0; at + 4 <= stream.size();) {
         const quint16 type = u16(stream, at);
         const quint16 length = u16(stream, at + 2);
+        if (length > 8224) {
+            sound = false;
+            break;
+        }
         if (type == 0x0085 && length >= 4) {
             sheetOffsets.push_back(u32(stream, at + 4));
             counts.push_back(0);
@@ -160,9 +171,47 @@ std::vector<qsizetype> formulaCells(const QByteArray &bytes)
     return counts;
 }
 
-Book sheets(const QString &path)
+const QString Damaged = QStringLiteral("ブックが壊れています");
+
+// The file's bytes when FreeXL may be given the file; else why not.
+QString checkFile(const QString &path, std::vector<qsizetype> *formulas)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.errorString();
+    bool sound = false;
+    std::vector<qsizetype> counts = walk(file.readAll(), sound);
+    if (!sound)
+        return Damaged;
+    if (formulas)
+        *formulas = std::move(counts);
+    return {};
+}
+
+} // namespace
+
+namespace XlsReader {
+
+std::vector<qsizetype> formulaCells(const QByteArray &bytes)
+{
+    bool sound = false;
+    std::vector<qsizetype> counts = walk(bytes, sound);
+    return sound ? counts : std::vector<qsizetype>();
+}
+
+} // namespace XlsReader
+
+namespace {
+
+using XlsReader::Book;
+using XlsReader::Sheet;
+
+Book sheetsHere(const QString &path)
 {
     Book book;
+    book.error = checkFile(path, nullptr);
+    if (!book.error.isEmpty())
+        return book;
     Handle h;
     const QByteArray name = QFile::encodeName(path);
     const int opened = freexl_open_info(name.constData(), &h.xls);
@@ -187,16 +236,13 @@ Book sheets(const QString &path)
     return book;
 }
 
-Sheet read(const QString &path, int sheetIndex)
+Sheet readHere(const QString &path, int sheetIndex)
 {
     Sheet sheet;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        sheet.error = file.errorString();
+    std::vector<qsizetype> formulas;
+    sheet.error = checkFile(path, &formulas);
+    if (!sheet.error.isEmpty())
         return sheet;
-    }
-    const std::vector<qsizetype> formulas = formulaCells(file.readAll());
-    file.close();
     if (sheetIndex >= 0 && std::size_t(sheetIndex) < formulas.size() && formulas[std::size_t(sheetIndex)] > 0) {
         sheet.error = QStringLiteral("%1 個の数式セルは読めません。.xlsx に保存し直してください")
                           .arg(formulas[std::size_t(sheetIndex)]);
@@ -248,6 +294,122 @@ Sheet read(const QString &path, int sheetIndex)
     }
     while (!sheet.table.rows.empty() && sheet.table.rows.back().isEmpty())
         sheet.table.rows.pop_back();
+    return sheet;
+}
+
+// Runs `work` in a child process and returns the bytes it wrote; nothing
+// when the child did not end normally. FreeXL 1.0.6 frees and reads memory
+// it does not own on some damaged files: in a child, that costs only the
+// child.
+std::optional<QByteArray> isolated(const std::function<QByteArray()> &work)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return std::nullopt;
+    const pid_t pid = fork();
+    if (pid < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        return std::nullopt;
+    }
+    if (pid == 0) {
+        close(fds[0]);
+        const QByteArray out = work();
+        const char *p = out.constData();
+        qsizetype left = out.size();
+        while (left > 0) {
+            const ssize_t n = write(fds[1], p, std::size_t(left));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                _exit(2);
+            p += n;
+            left -= n;
+        }
+        _exit(0);
+    }
+    close(fds[1]);
+    QByteArray in;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = read(fds[0], buffer, sizeof buffer);
+        if (n > 0)
+            in.append(buffer, qsizetype(n));
+        else if (n == 0 || errno != EINTR)
+            break;
+    }
+    close(fds[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    return in;
+}
+
+QDataStream &operator<<(QDataStream &out, const std::vector<QStringList> &rows)
+{
+    out << qint64(rows.size());
+    for (const QStringList &row : rows)
+        out << row;
+    return out;
+}
+
+QDataStream &operator>>(QDataStream &in, std::vector<QStringList> &rows)
+{
+    qint64 count = 0;
+    in >> count;
+    for (qint64 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+        QStringList row;
+        in >> row;
+        rows.push_back(std::move(row));
+    }
+    return in;
+}
+
+} // namespace
+
+namespace XlsReader {
+
+Book sheets(const QString &path)
+{
+    const std::optional<QByteArray> bytes = isolated([&path] {
+        const Book book = sheetsHere(path);
+        QByteArray out;
+        QDataStream stream(&out, QIODevice::WriteOnly);
+        stream << book.error << qint64(book.sheets.size());
+        for (const SheetInfo &sheet : book.sheets)
+            stream << sheet.name << sheet.hidden;
+        return out;
+    });
+    Book book;
+    QDataStream stream(bytes.value_or(QByteArray()));
+    qint64 count = 0;
+    stream >> book.error >> count;
+    for (qint64 i = 0; i < count && stream.status() == QDataStream::Ok; ++i) {
+        SheetInfo sheet;
+        stream >> sheet.name >> sheet.hidden;
+        book.sheets.push_back(sheet);
+    }
+    if (!bytes || stream.status() != QDataStream::Ok)
+        return {Damaged, {}};
+    return book;
+}
+
+Sheet read(const QString &path, int sheetIndex)
+{
+    const std::optional<QByteArray> bytes = isolated([&path, sheetIndex] {
+        const Sheet sheet = readHere(path, sheetIndex);
+        QByteArray out;
+        QDataStream stream(&out, QIODevice::WriteOnly);
+        stream << sheet.error << sheet.table.rows;
+        return out;
+    });
+    Sheet sheet;
+    QDataStream stream(bytes.value_or(QByteArray()));
+    stream >> sheet.error >> sheet.table.rows;
+    if (!bytes || stream.status() != QDataStream::Ok)
+        return {Damaged, {}};
     return sheet;
 }
 
