@@ -66,6 +66,7 @@ QByteArray workbookStream(const QByteArray &file)
     const quint32 cutoff = u32(file, 0x38);
     // The FAT's sectors: 109 in the header, then the DIFAT chain.
     std::vector<quint32> fatSectors;
+    fatSectors.reserve(109);
     for (int i = 0; i < 109; ++i)
         fatSectors.push_back(u32(file, 0x4C + i * 4));
     quint32 difat = u32(file, 0x44);
