@@ -1,5 +1,7 @@
 #include "ScriptedDesktop.h"
 
+#include "core/exchange/ColumnMapping.h"
+
 Desktop::Answer ScriptedDesktop::ask(const QString &text, Buttons buttons)
 {
     asked.append({text, buttons});
@@ -53,6 +55,30 @@ std::optional<Desktop::SortChoice> ScriptedDesktop::chooseSort(const QStringList
     return choice;
 }
 
+int ScriptedDesktop::chooseSheet(const std::vector<SheetInfo> &offered, int preselected)
+{
+    QStringList names;
+    for (const SheetInfo &sheet : offered)
+        names.append(sheet.hidden ? sheet.name + QStringLiteral(" (hidden)") : sheet.name);
+    sheetsOffered.append(names);
+    sheetsPreselected.append(preselected);
+    if (sheets.empty())
+        return preselected;
+    const int choice = sheets.front();
+    sheets.pop_front();
+    return choice;
+}
+
+bool ScriptedDesktop::mapColumns(const SourceTable &, ColumnMapping &mapping)
+{
+    mappingsOffered.append(mapping.toText());
+    if (mappings.empty())
+        return true;
+    const std::function<bool(ColumnMapping &)> change = mappings.front();
+    mappings.pop_front();
+    return change(mapping);
+}
+
 QStringList ScriptedDesktop::messages() const
 {
     QStringList texts;
@@ -69,4 +95,9 @@ void ScriptedDesktop::clear()
     asked.clear();
     fileRequests.clear();
     opened.clear();
+    sheets.clear();
+    mappings.clear();
+    sheetsOffered.clear();
+    sheetsPreselected.clear();
+    mappingsOffered.clear();
 }

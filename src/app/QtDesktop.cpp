@@ -3,6 +3,9 @@
 #include <algorithm>
 
 #include "core/env/Program.h"
+#include "widgets/exchange/ColumnMappingDialog.h"
+
+#include <QListWidget>
 
 #include <QApplication>
 #include <QComboBox>
@@ -120,4 +123,36 @@ std::optional<Desktop::SortChoice> QtDesktop::chooseSort(const QStringList &colu
     if (!accepted)
         return std::nullopt;
     return SortChoice{column->currentIndex(), descending->isChecked()};
+}
+
+int QtDesktop::chooseSheet(const std::vector<SheetInfo> &sheets, int preselected)
+{
+    QDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(QStringLiteral("取り込むシート"));
+    auto *form = new QVBoxLayout(&dialog);
+    auto *list = new QListWidget(&dialog);
+    for (const SheetInfo &sheet : sheets)
+        list->addItem(sheet.hidden ? sheet.name + QStringLiteral(" (非表示)") : sheet.name);
+    list->setCurrentRow(std::clamp(preselected, 0, int(sheets.size()) - 1));
+    form->addWidget(list);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+    form->addWidget(buttons);
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    QApplication::restoreOverrideCursor();
+    return accepted ? list->currentRow() : -1;
+}
+
+bool QtDesktop::mapColumns(const SourceTable &source, ColumnMapping &mapping)
+{
+    ColumnMappingDialog dialog(source, mapping, QApplication::activeWindow());
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    QApplication::restoreOverrideCursor();
+    if (accepted)
+        mapping = dialog.mapping();
+    return accepted;
 }

@@ -13,6 +13,8 @@ public:
     QString chooseFile(const FileRequest &request) override;
     bool handOff(const QUrl &url, const Fallback &fallback) override;
     std::optional<SortChoice> chooseSort(const QStringList &columns, int initialColumn) override;
+    int chooseSheet(const std::vector<SheetInfo> &sheets, int preselected) override;
+    bool mapColumns(const SourceTable &source, ColumnMapping &mapping) override;
 
 private:
     HandOff m_handOff;

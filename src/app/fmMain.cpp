@@ -16,6 +16,7 @@
 #include "widgets/table/CellReactions.h"
 #include "widgets/table/DesktopImeBackend.h"
 #include "widgets/table/FileCommands.h"
+#include "widgets/exchange/ExchangeCommands.h"
 #include "widgets/table/RowCommands.h"
 #include "widgets/table/SheetCommands.h"
 #include "widgets/table/StatusFields.h"
@@ -86,13 +87,15 @@ protected:
     QSplitterHandle *createHandle() override { return new GripHandle(orientation(), this); }
 };
 
-// The first local .csv file among dropped ones.
+// The first local .csv file or .xlsx workbook among dropped ones.
 QString droppedCsvFile(const QMimeData *data)
 {
     if (!data || !data->hasUrls())
         return {};
     for (const QUrl &url : data->urls()) {
-        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).suffix().compare(u"csv", Qt::CaseInsensitive) == 0)
+        if (url.isLocalFile()
+            && (QFileInfo(url.toLocalFile()).suffix().compare(u"csv", Qt::CaseInsensitive) == 0
+                || ExchangeCommands::isWorkbook(url.toLocalFile())))
             return url.toLocalFile();
     }
     return {};
@@ -155,6 +158,7 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     m_table = std::make_unique<AddressTable>(*m_vAdd, m_state);
     m_environment = std::make_unique<UserEnvironment>(*this, desktop);
     m_files = std::make_unique<FileCommands>(*m_table, desktop, *this, *stBar);
+
     m_rows = std::make_unique<RowCommands>(*m_table);
     m_sheet = std::make_unique<SheetCommands>(*m_table, desktop, *stBar);
     m_statusFields = std::make_unique<StatusFields>(*m_table, *stBar);
@@ -189,6 +193,11 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
             m_menus.mnAdd[i]->setEnabled(available);
     };
     m_listCheck = std::make_unique<ListCheckCommands>(*m_table, *m_lookup, desktop, *this);
+    m_exchange = std::make_unique<ExchangeCommands>(
+        *m_table, desktop,
+        TableFileHooks{[this] { return m_files->mayReplaceTable(); }, [this] { m_files->forgetFile(); },
+                       [this] { return ExchangeCommands::modelRows(m_listCheck->results()); }},
+        *stBar);
     // An apply from the check's pane is taken back from there as well.
     for (int i : {6, 7})
         m_listCheck->pane().addAction(m_menus.mnEdt[i]);
@@ -493,7 +502,12 @@ void fmMain::openPendingFile()
         QTimer::singleShot(200, this, &fmMain::openPendingFile);
         return;
     }
-    m_files->OpenFile(std::exchange(m_pendingFile, QString()));
+    // Workbooks are taken in, not opened: they are not the table's file.
+    const QString path = std::exchange(m_pendingFile, QString());
+    if (ExchangeCommands::isWorkbook(path))
+        m_exchange->ImportFile(path);
+    else
+        m_files->OpenFile(path);
     m_statusFields->refresh();
 }
 
@@ -589,7 +603,10 @@ void fmMain::mnFile_Click(int index)
         close();
         return;
     }
-    m_files->mnFile_Click(index);
+    if (index == 7 || index == 8)
+        m_exchange->mnFile_Click(index);
+    else
+        m_files->mnFile_Click(index);
     m_statusFields->refresh(); // a save under another name changes nothing else
 }
 

@@ -14,6 +14,7 @@ class CellReactions;
 class Desktop;
 class QSplitter;
 class QUrl;
+class ExchangeCommands;
 class FileCommands;
 class ImeBackend;
 class ListCheckCommands;
@@ -54,6 +55,7 @@ public:
     AddressTable &table() const { return *m_table; }
     FileCommands &files() const { return *m_files; }
     StatusFields &statusFields() const { return *m_statusFields; }
+    ExchangeCommands &exchange() const { return *m_exchange; }
     LookupCommands &lookup() const { return *m_lookup; }
     ListCheckCommands &listCheck() const { return *m_listCheck; }
     MapCommands &map() const { return *m_map; }
@@ -117,6 +119,7 @@ private:
     std::unique_ptr<AddressTable> m_table;
     std::unique_ptr<UserEnvironment> m_environment;
     std::unique_ptr<FileCommands> m_files;
+    std::unique_ptr<ExchangeCommands> m_exchange;
     std::unique_ptr<RowCommands> m_rows;
     std::unique_ptr<SheetCommands> m_sheet;
     std::unique_ptr<StatusFields> m_statusFields;

@@ -6,6 +6,11 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
+
+struct ColumnMapping;
+struct SheetInfo;
+struct SourceTable;
 
 // The one seam for everything that blocks on a person or leaves the program:
 // message boxes, file dialogs and handing an address to the desktop.
@@ -58,6 +63,14 @@ public:
         bool descending = false;
     };
     virtual std::optional<SortChoice> chooseSort(const QStringList &columns, int initialColumn) = 0;
+
+    // The sheet of a workbook to take in (hidden ones marked); -1 when the
+    // person cancelled.
+    virtual int chooseSheet(const std::vector<SheetInfo> &sheets, int preselected) = 0;
+    // The columns of a list from elsewhere mapped to the table's: `mapping`
+    // comes with the guess and leaves with the person's choice; false when
+    // the person cancelled.
+    virtual bool mapColumns(const SourceTable &source, ColumnMapping &mapping) = 0;
 
 protected:
     // What an implementation does when a hand-off failed for `failure`

@@ -163,6 +163,13 @@ bool FileCommands::mayReplaceTable()
     }
 }
 
+void FileCommands::forgetFile()
+{
+    m_table.state().CurrentFile.clear();
+    m_identity = {};
+    m_declinedSize = -1;
+}
+
 void FileCommands::openChosen(const QString &chosen)
 {
     // A typed name without its extension means the CSV file of that name.

@@ -46,13 +46,19 @@ public:
     // and the table is unchanged, asks once per change whether to read it again.
     void CheckFileOnDisk();
 
+    // Before the table is replaced (open, import): commits the cell being
+    // typed and asks about unsaved changes; false to keep the table.
+    bool mayReplaceTable();
+    // The table no longer stands for a file (a list was taken in from
+    // elsewhere): a plain save asks for a name.
+    void forgetFile();
+
     // The file as last read or written.
     const FileIdentity &fileIdentity() const { return m_identity; }
 
     int progressDelayMs = 500; // a load or save running longer shows its progress
 
 private:
-    bool mayReplaceTable();
     void openChosen(const QString &chosen);
     // Before a plain save over `name`: true to write there, false to cancel;
     // `askName` set when a new name is to be chosen instead.

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "SourceTable.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+// Excel workbooks (.xlsx): the sheets' cells as the person saw them. Numbers
+// go through the cell's number format (General, zero-padded formats such as
+// 000-0000, text, the built-in dates and yyyy/m/d; era dates come out as ISO
+// dates); shared, inline and rich strings alike (phonetic runs left out);
+// formulas give their cached result; a merged range keeps its top-left value.
+// The sheet is streamed out of the zip entry, never unpacked whole.
+namespace XlsxReader {
+
+constexpr qsizetype MaxRows = 1048576;
+constexpr qsizetype MaxCellChars = 32767;
+
+struct Book
+{
+    QString error; // empty: read; else says what the bytes are instead
+    std::vector<SheetInfo> sheets;
+};
+
+struct Sheet
+{
+    QString error;
+    SourceTable table;
+};
+
+// Each call opens the archive afresh.
+Book sheets(const QByteArray &bytes);
+// The first `limit` rows (all when negative), no empty ones at the end.
+Sheet read(const QByteArray &bytes, int sheetIndex, qsizetype limit = -1);
+
+// Hands each row to `sink` as it is read (a gap in the sheet as empty rows),
+// until the sink returns false: a whole sheet never needs to be held. Empty
+// when read; else the reason.
+using RowSink = std::function<bool(const QStringList &cells)>;
+QString readRows(const QByteArray &bytes, int sheetIndex, const RowSink &sink);
+
+// The number `value` as number format `formatCode` shows it (General when
+// empty); `date1904` for workbooks counting days from 1904.
+QString shownNumber(double value, int formatId, const QString &formatCode, bool date1904 = false);
+
+// What the bytes are when they are not an .xlsx workbook: an encrypted
+// workbook, an .xls, an OpenDocument or Numbers file; empty otherwise.
+QString notXlsx(const QByteArray &bytes);
+
+} // namespace XlsxReader
