@@ -7,6 +7,7 @@
 #include "core/grid/GridUnits.h"
 #include "widgets/grid/AddressTable.h"
 #include "widgets/grid/vAdd.h"
+#include "widgets/labels/LabelCommands.h"
 #include "widgets/lookup/ListCheckCommands.h"
 #include "widgets/lookup/ListCheckPane.h"
 #include "widgets/lookup/LookupCommands.h"
@@ -180,6 +181,7 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     for (int i : {6, 7})
         m_listCheck->pane().addAction(m_menus.mnEdt[i]);
     m_map = std::make_unique<MapCommands>(*m_table, desktop, *m_uWeb);
+    m_labels = std::make_unique<LabelCommands>(*m_table, *m_listCheck, desktop, *this);
 
     // Every connection from the grid has the window as its context, so the
     // destructor cuts them all at once.
@@ -498,6 +500,8 @@ void fmMain::mnFile_Click(int index)
 {
     if (index == 6)
         close();
+    else if (index == 9)
+        m_labels->PrintLabels();
     else
         m_files->mnFile_Click(index);
 }
