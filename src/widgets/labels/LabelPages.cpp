@@ -1,7 +1,6 @@
 #include "LabelPages.h"
 
 #include <QFontMetricsF>
-#include <QHash>
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
@@ -12,20 +11,23 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 namespace {
 // Latin runs unshaped: shaping gives digits after "TEL " glyphs that the
 // font's character map does not reach, which a PDF then cannot turn back
-// into text (search and copy in a viewer would lose them).
+// into text (search and copy in a viewer would lose them). Without shaping
+// and kerning a line is as wide as its characters' advances added up.
 QFont labelFont(const QString &family)
 {
     QFont font(family);
     font.setStyleStrategy(QFont::PreferNoShaping);
+    font.setKerning(false);
     return font;
 }
 
-// Widths are measured once at 100 pt on a 1200 dpi device and scaled: glyph
-// advances of an outline font grow in proportion to the size.
+// Advances are measured once per character at 100 pt on a 1200 dpi device
+// and scaled: an outline font's advances grow in proportion to the size.
 constexpr double MeasuredPoints = 100;
 constexpr double MeasuredDpi = 1200;
 
@@ -33,7 +35,7 @@ class Measure
 {
 public:
     explicit Measure(const QString &family)
-        : m_device(1, 1, QImage::Format_Mono)
+        : m_device(1, 1, QImage::Format_Mono), m_advance(0x10000, -1.0)
     {
         m_device.setDotsPerMeterX(int(MeasuredDpi / 0.0254));
         m_device.setDotsPerMeterY(int(MeasuredDpi / 0.0254));
@@ -41,18 +43,29 @@ public:
         font.setPointSizeF(MeasuredPoints);
         m_metrics.emplace(font, &m_device);
     }
+    // Millimetres at `points`.
     double operator()(const QString &text, double points)
     {
-        auto found = m_cache.constFind(text);
-        if (found == m_cache.cend())
-            found = m_cache.insert(text, m_metrics->horizontalAdvance(text) * 25.4 / MeasuredDpi);
-        return *found * points / MeasuredPoints;
+        double width = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text[i];
+            if (c.isHighSurrogate() && i + 1 < text.size()) {
+                width += m_metrics->horizontalAdvance(text.mid(i, 2));
+                ++i;
+                continue;
+            }
+            double &advance = m_advance[c.unicode()];
+            if (advance < 0)
+                advance = m_metrics->horizontalAdvance(c);
+            width += advance;
+        }
+        return width * 25.4 / MeasuredDpi * points / MeasuredPoints;
     }
 
 private:
     QImage m_device;
     std::optional<QFontMetricsF> m_metrics;
-    QHash<QString, double> m_cache; // lines repeat: codes, honorifics
+    std::vector<double> m_advance; // by UTF-16 unit, -1: not measured yet
 };
 
 QSizeF innerSize(const LabelSheet &sheet)
