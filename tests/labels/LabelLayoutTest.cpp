@@ -47,6 +47,10 @@ TEST(LabelLayout, AddressBreaks)
         {"parenthesis after the space", u"大阪府大阪市北区梅田3-1-3　（大阪ステーションシティ）", 20,
          u"大阪府大阪市北区梅田3-1-3|（大阪ステーションシティ）"},
         {"full-width digits kept together", u"福岡県福岡市博多区博多駅中央街１－１", 15, u"福岡県福岡市博多区博多駅中央街|１－１"},
+        {"after the ward when the town's name is long", u"福岡県福岡市博多区博多駅中央街1-1", 12,
+         u"福岡県福岡市博多区|博多駅中央街1-1"},
+        {"after the city", u"愛知県豊田市トヨタ町一番地", 11, u"愛知県豊田市|トヨタ町一番地"},
+        {"四日市市 kept whole", u"三重県四日市市諏訪町1-5", 7, u"三重県四日市市|諏訪町1-5"},
         {"no place but any that fits", u"あいうえおかきくけこ", 4, u"あいうえ|おかきくけこ"},
         {"1番2号 is one number", u"愛知県名古屋市中村区名駅1番1号", 14, u"愛知県名古屋市中村区名駅|1番1号"},
     };
@@ -109,6 +113,23 @@ TEST(LabelLayout, LinesAndFitting)
     EXPECT_EQ(labelLines(record, content, atMost(99)).addressee, QStringLiteral("宮内庁　御中"));
     content.honorific = Honorific::None;
     EXPECT_EQ(labelLines(record, content, atMost(99)).addressee, QStringLiteral("宮内庁"));
+
+    // A narrow label: the text shrinks rather than break the town's name,
+    // and breaks anywhere only when no size keeps the town whole.
+    const LabelRecord kyoto{3, {}, QStringLiteral("京都府京都市下京区東塩小路町721-1（京都タワービル）"), {}, {}};
+    f = fitLabel(kyoto, content, {40, 20}, 11, width);
+    EXPECT_TRUE(f.fits);
+    EXPECT_EQ(join(f.lines), QStringLiteral("京都府京都市下京区東塩小路町|721-1（京都タワービル）"));
+    EXPECT_LT(f.points, 11);
+    f = fitLabel(kyoto, content, {40, 20}, 11,
+                 [](const QString &text, double) {
+                     const bool split = text.startsWith(QStringLiteral("京都府京都市下京区東塩小路町"))
+                                        || text.startsWith(QStringLiteral("東塩"));
+                     return split ? 99.0 : text.size() * 2.0;
+                 });
+    EXPECT_TRUE(f.fits);
+    EXPECT_EQ(f.lines.size(), 2);
+    EXPECT_EQ(f.lines.first().size(), 13); // broken inside the town, the only way left
 
     // Too long even at 6 pt: stays at 6 pt and says it does not fit.
     record.cmp = QString(60, QChar(u'株'));

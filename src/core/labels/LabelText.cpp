@@ -78,7 +78,7 @@ QStringList split(const QString &text, int p)
 }
 } // namespace
 
-QStringList breakAddress(const QString &address, const std::function<bool(const QString &)> &fits)
+QStringList breakAddress(const QString &address, const std::function<bool(const QString &)> &fits, AddressBreak mode)
 {
     const QString text = address.trimmed();
     if (text.isEmpty())
@@ -92,6 +92,19 @@ QStringList breakAddress(const QString &address, const std::function<bool(const 
                 return *it;
         return -1;
     };
+    const auto lastFittingAnywhere = [&]() -> QStringList {
+        for (int p = int(text.size()) - 1; p > 0; --p)
+            if (allowed[size_t(p)] && fits(text.left(p).trimmed()))
+                return split(text, p);
+        // Not even the first word fits: the first allowed place, for the
+        // caller to shrink.
+        for (int p = 1; p < text.size(); ++p)
+            if (allowed[size_t(p)])
+                return split(text, p);
+        return {text};
+    };
+    if (mode == AddressBreak::Anywhere)
+        return lastFittingAnywhere();
     // The full-width spaces (trimmed away) and the start of a parenthesised
     // name: what follows them is the building, the natural second line.
     QList<int> spaces;
@@ -114,21 +127,22 @@ QStringList breakAddress(const QString &address, const std::function<bool(const 
         }
         if (p >= 2 && (QStringView(text).mid(p - 2, 2) == u"丁目" || QStringView(text).mid(p - 2, 2) == u"番地"))
             places.append(p);
+        // After the ward, the district or the city (四日市市 and 市場 aside),
+        // for a town whose name does not fit after them.
+        const QChar before = text[p - 1];
+        if (before == u'区' || before == u'郡'
+            || (before == u'市' && !QStringView(u"市区場").contains(text[p]) && p >= 3))
+            places.append(p);
     }
     std::sort(places.begin(), places.end());
     if (const int p = lastFitting(places); p > 0)
         return split(text, p);
-    QList<int> any;
-    for (int p = 1; p < text.size(); ++p)
-        any.append(p);
-    if (const int p = lastFitting(any); p > 0)
-        return split(text, p);
-    // Not even the first word fits: the first allowed place, for the caller
-    // to shrink.
-    for (int p = 1; p < text.size(); ++p)
+    places.append(spaces);
+    std::sort(places.begin(), places.end());
+    for (int p : std::as_const(places))
         if (allowed[size_t(p)])
-            return split(text, p);
-    return {text};
+            return split(text, p); // the shortest first line a person would write, for the caller to shrink
+    return lastFittingAnywhere(); // no place a person would choose
 }
 
 QStringList LabelLines::all() const
@@ -145,11 +159,11 @@ QStringList LabelLines::all() const
 }
 
 LabelLines labelLines(const LabelRecord &record, const LabelContent &content,
-                      const std::function<bool(const QString &)> &fits)
+                      const std::function<bool(const QString &)> &fits, AddressBreak mode)
 {
     LabelLines lines;
     lines.code = labelPostalCode(record.zip);
-    lines.address = breakAddress(record.add, fits);
+    lines.address = breakAddress(record.add, fits, mode);
     const QString cmp = record.cmp.trimmed();
     if (!cmp.isEmpty()) {
         switch (content.honorific) {
@@ -167,17 +181,24 @@ FittedLabel fitLabel(const LabelRecord &record, const LabelContent &content, QSi
                      const TextWidth &width)
 {
     FittedLabel fitted;
-    for (double size = std::max(points, SmallestLabelPoints);; size -= 0.5) {
-        if (size < SmallestLabelPoints)
-            size = SmallestLabelPoints;
-        const auto fits = [&](const QString &line) { return width(line, size) <= box.width(); };
-        fitted.lines = labelLines(record, content, fits).all();
-        fitted.points = size;
-        fitted.fits = std::all_of(fitted.lines.cbegin(), fitted.lines.cend(), fits)
-                      && fitted.lines.size() * labelLineHeight(size) <= box.height() + 1e-9;
-        if (fitted.fits || size <= SmallestLabelPoints)
-            return fitted;
+    // A smaller text broken where a person would break it before a larger
+    // one broken anywhere.
+    for (const AddressBreak mode : {AddressBreak::PersonsPlaces, AddressBreak::Anywhere}) {
+        for (double size = std::max(points, SmallestLabelPoints);; size -= 0.5) {
+            if (size < SmallestLabelPoints)
+                size = SmallestLabelPoints;
+            const auto fits = [&](const QString &line) { return width(line, size) <= box.width(); };
+            fitted.lines = labelLines(record, content, fits, mode).all();
+            fitted.points = size;
+            fitted.fits = std::all_of(fitted.lines.cbegin(), fitted.lines.cend(), fits)
+                          && fitted.lines.size() * labelLineHeight(size) <= box.height() + 1e-9;
+            if (fitted.fits)
+                return fitted;
+            if (size <= SmallestLabelPoints)
+                break;
+        }
     }
+    return fitted;
 }
 
 double labelPadding(QSizeF label)

@@ -36,14 +36,17 @@ QString labelPostalCode(const QString &zip);
 // The width of a text in millimetres at a size in points.
 using TextWidth = std::function<double(const QString &text, double points)>;
 
-// The address on one line, or on two broken as a person would: at the last
-// full-width space or opening parenthesis of a building's name whose
-// preceding text fits `fits`; otherwise after the
-// town (before its block number), 丁目 or 番地, the last of them that fits;
-// otherwise at the last place that fits. Never inside a number (1-2-3 is one)
-// or a parenthesised name. The second line may still not fit: the caller
-// shrinks the text.
-QStringList breakAddress(const QString &address, const std::function<bool(const QString &)> &fits);
+// The address on one line, or on two broken as a person would
+// (PersonsPlaces): at the last full-width space or opening parenthesis of a
+// building's name whose preceding text fits `fits`; otherwise after the town
+// (before its block number), 丁目 or 番地, or else after the ward or city,
+// the last of them that fits; when none fits, at the first of them (the
+// caller shrinks the text). Without any such place, or Anywhere: at the last
+// place whose preceding text fits. Never inside a number (1-2-3 is one) or a
+// parenthesised name.
+enum class AddressBreak { PersonsPlaces, Anywhere };
+QStringList breakAddress(const QString &address, const std::function<bool(const QString &)> &fits,
+                         AddressBreak mode = AddressBreak::PersonsPlaces);
 
 // The label's lines at a size: the code, the address (one or two lines), the
 // addressee with its honorific, the phone; lines with nothing are left out.
@@ -56,11 +59,13 @@ struct LabelLines
     QStringList all() const;
 };
 LabelLines labelLines(const LabelRecord &record, const LabelContent &content,
-                      const std::function<bool(const QString &)> &fits);
+                      const std::function<bool(const QString &)> &fits,
+                      AddressBreak mode = AddressBreak::PersonsPlaces);
 
 // The text fitted into a label's inner box (millimetres): the largest size
 // from `points` down to 6 pt, by half points, at which every line fits in
-// width and all lines in height. `fits` false: not even at 6 pt, and the
+// width and all lines in height, the address broken at a person's places;
+// only when no size makes that fit, broken at any place. `fits` false: not even at 6 pt, and the
 // lines are those at 6 pt.
 struct FittedLabel
 {
