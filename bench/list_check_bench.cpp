@@ -35,11 +35,13 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QThreadPool>
 
 #include <sys/resource.h>
 
 #include <cstdio>
+#include <optional>
 #include <map>
 #include <random>
 #include <set>
@@ -166,6 +168,218 @@ std::vector<CheckInput> makeList(const Dict &dict, const Pools &p, int rows, std
     return list;
 }
 
+double cpuMs();
+double loadAverage();
+
+// ---- a list filled whole ----
+// A list of institutions as people keep them, their codes removed, then
+// checked and 郵便番号なし and 形式 applied in full: how many rows get their own
+// code back and how many get another. The rows, in these shares:
+//   11%  a large office with its own code: its address as Japan Post writes
+//        it (丁目 and 番 or dashes, either width) and its name written loosely
+//        (spaces dropped, 株式会社 as （株） or left out, a university hospital
+//        as …大学病院)
+//   62%  a clinic or shop at a town whose address decides the code, with a
+//        block number, named as such; a fifth without the prefecture
+//    8%  a town that Japan Post lists as named parts and the rest (その他),
+//        at a place that is none of the parts
+//    4%  the same at one of its named parts
+//    3%  a town the data does not list, in a known city (its own code is
+//        none Japan Post knows)
+//    6%  the code kept but mangled by a spreadsheet (a code starting with 0
+//        stored as a number)
+//    6%  the town alone, with no block number
+enum FillCase { FillOffice, FillTown, FillRest, FillPart, FillUnknown, FillMangled, FillTownAlone, FillCaseCount };
+constexpr const char *FillNames[] = {"office", "town", "sonota", "named_part", "unlisted_town", "mangled_code",
+                                     "town_alone"};
+constexpr int FillShare[] = {11, 62, 8, 4, 3, 6, 6};
+
+struct FillRow
+{
+    CheckInput row;
+    quint32 code; // the row's own code; 0: none Japan Post knows
+    FillCase kind;
+};
+
+QString looseName(QString name, std::mt19937 &rng)
+{
+    name.remove(u'\u3000');
+    name.remove(u' ');
+    const int pick = int(rng() % 3);
+    name.replace(QStringLiteral("株式会社"), pick == 0 ? QStringLiteral("（株）") : pick == 1 ? QString() : QStringLiteral("株式会社"));
+    if (rng() % 2)
+        name.replace(QStringLiteral("医学部附属病院"), QStringLiteral("病院"));
+    return name;
+}
+
+std::vector<FillRow> fillList(const Dict &dict, const Pools &p, int rows)
+{
+    std::mt19937 rng(20261208);
+    std::discrete_distribution<int> pick(std::begin(FillShare), std::end(FillShare));
+    const auto any = [&](const auto &pool) { return pool[std::uniform_int_distribution<size_t>(0, pool.size() - 1)(rng)]; };
+    // Towns listed as parts and the rest: the その他 entry and the parts'.
+    std::map<QString, std::vector<quint32>> byAddress;
+    for (quint32 e = 0; e < quint32(dict.size()); ++e)
+        if (dict.kind(e) == Dict::Kind::Town && !dict.address(e).isEmpty())
+            byAddress[dict.address(e).toString()].push_back(e);
+    std::vector<quint32> rest;  // その他 entries
+    std::vector<std::pair<quint32, QString>> parts; // an entry and one named part of it
+    std::vector<quint32> cityCatchAll;
+    std::vector<quint32> zeroTowns; // towns of codes starting with 0
+    for (const auto &[address, entries] : byAddress) {
+        for (const quint32 e : entries) {
+            const QStringView note = dict.note(e);
+            // (Only where the parts are named or counted in 丁目: a lot
+            // number after a place's name may be one of those a note lists.)
+            if (note == u"その他"
+                && std::none_of(entries.begin(), entries.end(), [&](quint32 o) {
+                       const QString n = AddressKey::address(dict.note(o));
+                       return n.contains(u'番') || (n.contains(QRegularExpression(QStringLiteral("[0-9]")))
+                                                    && !n.contains(QStringLiteral("丁目")));
+                   })) {
+                rest.push_back(e);
+            } else if (note.startsWith(u"以下に掲載がない場合")) {
+                cityCatchAll.push_back(e);
+            } else if (!note.isEmpty() && entries.size() > 1) {
+                for (const QStringView part : note.split(u'、'))
+                    if (part.size() >= 2 && part != u"その他" && !part.contains(u'～') && !part.contains(u'丁') && !part.contains(u'番')
+                        && !part.contains(u'階') && !part.contains(u'除') && !part.contains(u'（')
+                        && std::none_of(part.begin(), part.end(), [](QChar c) { return c.isDigit(); }))
+                        parts.emplace_back(e, part.toString());
+            }
+        }
+    }
+    for (const quint32 e : p.towns)
+        if (dict.code(e) < 1000000)
+            zeroTowns.push_back(e);
+    const QString clinics[] = {QStringLiteral("さくら内科クリニック"), QStringLiteral("みどり歯科医院"),
+                               QStringLiteral("中央薬局"), QStringLiteral("ひまわり保育園"), QStringLiteral("山田整形外科")};
+    const auto block = [&] {
+        std::uniform_int_distribution<int> n(1, 40);
+        switch (rng() % 3) {
+        case 0: return QStringLiteral("%1-%2-%3").arg(n(rng)).arg(n(rng)).arg(n(rng));
+        case 1: return QStringLiteral("%1丁目%2番%3号").arg(n(rng)).arg(n(rng)).arg(n(rng));
+        default: return QStringLiteral("%1番地").arg(n(rng) * 37);
+        }
+    };
+    std::vector<FillRow> list;
+    for (int i = 0; i < rows; ++i) {
+        const auto c = FillCase(pick(rng));
+        FillRow r{{}, 0, c};
+        switch (c) {
+        case FillOffice: {
+            const quint32 e = any(p.offices);
+            r.row = {{}, dict.address(e).toString(), looseName(dict.officeName(e).toString(), rng)};
+            r.code = dict.code(e);
+            break;
+        }
+        case FillTown: {
+            const quint32 e = any(p.towns);
+            const QStringView a = dict.address(e);
+            const qsizetype from = i % 5 ? 0 : AddressKey::prefecture(AddressKey::prefectureAt(a)).size();
+            r.row = {{}, a.sliced(from) + block(), clinics[rng() % 5]};
+            r.code = dict.code(e);
+            break;
+        }
+        case FillRest: {
+            const quint32 e = any(rest);
+            r.row = {{}, dict.address(e) + QStringLiteral("字上ノ原%1").arg(rng() % 900 + 1), clinics[rng() % 5]};
+            r.code = dict.code(e);
+            break;
+        }
+        case FillPart: {
+            const auto &[e, part] = any(parts);
+            r.row = {{}, dict.address(e) + part + QString::number(rng() % 900 + 1), clinics[rng() % 5]};
+            r.code = dict.code(e);
+            break;
+        }
+        case FillUnknown: {
+            const quint32 e = any(cityCatchAll);
+            r.row = {{}, dict.address(e) + QStringLiteral("架空町%1").arg(rng() % 30 + 1) + block(), clinics[rng() % 5]};
+            break;
+        }
+        case FillMangled: {
+            const quint32 e = any(zeroTowns);
+            r.row = {QString::number(dict.code(e)) + (rng() % 4 ? QString() : QStringLiteral(".0")),
+                     dict.address(e) + block(), clinics[rng() % 5]};
+            r.code = dict.code(e);
+            break;
+        }
+        case FillTownAlone: {
+            const quint32 e = any(p.towns);
+            r.row = {{}, dict.address(e).toString(), clinics[rng() % 5]};
+            r.code = dict.code(e);
+            break;
+        }
+        case FillCaseCount:
+            break;
+        }
+        list.push_back(std::move(r));
+    }
+    return list;
+}
+
+void measureFill(const CheckData &data, const Pools &p)
+{
+    const Dict &dict = *data.current;
+    const std::vector<FillRow> list = fillList(dict, p, 20000);
+    std::array<int, CheckKindCount> kinds{};
+    std::array<std::array<int, 3>, FillCaseCount> perCase{}; // own, other, none
+    std::array<int, FillCaseCount> rowsOf{};
+    int known = 0, own = 0, other = 0;
+    const bool show = qEnvironmentVariableIsSet("KOTOVEN_BENCH_SHOW");
+    std::array<double, FillCaseCount> us{};
+    for (const FillRow &f : list) {
+        QElapsedTimer one;
+        one.start();
+        const CheckResult r = checkRow(data, 0, f.row);
+        us[f.kind] += double(one.nsecsElapsed()) / 1000.0;
+        ++kinds[size_t(r.kind)];
+        ++rowsOf[f.kind];
+        QString written;
+        if (r.kind == CheckKind::NoCode || r.kind == CheckKind::BadFormat)
+            if (const std::optional<CheckInput> out = applied(r, f.row))
+                written = out->zip;
+        const QString want = f.code ? AddressKey::formatCode(f.code) : QString();
+        known += f.code != 0;
+        const int outcome = written.isEmpty() ? 2 : written == want ? 0 : 1;
+        own += outcome == 0;
+        other += outcome == 1;
+        ++perCase[f.kind][size_t(outcome)];
+        if (show && outcome != 0)
+            std::printf("  %s: %s | %s | %s -> %s %s (want %s)\n", FillNames[f.kind], qPrintable(f.row.zip),
+                        qPrintable(f.row.add), qPrintable(f.row.cmp), qPrintable(caption(r.kind)),
+                        qPrintable(proposalText(r).left(120)), qPrintable(want));
+    }
+    const double n = double(list.size());
+    std::printf("\nfill list: %zu rows, %d with a code Japan Post knows\n", list.size(), known);
+    for (int k = 0; k < CheckKindCount; ++k)
+        std::printf("  share %s: %.2f %%\n", qPrintable(caption(CheckKind(k))), 100.0 * kinds[size_t(k)] / n);
+    std::printf("case: own code / another code / none written (rows)\n");
+    for (int c = 0; c < FillCaseCount; ++c)
+        std::printf("  %-14s %5d: %5d / %4d / %4d   %.1f us a row on one thread\n", FillNames[c], rowsOf[size_t(c)],
+                    perCase[size_t(c)][0], perCase[size_t(c)][1], perCase[size_t(c)][2],
+                    rowsOf[size_t(c)] ? us[size_t(c)] / rowsOf[size_t(c)] : 0.0);
+    std::printf("fill_own_code: %.1f %% of the rows with a known code\n", 100.0 * own / known);
+    std::printf("fill_other_code: %.2f %% of all rows\n", 100.0 * other / n);
+}
+
+// 100,000 rows of such a list (a workplace on every row) through the runner.
+void timeFill(const std::shared_ptr<Dict> &dict, const std::vector<std::shared_ptr<const Dict>> &older, const Pools &p)
+{
+    std::vector<CheckInput> rows;
+    for (FillRow &f : fillList(*dict, p, 100000))
+        rows.push_back(std::move(f.row));
+    ListCheck check(dict, older);
+    QElapsedTimer t;
+    const double cpuBefore = cpuMs();
+    t.start();
+    check.start(rows);
+    check.waitForFinished();
+    std::printf("fill_rows_100000_wall: %.0f ms (aim 1000 ms), cpu %.0f ms (machine load %.1f)\n",
+                double(t.nsecsElapsed()) / 1e6, cpuMs() - cpuBefore, loadAverage());
+}
+
 // CPU time of the whole process (every thread), in ms.
 double cpuMs()
 {
@@ -224,12 +438,38 @@ int main(int argc, char **argv)
     std::printf("load_dictionaries: %lld ms\n", qint64(t.elapsed()));
     std::printf("threads: %d\n", QThreadPool::globalInstance()->maxThreadCount());
 
+    if (app.arguments().value(3) == u"--query") {
+        // Lines of "code<TAB>address<TAB>workplace": each row's kind and proposal.
+        CheckData data{dict.get(), {}};
+        for (const auto &o : older)
+            data.older.push_back(o.get());
+        QFile in;
+        if (!in.open(stdin, QIODevice::ReadOnly))
+            return 2;
+        for (const QByteArray &line : in.readAll().split('\n')) {
+            const QStringList parts = QString::fromUtf8(line).split(u'\t');
+            if (line.isEmpty())
+                continue;
+            const CheckResult r = checkRow(data, 0, {parts.value(0), parts.value(1), parts.value(2)});
+            std::printf("%s | %s | %s -> %s %s\n", qPrintable(r.seen.zip), qPrintable(r.seen.add), qPrintable(r.seen.cmp),
+                        qPrintable(caption(r.kind)), qPrintable(proposalText(r)));
+        }
+        return 0;
+    }
     const Pools p = pools(*dict, older.empty() ? nullptr : older.front().get());
     if (qEnvironmentVariableIsSet("KOTOVEN_BENCH_SHOW"))
         for (size_t i = 0; i < p.old.size(); i += 4)
             std::printf("  old %s | %s\n", qPrintable(p.old[i].zip), qPrintable(p.old[i].add));
     std::printf("pools: %zu towns, %zu offices, %zu ambiguous, %zu old rows\n", p.towns.size(), p.offices.size(),
                 p.ambiguous.size(), p.old.size());
+
+    {
+        CheckData data{dict.get(), {}};
+        for (const auto &o : older)
+            data.older.push_back(o.get());
+        measureFill(data, p);
+        timeFill(dict, older, p);
+    }
 
     ListCheck check(dict, older);
     const bool quick = qEnvironmentVariableIsSet("KOTOVEN_BENCH_QUICK");

@@ -21,6 +21,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cstdio>
@@ -354,6 +355,40 @@ int main(int argc, char *argv[])
         }
     }
 
+    // A town that Japan Post lists as named parts and the rest, written with
+    // a 字 that is none of the parts (where the parts are named or counted in
+    // 丁目, so that the lot number cannot be one a note lists).
+    for (const auto &[address, same] : byAddress) {
+        const Town *rest = nullptr;
+        bool numbered = false;
+        for (const size_t i : same) {
+            const QString n = AddressKey::address(towns[i].note);
+            if (towns[i].note == u"その他")
+                rest = &towns[i];
+            else if (n.contains(u'番') || (n.contains(QRegularExpression(QStringLiteral("[0-9]"))) && !n.contains(QStringLiteral("丁目"))))
+                numbered = true;
+        }
+        if (rest && !numbered && same.size() > 1)
+            addCase("town_none_of_its_parts", address + QStringLiteral("字上ノ原") + QString::number(rng() % 900 + 1), {}, rest->code);
+    }
+    // A town typed with no more than its ward ("北区梅田"), where that names
+    // one town with one code in Japan.
+    {
+        std::map<QString, std::vector<size_t>> byWardAndName;
+        for (size_t i = 0; i < towns.size(); ++i) {
+            const qsizetype shi = towns[i].city.indexOf(u'市');
+            if (shi > 0 && towns[i].city.endsWith(u'区') && !towns[i].base.isEmpty())
+                byWardAndName[towns[i].city.mid(shi + 1) + towns[i].base].push_back(i);
+        }
+        for (const auto &[typed, which] : byWardAndName) {
+            std::set<quint32> codes;
+            for (const size_t i : which)
+                codes.insert(towns[i].code);
+            if (codes.size() == 1 && towns[which.front()].note.isEmpty())
+                addCase("town_by_ward_and_name", typed, {}, *codes.begin());
+        }
+    }
+
     // ---- offices ----
     {
         const QString text = PostalReaders::decodeJapanPost(jigBytes);
@@ -388,6 +423,9 @@ int main(int argc, char *argv[])
             written.remove(u'　');
             written.replace(QStringLiteral("株式会社"), rng() % 2 ? QStringLiteral("（株）") : QString());
             addCase("office_with_name", address, written, code);
+            // A university hospital as people write it.
+            if (written.contains(QStringLiteral("医学部附属病院")))
+                addCase("office_hospital_named_short", address, QString(written).replace(QStringLiteral("医学部附属病院"), QStringLiteral("病院")), code);
             addCase("office_town_with_name", f[3] + f[4] + f[5], written, code);
             addCase("office_address_only", address, {}, code);
             const QString part = firstPart(name);

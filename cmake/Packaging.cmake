@@ -11,6 +11,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Beyond the libraries dpkg-shlibdeps finds: the WebEngine helper process,
 # the platform plugins, the postal dictionary and a Japanese font.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6webenginecore6-bin, qt6-qpa-plugins, libqt6svg6, skkdic-extra, fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6webenginecore6-bin, qt6-qpa-plugins, libqt6svg6, skkdic-extra, fonts-noto-cjk, libxlsxwriter4")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, xdg-utils, fcitx5-mozc")
 include(CPack)

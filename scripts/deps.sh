@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config file dpkg-dev
     qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
     libqt6webenginecore6-bin qt6-qpa-plugins libqt6svg6 libqt6opengl6-dev libgl-dev
-    qt6-translations-l10n libzip-dev
+    qt6-translations-l10n libzip-dev libxlsxwriter-dev
     fonts-noto-cjk poppler-utils skkdic-extra adwaita-icon-theme hicolor-icon-theme
     desktop-file-utils appstream xdg-utils
     googletest libgtest-dev libgmock-dev libbenchmark-dev

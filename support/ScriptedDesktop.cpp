@@ -1,13 +1,29 @@
 #include "ScriptedDesktop.h"
 
+#include "core/exchange/ColumnMapping.h"
+
 Desktop::Answer ScriptedDesktop::ask(const QString &text, Buttons buttons)
 {
     asked.append({text, buttons});
+    if (whileAsking)
+        whileAsking(text);
     if (answers.empty())
         return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
     const Answer answer = answers.front();
     answers.pop_front();
     return answer;
+}
+
+int ScriptedDesktop::choose(const QString &text, const QStringList &labels)
+{
+    asked.append({text, Buttons::YesNoCancel, labels});
+    if (whileAsking)
+        whileAsking(text);
+    if (choices.empty())
+        return int(labels.size()) - 1;
+    const int choice = choices.front();
+    choices.pop_front();
+    return choice;
 }
 
 QString ScriptedDesktop::chooseFile(const FileRequest &request)
@@ -39,6 +55,30 @@ std::optional<Desktop::SortChoice> ScriptedDesktop::chooseSort(const QStringList
     return choice;
 }
 
+int ScriptedDesktop::chooseSheet(const std::vector<SheetInfo> &offered, int preselected)
+{
+    QStringList names;
+    for (const SheetInfo &sheet : offered)
+        names.append(sheet.hidden ? sheet.name + QStringLiteral(" (hidden)") : sheet.name);
+    sheetsOffered.append(names);
+    sheetsPreselected.append(preselected);
+    if (sheets.empty())
+        return preselected;
+    const int choice = sheets.front();
+    sheets.pop_front();
+    return choice;
+}
+
+bool ScriptedDesktop::mapColumns(const SourceTable &, ColumnMapping &mapping)
+{
+    mappingsOffered.append(mapping.toText());
+    if (mappings.empty())
+        return true;
+    const std::function<bool(ColumnMapping &)> change = mappings.front();
+    mappings.pop_front();
+    return change(mapping);
+}
+
 QStringList ScriptedDesktop::messages() const
 {
     QStringList texts;
@@ -50,8 +90,14 @@ QStringList ScriptedDesktop::messages() const
 void ScriptedDesktop::clear()
 {
     answers.clear();
+    choices.clear();
     files.clear();
     asked.clear();
     fileRequests.clear();
     opened.clear();
+    sheets.clear();
+    mappings.clear();
+    sheetsOffered.clear();
+    sheetsPreselected.clear();
+    mappingsOffered.clear();
 }

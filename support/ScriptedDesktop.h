@@ -24,17 +24,33 @@ public:
     {
         QString text;
         Buttons buttons;
+        QStringList labels = {}; // a question of choose()
     };
 
     Answer ask(const QString &text, Buttons buttons) override;
+    int choose(const QString &text, const QStringList &labels) override;
     QString chooseFile(const FileRequest &request) override;
     bool handOff(const QUrl &url, const Fallback &fallback) override;
     std::optional<SortChoice> chooseSort(const QStringList &columns, int initialColumn) override;
+    int chooseSheet(const std::vector<SheetInfo> &sheets, int preselected) override;
+    bool mapColumns(const SourceTable &source, ColumnMapping &mapping) override;
 
     // Queues; an empty queue answers Ok / Cancel / no file.
     std::deque<Answer> answers;
     std::deque<QString> files;
     std::deque<std::optional<SortChoice>> sorts; // empty: cancelled
+    std::deque<int> choices;                     // empty: the last button
+    // Sheet choices (empty: the one preselected; -1 cancels) and column
+    // mappings (empty: the guess as shown; a mapping function may change it,
+    // and returning false cancels). What each was offered is recorded.
+    std::deque<int> sheets;
+    std::deque<std::function<bool(ColumnMapping &)>> mappings;
+    QList<QStringList> sheetsOffered; // names, hidden ones ending in " (hidden)"
+    QList<int> sheetsPreselected;
+    QList<QString> mappingsOffered; // ColumnMapping::toText() of each guess
+    // Runs while each question is open, before it is answered: what happens
+    // meanwhile (a link copied in another program).
+    std::function<void(const QString &text)> whileAsking;
 
     // True: addresses go to xdg-open (as found on PATH) the way the program
     // hands them off, and a failure is answered as the program answers it.

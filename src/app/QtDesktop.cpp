@@ -3,6 +3,9 @@
 #include <algorithm>
 
 #include "core/env/Program.h"
+#include "widgets/exchange/ColumnMappingDialog.h"
+
+#include <QListWidget>
 
 #include <QApplication>
 #include <QComboBox>
@@ -13,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 Desktop::Answer QtDesktop::ask(const QString &text, Buttons buttons)
 {
@@ -44,6 +48,29 @@ Desktop::Answer QtDesktop::ask(const QString &text, Buttons buttons)
     case QMessageBox::Cancel: return Answer::Cancel;
     default: return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
     }
+}
+
+int QtDesktop::choose(const QString &text, const QStringList &labels)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    QMessageBox box(QMessageBox::NoIcon, Program().title(), shown, QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    QList<QAbstractButton *> buttons;
+    for (qsizetype i = 0; i < labels.size(); ++i) {
+        const bool last = i + 1 == labels.size();
+        buttons.append(box.addButton(labels[i], last ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+    }
+    if (buttons.isEmpty())
+        return -1;
+    box.setDefaultButton(qobject_cast<QPushButton *>(buttons.first()));
+    box.setEscapeButton(buttons.last());
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    box.exec();
+    QApplication::restoreOverrideCursor();
+    const qsizetype chosen = buttons.indexOf(box.clickedButton());
+    return int(chosen < 0 ? buttons.size() - 1 : chosen);
 }
 
 QString QtDesktop::chooseFile(const FileRequest &request)
@@ -96,4 +123,36 @@ std::optional<Desktop::SortChoice> QtDesktop::chooseSort(const QStringList &colu
     if (!accepted)
         return std::nullopt;
     return SortChoice{column->currentIndex(), descending->isChecked()};
+}
+
+int QtDesktop::chooseSheet(const std::vector<SheetInfo> &sheets, int preselected)
+{
+    QDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(QStringLiteral("取り込むシート"));
+    auto *form = new QVBoxLayout(&dialog);
+    auto *list = new QListWidget(&dialog);
+    for (const SheetInfo &sheet : sheets)
+        list->addItem(sheet.hidden ? sheet.name + QStringLiteral(" (非表示)") : sheet.name);
+    list->setCurrentRow(std::clamp(preselected, 0, int(sheets.size()) - 1));
+    form->addWidget(list);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+    form->addWidget(buttons);
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    QApplication::restoreOverrideCursor();
+    return accepted ? list->currentRow() : -1;
+}
+
+bool QtDesktop::mapColumns(const SourceTable &source, ColumnMapping &mapping)
+{
+    ColumnMappingDialog dialog(source, mapping, QApplication::activeWindow());
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    QApplication::restoreOverrideCursor();
+    if (accepted)
+        mapping = dialog.mapping();
+    return accepted;
 }

@@ -9,9 +9,12 @@ class QtDesktop final : public Desktop
 {
 public:
     Answer ask(const QString &text, Buttons buttons) override;
+    int choose(const QString &text, const QStringList &labels) override;
     QString chooseFile(const FileRequest &request) override;
     bool handOff(const QUrl &url, const Fallback &fallback) override;
     std::optional<SortChoice> chooseSort(const QStringList &columns, int initialColumn) override;
+    int chooseSheet(const std::vector<SheetInfo> &sheets, int preselected) override;
+    bool mapColumns(const SourceTable &source, ColumnMapping &mapping) override;
 
 private:
     HandOff m_handOff;

@@ -16,6 +16,7 @@
 #include "widgets/table/CellReactions.h"
 #include "widgets/table/DesktopImeBackend.h"
 #include "widgets/table/FileCommands.h"
+#include "widgets/exchange/ExchangeCommands.h"
 #include "widgets/table/RowCommands.h"
 #include "widgets/table/SheetCommands.h"
 #include "widgets/table/FindBar.h"
@@ -84,13 +85,15 @@ protected:
     QSplitterHandle *createHandle() override { return new GripHandle(orientation(), this); }
 };
 
-// The first local .csv file among dropped ones.
+// The first local .csv file or .xlsx workbook among dropped ones.
 QString droppedCsvFile(const QMimeData *data)
 {
     if (!data || !data->hasUrls())
         return {};
     for (const QUrl &url : data->urls()) {
-        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).suffix().compare(u"csv", Qt::CaseInsensitive) == 0)
+        if (url.isLocalFile()
+            && (QFileInfo(url.toLocalFile()).suffix().compare(u"csv", Qt::CaseInsensitive) == 0
+                || ExchangeCommands::isWorkbook(url.toLocalFile())))
             return url.toLocalFile();
     }
     return {};
@@ -143,7 +146,10 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
         ime = DesktopImeBackend::forSession(this);
     m_table = std::make_unique<AddressTable>(*m_vAdd, m_state);
     m_environment = std::make_unique<UserEnvironment>(*this, desktop);
-    m_files = std::make_unique<FileCommands>(*m_table, desktop, *this);
+    m_files = std::make_unique<FileCommands>(*m_table, desktop, *this, *stBar);
+    m_exchange = std::make_unique<ExchangeCommands>(
+        *m_table, desktop,
+        TableFileHooks{[this] { return m_files->mayReplaceTable(); }, [this] { m_files->forgetFile(); }}, *stBar);
     m_rows = std::make_unique<RowCommands>(*m_table);
     m_sheet = std::make_unique<SheetCommands>(*m_table, desktop, *stBar);
     m_findBar = new FindBar(*m_table, pAdd);
@@ -180,8 +186,16 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     // An apply from the check's pane is taken back from there as well.
     for (int i : {6, 7})
         m_listCheck->pane().addAction(m_menus.mnEdt[i]);
-    m_map = std::make_unique<MapCommands>(*m_table, desktop, *m_uWeb);
-    m_labels = std::make_unique<LabelCommands>(*m_table, *m_listCheck, desktop, *this);
+    m_map = std::make_unique<MapCommands>(*m_table, desktop, *m_uWeb, *stBar);
+    const CheckResultModel &checkResults = m_listCheck->results();
+    LabelChecks checks{[this] { return m_listCheck->hasResults(); },
+                       // 一致 rows have no entry among the results.
+                       [&checkResults](int row) {
+                           const int entry = checkResults.entryOfRow(row - 1);
+                           return int(entry < 0 ? CheckKind::Match : checkResults.result(entry).kind);
+                       },
+                       [this] { m_listCheck->CheckList(); }};
+    m_labels = std::make_unique<LabelCommands>(*m_table, std::move(checks), desktop, *this);
 
     // Every connection from the grid has the window as its context, so the
     // destructor cuts them all at once.
@@ -282,6 +296,10 @@ bool fmMain::event(QEvent *event)
         m_activated = true;
         Form_Activate();
     }
+    // Every activation looks whether another program changed the open file;
+    // the question comes after the event, never inside it.
+    if (event->type() == QEvent::WindowActivate && !m_shutDown)
+        QTimer::singleShot(0, this, [this] { checkFileOnDisk(); });
     return QMainWindow::event(event);
 }
 
@@ -413,7 +431,18 @@ void fmMain::openPendingFile()
         QTimer::singleShot(200, this, &fmMain::openPendingFile);
         return;
     }
-    m_files->OpenFile(std::exchange(m_pendingFile, QString()));
+    // Workbooks are taken in, not opened: they are not the table's file.
+    const QString path = std::exchange(m_pendingFile, QString());
+    if (ExchangeCommands::isWorkbook(path))
+        m_exchange->ImportFile(path);
+    else
+        m_files->OpenFile(path);
+}
+
+void fmMain::checkFileOnDisk()
+{
+    if (!m_shutDown && !QApplication::activeModalWidget())
+        m_files->CheckFileOnDisk();
 }
 
 void fmMain::takeHandOver(const QString &path)
@@ -500,6 +529,8 @@ void fmMain::mnFile_Click(int index)
 {
     if (index == 6)
         close();
+    else if (index == 7 || index == 8)
+        m_exchange->mnFile_Click(index);
     else if (index == 9)
         m_labels->PrintLabels();
     else

@@ -14,6 +14,7 @@ class CellReactions;
 class Desktop;
 class QSplitter;
 class QUrl;
+class ExchangeCommands;
 class FileCommands;
 class ImeBackend;
 class LabelCommands;
@@ -53,6 +54,7 @@ public:
     TableState &state() { return m_state; }
     AddressTable &table() const { return *m_table; }
     FileCommands &files() const { return *m_files; }
+    ExchangeCommands &exchange() const { return *m_exchange; }
     LookupCommands &lookup() const { return *m_lookup; }
     ListCheckCommands &listCheck() const { return *m_listCheck; }
     MapCommands &map() const { return *m_map; }
@@ -97,6 +99,7 @@ private:
     void endStartUpWait();
     bool showHelpPage(const QUrl &url);
     void openPendingFile();
+    void checkFileOnDisk();
     void restoreSplitter();
     void saveSplitter();
     void vAdd_ColWidthChanged(int col1, int col2);
@@ -111,6 +114,7 @@ private:
     std::unique_ptr<AddressTable> m_table;
     std::unique_ptr<UserEnvironment> m_environment;
     std::unique_ptr<FileCommands> m_files;
+    std::unique_ptr<ExchangeCommands> m_exchange;
     std::unique_ptr<RowCommands> m_rows;
     std::unique_ptr<SheetCommands> m_sheet;
     FindBar *m_findBar = nullptr;

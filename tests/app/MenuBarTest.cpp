@@ -50,6 +50,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("menu"); // top-level menu holding it
         QTest::addColumn<QString>("caption"); // "-": separator
         QTest::addColumn<QKeySequence>("key");
+        QTest::addColumn<int>("position"); // in its menu: the rows below are in visual order
 
         const struct
         {
@@ -63,7 +64,11 @@ private Q_SLOTS:
             {u"mnFile", 1, 0, u"上書き保存(&S)", QKeySequence(Qt::CTRL | Qt::Key_S)},
             {u"mnFile", 2, 0, u"名を付けて保存(&A)", {}},
             {u"mnFile", 3, 0, u"-", {}},
+            {u"mnFile", 7, 0, u"取り込み(&I)...", QKeySequence(Qt::CTRL | Qt::Key_I)},
+            {u"mnFile", 8, 0, u"書き出し(&E)...", {}},
+            {u"mnFile", 10, 0, u"-", {}},
             {u"mnFile", 4, 0, u"ｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰ", {}},
+            {u"mnFile", 9, 0, u"宛名ラベル印刷(&L)...", {}},
             {u"mnFile", 5, 0, u"-", {}},
             {u"mnFile", 6, 0, u"終了(&X)", {}},
             {u"mnEdt", 0, 1, u"初期化(&A)", {}},
@@ -74,10 +79,12 @@ private Q_SLOTS:
             {u"mnEdt", 5, 1, u"-", {}},
             {u"mnEdt", 6, 1, u"元に戻す(&U)", QKeySequence(Qt::CTRL | Qt::Key_Z)},
             {u"mnEdt", 7, 1, u"やり直し(&R)", QKeySequence(Qt::CTRL | Qt::Key_Y)},
+            {u"mnEdt", 8, 1, u"-", {}},
             {u"mnEdt", 9, 1, u"切り取り(&T)", QKeySequence(Qt::CTRL | Qt::Key_X)},
             {u"mnEdt", 10, 1, u"コピー(&O)", QKeySequence(Qt::CTRL | Qt::Key_C)},
             {u"mnEdt", 11, 1, u"貼り付け(&P)", QKeySequence(Qt::CTRL | Qt::Key_V)},
             {u"mnEdt", 12, 1, u"内容を消去(&L)", QKeySequence(Qt::Key_Delete)},
+            {u"mnEdt", 13, 1, u"-", {}},
             {u"mnEdt", 14, 1, u"検索(&F)...", QKeySequence(Qt::CTRL | Qt::Key_F)},
             {u"mnEdt", 15, 1, u"並べ替え(&S)...", {}},
             {u"mnAdd", 0, 2, u"任意に検索", QKeySequence(Qt::Key_F2)},
@@ -90,10 +97,13 @@ private Q_SLOTS:
             {u"mnMap", 2, 3, u"勤務先等で検索", QKeySequence(Qt::Key_F7)},
             {u"mnMap", 3, 3, u"登録されているURLで検索", QKeySequence(Qt::Key_F8)},
         };
-        for (const auto &i : items) {
+        int position = 0;
+        for (std::size_t n = 0; n < std::size(items); ++n) {
+            const auto &i = items[n];
+            position = n > 0 && items[n - 1].menu == i.menu ? position + 1 : 0;
             const QString array = QString::fromUtf16(i.array);
             QTest::addRow("%s(%d)", qPrintable(array), i.index)
-                << array << i.index << i.menu << QString::fromUtf16(i.caption) << i.key;
+                << array << i.index << i.menu << QString::fromUtf16(i.caption) << i.key << position;
         }
     }
 
@@ -104,6 +114,7 @@ private Q_SLOTS:
         QFETCH(int, menu);
         QFETCH(QString, caption);
         QFETCH(QKeySequence, key);
+        QFETCH(int, position);
 
         QAction *action = item(array, index);
         QVERIFY(action);
@@ -112,11 +123,10 @@ private Q_SLOTS:
             QCOMPARE(action->text(), caption);
         QCOMPARE(action->shortcut(), key);
         QCOMPARE(action->objectName(), array + u'_' + QString::number(index));
-        // In its menu, in the order of the indexes.
+        // In its menu, at its place in the visual order.
         const QList<QAction *> inMenu = window->menus().mnJb[menu]->actions();
         QVERIFY(inMenu.contains(action));
-        const int position = int(inMenu.indexOf(action));
-        QCOMPARE(position, array == u"mnMap" && index > 1 ? index - 1 : index);
+        QCOMPARE(int(inMenu.indexOf(action)), position);
     }
 
     void topLevelMenus()
@@ -129,7 +139,7 @@ private Q_SLOTS:
             QCOMPARE(bar[i]->text(), captions[i]);
             QCOMPARE(bar[i], window->menus().topAction(i));
         }
-        QCOMPARE(window->menus().mnJb[0]->actions().size(), 7);
+        QCOMPARE(window->menus().mnJb[0]->actions().size(), 11);
         QCOMPARE(window->menus().mnJb[1]->actions().size(), 16);
         QCOMPARE(window->menus().mnJb[2]->actions().size(), 6);
         QCOMPARE(window->menus().mnJb[3]->actions().size(), 3);

@@ -194,7 +194,7 @@ private Q_SLOTS:
             labels = dialog.pages().labels();
             return dialog.savePdf() ? int(QDialog::Accepted) : int(QDialog::Rejected);
         };
-        window->mnFile_Click(9);
+        window->menus().mnFile[9]->trigger();
         QCOMPARE(missing, QStringLiteral("1 件は郵便番号がありません"));
         QCOMPARE(desktop.messages(), QStringList());
         QCOMPARE(job.records.size(), 5);

@@ -1,6 +1,7 @@
 #include "core/lookup/AddressKey.h"
 #include "core/lookup/ListCheck.h"
 #include "core/lookup/PostalReaders.h"
+#include "core/lookup/PostalSearch.h"
 #include "core/lookup/PostalUpdate.h"
 #include "harness/ParamName.h"
 #include "harness/QtPrinters.h"
@@ -122,6 +123,143 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{"retired_code_with_its_town", row("847-0816", "唐津市新興町2"), K::Outdated, "847-0818", "", 0, true}),
     ParamName());
 
+// A large office's own code, told by the workplace at its block number.
+INSTANTIATE_TEST_SUITE_P(
+    LargeOffices, Kinds,
+    ::testing::Values(
+        KindCase{"named_at_its_block", row("", "東京都文京区本郷7-3-1", "東京大学医学部附属病院"), K::NoCode, "113-8655", ""},
+        KindCase{"legal_form_full_width_and_units", row("", "東京都文京区本郷７丁目３番１号", "国立大学法人　東京大学医学部附属病院"),
+                 K::NoCode, "113-8655", ""},
+        KindCase{"company_form_shortened", row("", "愛知県豊田市トヨタ町1", "トヨタ自動車（株）"), K::NoCode, "471-8571", ""},
+        KindCase{"half_width_name", row("", "愛知県豊田市トヨタ町1番地", "ﾄﾖﾀ自動車株式会社"), K::NoCode, "471-8571", ""},
+        KindCase{"hospital_of_a_university", row("", "愛知県名古屋市昭和区鶴舞町65", "名古屋大学病院"), K::NoCode, "466-8560",
+                 ""},
+        KindCase{"hospital_listed_as_its_school", row("", "宮城県仙台市青葉区星陵町1-1", "東北大学病院"), K::NoCode, "980-8574", ""},
+        KindCase{"office_of_a_city", row("", "兵庫県神戸市中央区加納町6-5-1", "神戸市役所"), K::NoCode, "650-8570", ""},
+        KindCase{"another_name_at_the_block", row("", "東京都文京区本郷7-3-1", "本郷さくらクリニック"), K::Ambiguous, "", "", 5},
+        KindCase{"former_name_at_the_block", row("", "千葉県柏市柏の葉6-5-1", "国立がん研究センター東病院"), K::NoCode, "277-8577",
+                 ""},
+        KindCase{"named_at_a_town_the_town_list_lacks", row("", "群馬県太田市大字東今泉875-1", "太田福島総合病院"), K::NoCode,
+                 "373-8513", ""},
+        KindCase{"no_workplace_the_town", row("", "東京都文京区本郷7-3-1"), K::NoCode, "113-0033", ""},
+        KindCase{"named_elsewhere_in_the_town", row("", "東京都文京区本郷5-1-1", "東京大学医学部附属病院"), K::NoCode, "113-0033",
+                 ""}),
+    ParamName());
+
+// Towns listed as named parts and the rest (その他), the city's catch-all
+// code, and towns written otherwise than Japan Post writes them.
+INSTANTIATE_TEST_SUITE_P(
+    TownsAndTheRest, Kinds,
+    ::testing::Values(
+        KindCase{"none_of_the_parts", row("", "北海道石狩市八幡町3-10"), K::NoCode, "061-3482", ""},
+        KindCase{"a_part_named", row("", "北海道石狩市八幡町高岡115"), K::NoCode, "061-3481", ""},
+        KindCase{"a_part_after_aza", row("", "北海道石狩市八幡町字五の沢2"), K::NoCode, "061-3480", ""},
+        KindCase{"lot_number_outside_the_parts", row("", "愛媛県宇和島市大浦1234"), K::NoCode, "798-0002", ""},
+        KindCase{"the_town_alone", row("", "北海道石狩市八幡町"), K::Ambiguous, "", "", 3},
+        KindCase{"a_place_not_listed", row("", "北海道石狩市八幡町若生町115"), K::NoCode, "061-3482", ""},
+        KindCase{"the_city_alone", row("", "北海道札幌市中央区"), K::NoCode, "060-0000", ""},
+        KindCase{"kyoto_street_without_its_town", row("", "京都府京都市中京区河原町通三条上る"), K::NotFound, "", "", 1},
+        KindCase{"catch_all_code_with_an_unknown_town", row("604-0000", "京都府京都市中京区河原町通三条上る"), K::Match, "", ""},
+        KindCase{"regional_ward", row("", "奈良県宇陀市大宇陀区迫間25"), K::NoCode, "633-2166", ""},
+        KindCase{"lot_number_after_the_town", row("", "岐阜県不破郡垂井町1234"), K::NoCode, "503-2121", ""},
+        KindCase{"lot_number_after_a_town_in_the_city", row("", "長崎県西海市大島町27"), K::NoCode, "857-2427", ""},
+        KindCase{"municipality_alone", row("", "香川県仲多度郡琴平町"), K::NoCode, "766-0000", ""},
+        KindCase{"a_town_of_the_municipality", row("", "岐阜県不破郡垂井町新井1"), K::NoCode, "503-2105", ""},
+        KindCase{"lot_number_besides_the_numbered_part", row("", "兵庫県小野市本町500"), K::NoCode, "675-1372", ""},
+        KindCase{"the_numbered_part", row("", "兵庫県小野市本町1丁目5-1"), K::NoCode, "675-1374", ""},
+        KindCase{"the_chome_entry_is_not_the_place", row("", "青森県弘前市中野字大原36"), K::NoCode, "036-1451", ""}),
+    ParamName());
+
+// Codes a spreadsheet stored as numbers.
+INSTANTIATE_TEST_SUITE_P(
+    SpreadsheetCodes, Kinds,
+    ::testing::Values(
+        KindCase{"zeros_lost", row("600003", "北海道札幌市中央区北3条西6丁目"), K::BadFormat, "060-0003", ""},
+        KindCase{"full_width_office_code", row("６０８５８８", "北海道札幌市中央区北３条西６丁目", "北海道庁"), K::BadFormat,
+                 "060-8588", ""},
+        KindCase{"two_zeros_lost", row("10010", "北海道札幌市北区北十条西3丁目"), K::BadFormat, "001-0010", ""},
+        KindCase{"decimal_without_an_address", row("600003.0", ""), K::BadFormat, "060-0003", "北海道札幌市中央区北三条西"},
+        KindCase{"does_not_fit_the_address", row("600003", "東京都千代田区永田町1-7-1"), K::BadFormat, "", ""},
+        KindCase{"no_such_code", row("99999", ""), K::BadFormat, "", ""}),
+    ParamName());
+
+// The search window on the same data: a town typed by its name alone, その他
+// towns and an office by the workplace. `within`: the code is among the
+// first that many candidates.
+struct SearchCase
+{
+    const char *name;
+    const char *add, *cmp;
+    const char *zip;
+    int within;
+    const char *taken = nullptr; // the address the first candidate writes
+};
+
+class ShippedSearch : public ::testing::TestWithParam<SearchCase>
+{
+};
+
+TEST_P(ShippedSearch, RightCodeAmongTheFirst)
+{
+    const SearchCase &c = GetParam();
+    const PostalDictionary &dict = *shipped();
+    const PostalSearch::Result r = PostalSearch::run(dict, {}, q(c.add), q(c.cmp));
+    QStringList first;
+    for (size_t i = 0; i < r.candidates.size() && first.size() < c.within; ++i)
+        first.append(AddressKey::formatCode(dict.code(r.candidates[i].entry)));
+    EXPECT_TRUE(first.contains(q(c.zip))) << first.join(u' ').toStdString();
+    if (c.taken) {
+        ASSERT_FALSE(r.candidates.empty());
+        EXPECT_EQ(PostalSearch::choose(dict, r, r.candidates.front(), q(c.cmp)).add, q(c.taken));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Written, ShippedSearch,
+    ::testing::Values(SearchCase{"town_with_its_ward", "北区梅田", "", "530-0001", 1},
+                      SearchCase{"town_alone", "梅田", "", "530-0001", 3},
+                      SearchCase{"town_alone_with_block", "梅田3-1-1", "", "530-0001", 1, "大阪府大阪市北区梅田3-1-1"},
+                      SearchCase{"one_character_town_with_ward", "中区栄", "", "460-0008", 1},
+                      SearchCase{"many_codes_first", "丸の内", "", "100-0005", 1},
+                      SearchCase{"none_of_the_parts", "北海道石狩市八幡町3-10", "", "061-3482", 1},
+                      SearchCase{"a_part_named", "北海道石狩市八幡町高岡115", "", "061-3481", 1},
+                      SearchCase{"office_by_workplace", "東京都文京区本郷7-3-1", "東京大学医学部附属病院", "113-8655", 1},
+                      SearchCase{"hospital_as_its_school", "宮城県仙台市青葉区星陵町1-1", "東北大学病院", "980-8574", 1}),
+    ParamName());
+
+struct SpreadsheetCase
+{
+    const char *name;
+    const char16_t *text;
+    const char16_t *code; // empty: none
+};
+
+class SpreadsheetCode : public ::testing::TestWithParam<SpreadsheetCase>
+{
+};
+
+TEST_P(SpreadsheetCode, PutsBackTheZeros)
+{
+    EXPECT_EQ(AddressKey::spreadsheetCode(GetParam().text), QString::fromUtf16(GetParam().code));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cells, SpreadsheetCode,
+    ::testing::Values(SpreadsheetCase{"six_digits", u"600042", u"0600042"},
+                      SpreadsheetCase{"five_digits", u"10010", u"0010010"},
+                      SpreadsheetCase{"seven_digits", u"1000005", u"1000005"},
+                      SpreadsheetCase{"decimal_zeros", u"600042.00", u"0600042"},
+                      SpreadsheetCase{"full_width_decimal", u"６０００４２．０", u"0600042"},
+                      SpreadsheetCase{"thousands", u"600,042", u"0600042"},
+                      SpreadsheetCase{"spaces_around", u" 600042 ", u"0600042"},
+                      SpreadsheetCase{"decimal_part", u"600042.5", u""},
+                      SpreadsheetCase{"thousands_misplaced", u"60,0042", u""},
+                      SpreadsheetCase{"four_digits", u"6004", u""},
+                      SpreadsheetCase{"eight_digits", u"10000050", u""},
+                      SpreadsheetCase{"dash", u"060-0042", u""},
+                      SpreadsheetCase{"letters", u"60004X", u""}),
+    ParamName());
+
 struct ApplyCase
 {
     const char *name;
@@ -147,15 +285,16 @@ TEST_P(Apply, WritesOnlyOverTheRowAsChecked)
     }
 }
 
-const CheckInput Bare = row("", "東京都千代田区丸の内1-9-1", "テスト商事");
+// (A workplace at a large office's block number would make it 候補複数.)
+const CheckInput Bare = row("", "東京都千代田区丸の内1-9-2", "テスト商事");
 const CheckInput Wrong = row("100-0004", "東京都千代田区丸の内1-9-1");
 INSTANTIATE_TEST_SUITE_P(
     Rows, Apply,
     ::testing::Values(
-        ApplyCase{"code_filled", Bare, Bare, {}, "100-0005", "東京都千代田区丸の内1-9-1"},
-        ApplyCase{"address_edited_since", Bare, row("", "東京都千代田区丸の内1-9-2", "テスト商事"), {}, nullptr, nullptr},
-        ApplyCase{"code_typed_since", Bare, row("100-0005", "東京都千代田区丸の内1-9-1", "テスト商事"), {}, nullptr, nullptr},
-        ApplyCase{"workplace_edited_since", Bare, row("", "東京都千代田区丸の内1-9-1"), {}, nullptr, nullptr},
+        ApplyCase{"code_filled", Bare, Bare, {}, "100-0005", "東京都千代田区丸の内1-9-2"},
+        ApplyCase{"address_edited_since", Bare, row("", "東京都千代田区丸の内1-9-3", "テスト商事"), {}, nullptr, nullptr},
+        ApplyCase{"code_typed_since", Bare, row("100-0005", "東京都千代田区丸の内1-9-2", "テスト商事"), {}, nullptr, nullptr},
+        ApplyCase{"workplace_edited_since", Bare, row("", "東京都千代田区丸の内1-9-2"), {}, nullptr, nullptr},
         ApplyCase{"mismatch_code_from_address", Wrong, Wrong, MismatchFix::CodeFromAddress, "100-0005",
                   "東京都千代田区丸の内1-9-1"},
         ApplyCase{"mismatch_address_from_code", Wrong, Wrong, MismatchFix::AddressFromCode, "100-0004",
@@ -164,7 +303,13 @@ INSTANTIATE_TEST_SUITE_P(
         ApplyCase{"code_rewritten", row("〒100-0005", "丸の内"), row("〒100-0005", "丸の内"), {}, "100-0005", "丸の内"},
         ApplyCase{"ambiguous_left_alone", row("", "北海道札幌市中央区大通西"), row("", "北海道札幌市中央区大通西"), {},
                   nullptr, nullptr},
-        ApplyCase{"ill_formed_without_a_code", row("100-000", ""), row("100-000", ""), {}, nullptr, nullptr}),
+        ApplyCase{"ill_formed_without_a_code", row("100-000", ""), row("100-000", ""), {}, nullptr, nullptr},
+        ApplyCase{"spreadsheet_code_brings_its_town", row("600003", ""), row("600003", ""), {}, "060-0003",
+                  "北海道札幌市中央区北三条西"},
+        ApplyCase{"spreadsheet_code_beside_its_address", row("600003", "北海道札幌市中央区北3条西6丁目"),
+                  row("600003", "北海道札幌市中央区北3条西6丁目"), {}, "060-0003", "北海道札幌市中央区北3条西6丁目"},
+        ApplyCase{"catch_all_left_to_the_search_window", row("", "京都府京都市中京区河原町通三条上る"),
+                  row("", "京都府京都市中京区河原町通三条上る"), {}, nullptr, nullptr}),
     ParamName());
 
 TEST(ListCheckText, ResultsAsSpreadsheetText)
@@ -174,6 +319,18 @@ TEST(ListCheckText, ResultsAsSpreadsheetText)
     EXPECT_EQ(resultsText({a, b}), q("行\t種類\t郵便番号\t住所\t提案\r\n"
                                      "5\t郵便番号なし\t\t東京都千代田区丸の内1-9-1\t100-0005\r\n"
                                      "10\t候補複数\t\t\"A\t\"\"B\"\"\"\t060-0042 X / 064-0820 Y\r\n"));
+}
+
+TEST(ListCheckText, IllFormedCodesSayWhatWasRead)
+{
+    EXPECT_EQ(proposalText(checkRow(data(), 0, row("600003", "北海道札幌市中央区北3条西6丁目"))),
+              q("7 桁ではありません（6 桁 600003 と読みました） → 060-0003"));
+    EXPECT_EQ(proposalText(checkRow(data(), 0, row("600003.0", ""))),
+              q("7 桁ではありません（6 桁 600003 と読みました） → 060-0003 北海道札幌市中央区北三条西"));
+    EXPECT_EQ(proposalText(checkRow(data(), 0, row("〒100-0005", ""))), q("数字以外の文字があります（1000005 と読みました） → 100-0005"));
+    EXPECT_EQ(proposalText(checkRow(data(), 0, row("100-00051", ""))), q("7 桁ではありません（8 桁 10000051 と読みました）"));
+    // A town the data does not list shows its city's catch-all as a candidate.
+    EXPECT_EQ(proposalText(checkRow(data(), 0, row("", "京都府京都市中京区河原町通三条上る"))), q("604-0000 京都府京都市中京区"));
 }
 
 // The generation an update replaced, as the update keeps it in the user data

@@ -6,6 +6,11 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
+
+struct ColumnMapping;
+struct SheetInfo;
+struct SourceTable;
 
 // The one seam for everything that blocks on a person or leaves the program:
 // message boxes, file dialogs and handing an address to the desktop.
@@ -32,6 +37,10 @@ public:
     // A message box with the program's title and no icon.
     virtual Answer ask(const QString &text, Buttons buttons) = 0;
     void message(const QString &text) { ask(text, Buttons::Ok); }
+    // A question whose buttons say what they do: `labels` from left to right,
+    // the first the default, the last also taken by Esc and by closing the
+    // box. The index of the button chosen.
+    virtual int choose(const QString &text, const QStringList &labels) = 0;
 
     // A file dialog; an empty result means the person cancelled.
     virtual QString chooseFile(const FileRequest &request) = 0;
@@ -54,6 +63,14 @@ public:
         bool descending = false;
     };
     virtual std::optional<SortChoice> chooseSort(const QStringList &columns, int initialColumn) = 0;
+
+    // The sheet of a workbook to take in (hidden ones marked); -1 when the
+    // person cancelled.
+    virtual int chooseSheet(const std::vector<SheetInfo> &sheets, int preselected) = 0;
+    // The columns of a list from elsewhere mapped to the table's: `mapping`
+    // comes with the guess and leaves with the person's choice; false when
+    // the person cancelled.
+    virtual bool mapColumns(const SourceTable &source, ColumnMapping &mapping) = 0;
 
 protected:
     // What an implementation does when a hand-off failed for `failure`

@@ -332,9 +332,28 @@ qsizetype afterPostalCode(QStringView text, QString *code)
 void appendOfficeName(QStringView text, QString &out)
 {
     const qsizetype start = out.size();
-    for (const QChar ch : text) {
-        if (const char16_t f = fold(ch.unicode()))
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char16_t c = text[i].unicode();
+        if (c >= 0xFF66 && c <= 0xFF9D) { // half-width katakana
+            c = HalfKana[c - 0xFF66];
+            if (i + 1 < text.size() && (text[i + 1] == u'\uFF9E' || text[i + 1] == u'\uFF9F')) {
+                if (const char16_t v = voiced(c, text[i + 1] == u'\uFF9F')) {
+                    c = v;
+                    ++i;
+                }
+            }
+        }
+        if (const char16_t f = fold(c))
             out.append(QChar(f));
+    }
+    // A university's hospital, however written: "…大学医学部附属病院",
+    // "…大学付属病院" and "…大学病院" are one.
+    if (QStringView(out).sliced(start).contains(QStringLiteral("属病院"))) {
+        QString tail = QStringView(out).sliced(start).toString();
+        for (const char16_t *form : {u"医学部附属病院", u"医学部付属病院", u"附属病院", u"付属病院"})
+            tail.replace(QStringView(form).toString(), QStringLiteral("病院"));
+        out.truncate(start);
+        out.append(tail);
     }
     // Legal forms, in every spelling, say nothing about which office it is.
     // Longer forms first: 一般財団法人 goes before 財団法人 can take part of it.
@@ -388,6 +407,43 @@ QString postalDigits(QStringView text)
         return {};
     }
     return digits;
+}
+
+QString spreadsheetCode(QStringView text)
+{
+    QString digits;
+    qsizetype group = -1; // digits since the last thousands separator; -1: none seen
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && isSpace(text[i].unicode()))
+        ++i;
+    for (; i < n; ++i) {
+        char16_t c = text[i].unicode();
+        if (c >= 0xFF01 && c <= 0xFF5E)
+            c = char16_t(c - 0xFEE0);
+        if (c >= u'0' && c <= u'9') {
+            digits.append(QChar(c));
+            if (group >= 0)
+                ++group;
+            continue;
+        }
+        if (c == u',' && !digits.isEmpty() && (group < 0 ? digits.size() <= 3 : group == 3)) {
+            group = 0;
+            continue;
+        }
+        break;
+    }
+    if (group >= 0 && group != 3)
+        return {};
+    if (i < n && (text[i] == u'.' || text[i] == u'\uFF0E')) {
+        for (++i; i < n && (text[i] == u'0' || text[i] == u'\uFF10'); ++i) {
+        }
+    }
+    while (i < n && isSpace(text[i].unicode()))
+        ++i;
+    if (i != n || digits.size() < 5 || digits.size() > 7)
+        return {};
+    return QString(7 - digits.size(), u'0') + digits;
 }
 
 QString formatCode(quint32 code)

@@ -35,6 +35,16 @@ QString officeName(QStringView text);
 // more than seven digits.
 QString postalDigits(QStringView text);
 
+// A postal code that went through a spreadsheet stored as a number: its
+// leading zeros lost ("600042" is 060-0042, "10010" is 001-0010), a decimal
+// part of zeros added ("600042.0"), thousands separated ("600,042"), in
+// either width. The seven digits it stands for, zeros put back in front;
+// empty when the text is no such number (anything but those digits, fewer
+// than five or more than seven of them, a decimal part that is not zero).
+// The whole-list check proposes the result where it fits the row, and a
+// workbook import may read codes through it.
+QString spreadsheetCode(QStringView text);
+
 // "1000005" -> "100-0005".
 QString formatCode(quint32 code);
 

@@ -70,6 +70,7 @@ struct AddressMatch
     std::vector<quint32> best; // entries of the top score, in rank order
     std::vector<quint32> all;  // every entry matched
     qsizetype restFrom = -1;   // -1: not found
+    QString rest;              // comparison form of what follows the match
     // The typed address is the dictionary's spelling (or its end), not one
     // read past a ward, 大字 or street name the dictionary does not have.
     bool exact = false;
@@ -85,6 +86,7 @@ AddressMatch matchAddress(const Dict &dict, QStringView address)
     if (r.hits.empty())
         return m;
     m.restFrom = r.restFrom;
+    m.rest = r.rest;
     if (r.prefixKey != Dict::None) {
         const QString typed = AddressKey::address(address);
         const qsizetype matched = typed.size() - r.rest.size();
@@ -97,6 +99,16 @@ AddressMatch matchAddress(const Dict &dict, QStringView address)
             m.best.push_back(h.entry);
     }
     return m;
+}
+
+// Whether what follows a match names a place (a town or 字 the dictionary
+// does not list) rather than a block number or nothing.
+bool namesPlace(QStringView rest)
+{
+    if (rest.isEmpty())
+        return false;
+    const QChar c = rest.front();
+    return !(c.isDigit() || c == u'-' || c == u'第' || c == u'番' || c == u'(' || c == u'~');
 }
 
 // The codes of entries, each once, in order.
@@ -143,6 +155,70 @@ QString addressOfCode(const Dict &dict, const std::vector<Dict::Hit> &entries)
     if (!town.isNull())
         return town.toString();
     return entries.empty() ? QString() : dict.address(entries.front().entry).toString();
+}
+
+QString candidateText(const Dict &dict, quint32 entry);
+
+// Large offices at the row's block number in the towns the address matched,
+// each once; with a place named before the number ("熊味町南十五夜60"), those
+// the workplace names whose address the row's begins with.
+std::vector<Dict::OfficeAt> officesAtBlock(const Dict &dict, const AddressMatch &m, QStringView workplaceKey)
+{
+    std::vector<Dict::OfficeAt> out;
+    // No block number typed: the offices that Japan Post lists at the town
+    // without one.
+    const bool noBlock = m.rest.isEmpty();
+    const bool placeNamed = !noBlock && !m.rest.front().isDigit();
+    std::vector<QStringView> towns;
+    for (const quint32 e : m.all) {
+        const QStringView town = dict.address(e);
+        if (dict.kind(e) != Dict::Kind::Town || std::find(towns.begin(), towns.end(), town) != towns.end())
+            continue;
+        towns.push_back(town);
+        if (towns.size() > 3)
+            break;
+        const QString townKey = AddressKey::address(town);
+        const QString typed = placeNamed ? AddressKey::blockForm(QString(townKey + m.rest)) : QString();
+        for (const Dict::OfficeAt &o : dict.officesAt(town, m.rest, workplaceKey, 4000, !noBlock && !placeNamed)) {
+            bool at = o.block > 0;
+            if (noBlock) {
+                at = AddressKey::address(dict.address(o.entry)) == townKey;
+            } else if (placeNamed) {
+                const QString own = o.named > 0 ? AddressKey::blockForm(AddressKey::address(dict.address(o.entry))) : QString();
+                at = !own.isEmpty() && own.size() > townKey.size() && typed.startsWith(own)
+                     && (typed.size() == own.size() || !typed[own.size()].isDigit());
+            }
+            if (at && std::none_of(out.begin(), out.end(), [&](const Dict::OfficeAt &x) { return x.entry == o.entry; }))
+                out.push_back(o);
+        }
+    }
+    return out;
+}
+
+// The office the workplace names among those at the row's block number: the
+// one whose name agrees best (equal names before names that contain one
+// another, the building written too before the block alone), a post office
+// box's code only where the row names the box; None when none agrees or
+// several agree alike.
+quint32 namedOffice(const Dict &dict, const std::vector<Dict::OfficeAt> &offices, QStringView address)
+{
+    const bool box = address.contains(u"私書箱");
+    quint32 best = Dict::None;
+    int top = 0;
+    int tied = 0;
+    for (const Dict::OfficeAt &o : offices) {
+        if (o.named <= 0 || (!box && dict.address(o.entry).contains(u"私書箱")))
+            continue;
+        const int score = (o.named >= 10000 ? 3 : o.named >= 9000 ? 2 : 1) * 10 + o.block;
+        if (score > top) {
+            top = score;
+            best = o.entry;
+            tied = 1;
+        } else if (score == top && dict.code(o.entry) != dict.code(best)) {
+            ++tied;
+        }
+    }
+    return tied == 1 ? best : Dict::None;
 }
 
 QString candidateText(const Dict &dict, quint32 entry)
@@ -240,8 +316,23 @@ CheckResult checkRow(const CheckData &data, int row, const CheckInput &in)
     if (!zip.isEmpty() && code < 0) {
         res.kind = CheckKind::BadFormat;
         const QString digits = AddressKey::postalDigits(zip);
-        if (digits.size() == 7)
+        if (digits.size() == 7) {
             res.proposedZip = AddressKey::formatCode(digits.toUInt());
+            return res;
+        }
+        // A code a spreadsheet stored as a number: the code it stands for,
+        // where that code fits the row's address (or, with none, with the
+        // code's town).
+        const QString repaired = AddressKey::spreadsheetCode(zip);
+        if (repaired.isEmpty())
+            return res;
+        const CheckResult as = checkRow(data, row, {AddressKey::formatCode(repaired.toUInt()), in.add, in.cmp});
+        if (as.kind == CheckKind::Match) {
+            res.proposedZip = as.seen.zip;
+        } else if (address.isEmpty() && as.kind == CheckKind::NoAddress) {
+            res.proposedZip = as.seen.zip;
+            res.proposedAdd = as.proposedAdd;
+        }
         return res;
     }
 
@@ -338,8 +429,36 @@ CheckResult checkRow(const CheckData &data, int row, const CheckInput &in)
                 return res;
             res = CheckResult{row, CheckKind::Match, in, {}, {}, {}};
         }
+        const std::vector<Dict::OfficeAt> offices =
+            here.found() && !QStringView(in.cmp).trimmed().isEmpty()
+                ? officesAtBlock(dict, here, AddressKey::officeName(in.cmp))
+                : std::vector<Dict::OfficeAt>{};
+        const quint32 named = namedOffice(dict, offices, address);
         if (!here.found()) {
             res.kind = CheckKind::NotFound;
+        } else if (named != Dict::None) {
+            // (Also where the office's address names a town that the town
+            // list does not: "大分市大字駄原…" of an office.)
+            res.kind = CheckKind::NoCode;
+            res.proposedZip = AddressKey::formatCode(dict.code(named));
+        } else if (onlyCityWide(dict, here) && namesPlace(here.rest) && offices.empty()) {
+            // A town the dictionary does not know: the city's catch-all code
+            // is a candidate, not the row's code.
+            res.kind = CheckKind::NotFound;
+            for (const quint32 e : here.best)
+                res.candidates.append(candidateText(dict, e));
+        } else if (!offices.empty()) {
+            // A large office's block number, but the workplace names another
+            // (or several offices share the block): the town and the offices.
+            res.kind = CheckKind::Ambiguous;
+            for (const quint32 code : hereCodes)
+                for (const quint32 e : here.best)
+                    if (dict.code(e) == code) {
+                        res.candidates.append(candidateText(dict, e));
+                        break;
+                    }
+            for (const Dict::OfficeAt &o : offices)
+                res.candidates.append(candidateText(dict, o.entry));
         } else if (hereCodes.size() == 1) {
             res.kind = CheckKind::NoCode;
             res.proposedZip = AddressKey::formatCode(hereCodes.front());
@@ -370,7 +489,7 @@ CheckResult checkRow(const CheckData &data, int row, const CheckInput &in)
             return res;
         }
         res.kind = here.found() ? CheckKind::Mismatch : CheckKind::NotFound;
-        if (hereCodes.size() == 1)
+        if (hereCodes.size() == 1 && !(onlyCityWide(dict, here) && namesPlace(here.rest)))
             res.proposedZip = AddressKey::formatCode(hereCodes.front());
         return res;
     }
@@ -401,7 +520,7 @@ CheckResult checkRow(const CheckData &data, int row, const CheckInput &in)
     const bool cityOfTheCode = here.found() && onlyCityWide(dict, here)
                                && AddressKey::address(dict.address(codeEntries.front().entry))
                                       .startsWith(AddressKey::address(dict.address(here.best.front())));
-    if (hereCodes.size() == 1 && !cityOfTheCode)
+    if (hereCodes.size() == 1 && !cityOfTheCode && !(onlyCityWide(dict, here) && namesPlace(here.rest)))
         res.proposedZip = AddressKey::formatCode(hereCodes.front());
     else if (!cityOfTheCode)
         for (const quint32 e : here.best)
@@ -421,8 +540,13 @@ std::optional<CheckInput> applied(const CheckResult &result, const CheckInput &n
     CheckInput out = now;
     switch (result.kind) {
     case CheckKind::NoCode:
+        out.zip = result.proposedZip;
+        break;
     case CheckKind::BadFormat:
         out.zip = result.proposedZip;
+        // A repaired code of a row without an address brings its town.
+        if (!result.proposedAdd.isEmpty() && addressPart(now.add).isEmpty())
+            out.add = result.proposedAdd;
         break;
     case CheckKind::NoAddress:
         out.add = result.proposedAdd;
@@ -465,13 +589,35 @@ QString proposalText(const CheckResult &result)
     }
     case CheckKind::Ambiguous:
         return result.candidates.join(QStringLiteral(" / "));
+    case CheckKind::BadFormat: {
+        // What was read, and why it is no code.
+        QString digits;
+        for (const QChar c : result.seen.zip) {
+            if (c == u'.' || c == u'\uFF0E') // a decimal part
+                break;
+            if (c.isDigit())
+                digits.append(QChar(u'0' + c.digitValue()));
+        }
+        QString text = digits.size() == 7 ? QStringLiteral("数字以外の文字があります（%1 と読みました）").arg(digits)
+                                          : QStringLiteral("7 桁ではありません（%1 桁 %2 と読みました）")
+                                                .arg(digits.size())
+                                                .arg(digits);
+        if (!result.proposedZip.isEmpty())
+            text += QStringLiteral(" → ") + result.proposedZip;
+        if (!result.proposedAdd.isEmpty())
+            text += u' ' + result.proposedAdd;
+        return text;
+    }
     default: {
         QStringList parts;
         if (!result.proposedZip.isEmpty())
             parts.append(result.proposedZip);
         if (!result.proposedAdd.isEmpty())
             parts.append(result.proposedAdd);
-        return parts.join(u' ');
+        QString text = parts.join(u' ');
+        if (!result.candidates.isEmpty())
+            text += (text.isEmpty() ? QString() : QStringLiteral(" / ")) + result.candidates.join(QStringLiteral(" / "));
+        return text;
     }
     }
 }

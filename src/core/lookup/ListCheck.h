@@ -25,8 +25,10 @@ enum class CheckKind : quint8 {
     Ambiguous,  // the address fits several codes equally, or a code without
                 // an address serves several towns: the candidates
     Outdated,   // code or town known only to older data: the current ones
-    NotFound,   // neither is found
-    BadFormat,  // the code is not seven digits: the code rewritten
+    NotFound,   // neither is found (or only the city of a town the data
+                // does not list: its catch-all code is a candidate)
+    BadFormat,  // the code is not seven digits: the code rewritten, or the
+                // code a spreadsheet's number stands for where it fits the row
 };
 inline constexpr int CheckKindCount = 8;
 
@@ -50,8 +52,9 @@ struct CheckResult
     CheckInput seen;     // the row as it was checked
     QString proposedZip; // "123-4567"
     QString proposedAdd; // an address as the dictionary writes it, block numbers kept
-    // Ambiguous, and a Mismatch whose address fits several codes: one
-    // "123-4567 address（note）" per candidate.
+    // Ambiguous, a Mismatch whose address fits several codes, and a NotFound
+    // whose city alone is found: one "123-4567 address（note or office）" per
+    // candidate.
     QStringList candidates;
 };
 
@@ -78,7 +81,8 @@ enum class MismatchFix { CodeFromAddress, AddressFromCode };
 
 // What applying a result writes into the row `now`: NoCode the code, NoAddress
 // the address, Mismatch the chosen one, Outdated the current code and
-// address, BadFormat the rewritten code. None when the row changed since the
+// address, BadFormat the rewritten code (with the code's town when the row
+// has no address). None when the row changed since the
 // check (stillAsChecked) or the kind has nothing to write (Match, Ambiguous,
 // NotFound, a BadFormat that is no code).
 std::optional<CheckInput> applied(const CheckResult &result, const CheckInput &now,

@@ -181,26 +181,84 @@ int noteScore(std::u16string_view raw, std::u16string_view note, std::u16string_
             return floor == Basement ? 3 : floor < 0 ? 2 : 1;
         return floor >= 0 && floor >= floors.front().from && floor <= floors.front().to ? 3 : 0;
     }
+    // "大島町の次に番地がくる場合": a lot number right after the place (the
+    // municipality itself or a town in it), not another place's name.
+    // The municipality alone is its catch-all code's.
+    if (raw.ends_with(u"がくる場合") && (rest.empty() || !isDigit(rest.front()))) {
+        const size_t next = note.find(u"の次に");
+        const std::u16string_view place = next == std::u16string_view::npos ? std::u16string_view() : note.substr(0, next);
+        if (rest.empty() || place.empty() || rest.substr(0, place.size()) != place)
+            return 0;
+        const std::u16string_view after = rest.substr(place.size());
+        return after.empty() ? 1 : noteScore(raw, note, after);
+    }
     const bool excluding = note.find(u"除く") != std::u16string_view::npos;
-    const std::vector<Number> typed = typedNumbers(rest);
+    // Kyoto's streets ("河原町通三条上る、…"), and a street named as a part
+    // ("中央通り"): a town's entry for the one the rest begins with.
+    const bool streets = note.find(u'通') != std::u16string_view::npos || note.find(u"上る") != std::u16string_view::npos
+                         || note.find(u"下る") != std::u16string_view::npos || note.find(u"東入") != std::u16string_view::npos
+                         || note.find(u"西入") != std::u16string_view::npos;
+    // Named parts of a town ("糠森、小野松", "１～４丁目、北山"), told apart from
+    // the town's own entry for the rest (その他); words that say how the
+    // town is written (丁目, 番地, 大字, X村一円, …がくる場合) name no part.
+    const bool namesParts = !excluding && !streets && note != u"丁目" && note != u"番地" && note != u"大字"
+                            && !note.ends_with(u"一円") && note.find(u"場合") == std::u16string_view::npos;
+    // The town's entry for its 丁目 (beside one for the rest): not for a
+    // place named after the town.
+    if (note == u"丁目" && !rest.empty() && !isDigit(rest.front()))
+        return 0;
+    std::vector<Number> typed = typedNumbers(rest);
+    // A place named before the number ("字松屋敷11"): the number is a lot
+    // number of the town, never its 丁目.
+    const bool placeNamed = !rest.empty() && !isDigit(rest.front()) && rest.front() != u'第';
+    if (placeNamed) {
+        size_t digit = 0;
+        while (digit < rest.size() && digit < 12 && !isDigit(rest[digit]))
+            ++digit;
+        if (digit < rest.size() && isDigit(rest[digit]))
+            typed = typedNumbers(rest.substr(digit));
+    }
     bool anyNumbers = false;
+    bool anyName = false;
+    bool onlyChome = true; // every numbered item counts 丁目, 条, 線 or 地割
     bool fits = false;
     size_t from = 0;
     while (from <= note.size()) {
         size_t to = note.find_first_of(u"、,", from);
         if (to == std::u16string_view::npos)
             to = note.size();
-        const std::vector<Number> item = noteItem(note.substr(from, to - from));
+        const std::u16string_view part = note.substr(from, to - from);
+        const std::vector<Number> item = noteItem(part);
         from = to + 1;
-        if (item.empty())
+        if (item.empty() || streets) {
+            if ((namesParts || streets) && !part.empty()) {
+                anyName = true;
+                fits = fits || rest.substr(0, part.size()) == part;
+            }
             continue;
+        }
         anyNumbers = true;
-        if (typed.size() < item.size())
+        const Unit unit = item.front().unit;
+        const bool chome = unit == Unit::Chome || unit == Unit::Jo || unit == Unit::Sen || unit == Unit::Chiwari;
+        onlyChome = onlyChome && chome;
+        if (typed.size() < item.size() || (placeNamed && chome))
             continue;
         bool all = !typed.empty();
         for (size_t k = 0; k < item.size() && k < typed.size() && all; ++k)
             all = typed[k].from >= item[k].from && typed[k].from <= item[k].to && unitsAgree(typed[k].unit, item[k].unit);
         fits = fits || all;
+    }
+    if (streets)
+        return fits ? 3 : 2;
+    if (anyName || (placeNamed && anyNumbers && !excluding)) {
+        // The town alone ties with its その他 entry; a part named (or a lot
+        // number within the note's) is the one; a place that is none of
+        // them belongs to the rest, unless its lot number is not known.
+        if (fits)
+            return 3;
+        if (rest.empty())
+            return 1;
+        return placeNamed && typed.empty() && anyNumbers && !onlyChome ? 1 : 0;
     }
     if (!anyNumbers)
         return 2;
@@ -582,8 +640,17 @@ PostalDictionary::AddressResult PostalDictionary::findAddress(QStringView typed)
             const qsizetype ward = QStringView(q).sliced(len).left(5).indexOf(u'区');
             if (ward > 0) {
                 QString without = q.left(len) + QStringView(q).sliced(len + ward + 1);
-                const qsizetype l2 = longestPrefix(u16(without));
-                if (l2 > len) {
+                qsizetype l2 = longestPrefix(u16(without));
+                // A regional ward (地域自治区) whose name Japan Post writes
+                // as the start of the town: "宇陀市大宇陀区迫間" is
+                // "宇陀市大宇陀迫間".
+                QString named = q.left(len + ward) + QStringView(q).sliced(len + ward + 1);
+                const qsizetype l3 = longestPrefix(u16(named));
+                if (l3 > len + ward && l3 > l2) {
+                    from.erase(from.begin() + len + ward);
+                    q = std::move(named);
+                    len = l3;
+                } else if (l2 > len) {
                     from.erase(from.begin() + len, from.begin() + len + ward + 1);
                     q = std::move(without);
                     len = l2;
@@ -727,6 +794,105 @@ std::vector<PostalDictionary::Hit> PostalDictionary::completeAddress(QStringView
     return hits;
 }
 
+std::vector<PostalDictionary::Hit> PostalDictionary::findTownName(QStringView typed, qsizetype limit,
+                                                                 qsizetype *nameEnd) const
+{
+    std::vector<Hit> hits;
+    // The name: what comes before the first digit.
+    qsizetype end = 0;
+    while (end < typed.size() && !typed[end].isDigit())
+        ++end;
+    if (nameEnd)
+        *nameEnd = end;
+    const QString name = AddressKey::address(typed.left(end));
+    if (name.isEmpty() || limit <= 0 || m_keyIndex.empty() || AddressKey::prefectureAt(name) >= 0)
+        return hits;
+    const std::u16string_view n = u16(name);
+    const auto isCity = [this](std::u16string_view key) {
+        const auto [first, last] = exactKeys(key);
+        for (qsizetype k = first; k < last; ++k)
+            if (note(m_keyIndex[size_t(k)].entry).startsWith(u"以下に掲載がない場合"))
+                return true;
+        return false;
+    };
+    const auto isFloor = [this](quint32 entry) { return note(entry).contains(u'階'); };
+    struct Town
+    {
+        std::u16string_view key; // the town's key (a building's town for its floors)
+        bool exact = false;
+        std::vector<quint32> keys;
+        std::vector<quint32> codes;
+        qsizetype weight = 0;
+    };
+    std::vector<Town> towns;
+    for (quint32 k = 0; k < m_keyIndex.size(); ++k) {
+        const Key &key = m_keyIndex[k];
+        if (key.shortened)
+            continue;
+        const std::u16string_view v = keyView(key);
+        const size_t at = v.find(n);
+        if (at == std::u16string_view::npos || at < 3)
+            continue;
+        // Where the town's name begins: right at the match, or after a ward
+        // or city typed with it; the match must begin where a name does.
+        size_t town = std::u16string_view::npos;
+        for (size_t c = at; c < at + n.size() && town == std::u16string_view::npos; ++c)
+            if (isCity(v.substr(0, c)))
+                town = c;
+        if (town == std::u16string_view::npos)
+            continue;
+        if (town != at) {
+            const char16_t before = v[at - 1];
+            const int pref = AddressKey::prefectureAt(QStringView(v.data(), qsizetype(at)));
+            const bool prefectureEnd = pref >= 0 && AddressKey::prefecture(pref).size() == qsizetype(at);
+            if (!prefectureEnd && before != u'市' && before != u'郡')
+                continue;
+        }
+        const std::u16string_view named = v.substr(0, at + n.size());
+        const bool floor = isFloor(key.entry) && named.size() < v.size() && exactKeys(named).first < exactKeys(named).second;
+        const std::u16string_view townKey = floor ? named : v;
+        auto it = std::find_if(towns.begin(), towns.end(), [&](const Town &t) { return t.key == townKey; });
+        if (it == towns.end()) {
+            towns.push_back(Town{townKey, townKey.size() == named.size(), {}, {}, 0});
+            it = towns.end() - 1;
+        }
+        if (!floor)
+            it->keys.push_back(k);
+        const quint32 code = m_entries[key.entry].code;
+        if (std::find(it->codes.begin(), it->codes.end(), code) == it->codes.end())
+            it->codes.push_back(code);
+    }
+    for (Town &t : towns) {
+        // Offices in the town count with its codes.
+        const QString officeKey = AddressKey::blockForm(QStringView(t.key.data(), qsizetype(t.key.size())));
+        const std::u16string_view o = u16(officeKey);
+        auto it = std::lower_bound(m_officeByAddress.begin(), m_officeByAddress.end(), o,
+                                   [this](quint32 item, std::u16string_view v) { return officeKeyView(item) < v; });
+        qsizetype offices = 0;
+        for (; it != m_officeByAddress.end() && offices < 100000; ++it, ++offices)
+            if (officeKeyView(*it).substr(0, o.size()) != o)
+                break;
+        t.weight = qsizetype(t.codes.size()) + offices;
+    }
+    std::stable_sort(towns.begin(), towns.end(), [](const Town &a, const Town &b) {
+        if (a.exact != b.exact)
+            return a.exact;
+        return a.weight > b.weight;
+    });
+    // Within a town, its codes ranked by the block number typed after it.
+    const QString rest = AddressKey::address(typed.sliced(end));
+    for (const Town &t : towns) {
+        if (qsizetype(hits.size()) >= limit)
+            break;
+        std::vector<Hit> own;
+        for (const quint32 k : t.keys)
+            own.push_back(Hit{m_keyIndex[k].entry, k, 0});
+        rank(own, u16(rest));
+        hits.insert(hits.end(), own.begin(), own.end());
+    }
+    return hits;
+}
+
 std::vector<PostalDictionary::Hit> PostalDictionary::findOffice(QStringView name, qsizetype limit) const
 {
     std::vector<Hit> hits;
@@ -748,7 +914,8 @@ std::vector<PostalDictionary::Hit> PostalDictionary::findOffice(QStringView name
 }
 
 std::vector<PostalDictionary::OfficeAt> PostalDictionary::officesAt(QStringView town, QStringView rest,
-                                                                    QStringView workplaceKey, qsizetype limit) const
+                                                                    QStringView workplaceKey, qsizetype limit,
+                                                                    bool blockOnly) const
 {
     std::vector<OfficeAt> out;
     if (m_officeByAddress.empty() || town.isEmpty())
@@ -757,11 +924,23 @@ std::vector<PostalDictionary::OfficeAt> PostalDictionary::officesAt(QStringView 
     const QString restKey = AddressKey::blockForm(rest);
     const std::u16string_view t = u16(townKey);
     const std::u16string_view typed = u16(restKey);
-    auto it = std::lower_bound(m_officeByAddress.begin(), m_officeByAddress.end(), t,
+    // The town and the typed number: where the offices at the block are.
+    QString numbered;
+    if (blockOnly && !typed.empty() && isDigit(typed.front())) {
+        size_t digits = 0;
+        while (digits < typed.size() && isDigit(typed[digits]))
+            ++digits;
+        numbered = townKey + QStringView(restKey).left(qsizetype(digits));
+    }
+    const std::u16string_view from = numbered.isEmpty() ? t : u16(numbered);
+    // A university hospital that Japan Post lists as the university's
+    // medical school ("慶應義塾大学病院" is "慶應義塾大学　医学部").
+    const QString school = workplaceKey.endsWith(u"大学病院") ? workplaceKey.chopped(2) + u"医学部" : QString();
+    auto it = std::lower_bound(m_officeByAddress.begin(), m_officeByAddress.end(), from,
                                [this](quint32 item, std::u16string_view v) { return officeKeyView(item) < v; });
     for (qsizetype seen = 0; it != m_officeByAddress.end() && seen < limit; ++it, ++seen) {
         const std::u16string_view key = officeKeyView(*it);
-        if (key.substr(0, t.size()) != t)
+        if (key.substr(0, from.size()) != from)
             break;
         // The office's own block number, after any part of the town name
         // the dictionary does not list ("…外原3244-2", "…七曲23").
@@ -793,6 +972,8 @@ std::vector<PostalDictionary::OfficeAt> PostalDictionary::officesAt(QStringView 
                                                                       m_officeStart[*it + 1] - m_officeStart[*it] - 1);
             if (name == workplaceKey) {
                 named = 10000;
+            } else if (!school.isEmpty() && name == school) {
+                named = 9000;
             } else if (name.size() >= 2 && (name.contains(workplaceKey) || workplaceKey.contains(name))) {
                 named = int(std::max<qsizetype>(1, 1000 - std::abs(name.size() - workplaceKey.size())));
                 // Of an organisation's offices, its head office answers for
@@ -803,6 +984,17 @@ std::vector<PostalDictionary::OfficeAt> PostalDictionary::officesAt(QStringView 
                         if (part.contains(QStringView(head)))
                             named += 500;
                 }
+            } else if (block && name.size() >= 4 && workplaceKey.size() >= 4) {
+                // At its block number, a name that differs in its middle
+                // only (a former name: 国立がんセンター東病院 for
+                // 国立がん研究センター東病院) agrees weakly.
+                const size_t shorter = size_t(std::min(name.size(), workplaceKey.size()));
+                const size_t pre = commonPrefix(u16(name), u16(workplaceKey));
+                size_t suf = 0;
+                while (suf + pre < shorter && name[name.size() - 1 - qsizetype(suf)] == workplaceKey[workplaceKey.size() - 1 - qsizetype(suf)])
+                    ++suf;
+                if (pre >= 2 && suf >= 2 && (pre + suf) * 10 >= size_t(std::max(name.size(), workplaceKey.size())) * 7)
+                    named = 1;
             }
         }
         out.push_back(OfficeAt{m_officeEntry[*it], block, named});

@@ -56,8 +56,10 @@ public:
         quint32 entry = None;
         int block = 0; // 1: its block number is the typed one; 2: its building and floor too
         // How closely its name and the workplace agree: 0 when neither
-        // contains the other, 10000 when they are equal, else higher the
-        // nearer their lengths.
+        // contains the other, 10000 when they are equal, 9000 when the
+        // workplace is a university hospital and the office its medical
+        // school, 1 at its block number for a name that differs in its
+        // middle only (a former name), else higher the nearer their lengths.
         int named = 0;
     };
 
@@ -109,6 +111,15 @@ public:
     AddressResult findAddress(QStringView typed) const;
     // Towns whose address starts with the typed address, in address order.
     std::vector<Hit> completeAddress(QStringView typed, qsizetype limit) const;
+    // Towns of a name across Japan, for a town typed without its city
+    // ("梅田", "丸の内1-1") or with no more than its ward or city ("北区梅田"):
+    // those whose name is the typed one before those whose name starts with
+    // it, then those with more codes and offices (a building's floors count
+    // for its town), each town's entries together, towns added while fewer
+    // than `limit` entries are listed.
+    // `nameEnd` gets where the name ends in `typed` (the block number after
+    // it is the caller's).
+    std::vector<Hit> findTownName(QStringView typed, qsizetype limit, qsizetype *nameEnd = nullptr) const;
     // Offices whose name contains the typed name part.
     std::vector<Hit> findOffice(QStringView name, qsizetype limit) const;
     // Offices whose address lies in the town `town` (a dictionary address),
@@ -117,8 +128,10 @@ public:
     // starts with, and
     // whether their name and `workplaceKey` (AddressKey::officeName of the
     // workplace) contain one another.
+    // With `blockOnly`, a rest that starts with a number: only the offices
+    // whose address starts with the town and that number are looked at.
     std::vector<OfficeAt> officesAt(QStringView town, QStringView rest, QStringView workplaceKey,
-                                    qsizetype limit) const;
+                                    qsizetype limit, bool blockOnly = false) const;
 
     // Bytes held by the pools and indexes.
     qsizetype memoryBytes() const;

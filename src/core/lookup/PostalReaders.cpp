@@ -643,7 +643,7 @@ QByteArray cacheKey(const std::vector<Candidate> &candidates)
 {
     QString key = QStringLiteral("readers %1 stored %2 keys ").arg(ReaderVersion).arg(PostalDictionary::StoredFormat);
     key += AddressKey::address(u"北海道札幌市中央区北１条西２丁目ﾋﾞﾙ八ッ場之瀧髙﨑京都市中京区河原町通三条上る〒１００－０００５")
-           + u'|' + AddressKey::officeName(u"株式会社　ＡＢＣ髙﨑（本社）");
+           + u'|' + AddressKey::officeName(u"株式会社　ＡＢＣ髙﨑（本社）ｶﾞｯｺｳ大学医学部附属病院");
     for (const Candidate &c : candidates) {
         const QFileInfo info(c.path);
         key += QStringLiteral("\n%1 %2 %3 %4")

@@ -32,10 +32,10 @@ PostalSearch::Result PostalSearch::run(const PostalDictionary &dict, const QStri
     };
     std::vector<Found> found;
     std::unordered_map<quint32, size_t> at;
-    auto take = [&](const PostalDictionary::Hit &hit, int field, bool addressMatch, bool building) {
+    auto take = [&](const PostalDictionary::Hit &hit, int field, bool addressMatch, bool building, bool byName = false) {
         const auto [it, inserted] = at.try_emplace(hit.entry, found.size());
         if (inserted) {
-            Candidate c{hit.entry, hit.key, addressMatch, building};
+            Candidate c{hit.entry, hit.key, addressMatch, building, byName};
             found.push_back(Found{c, 0, found.size(), 0});
         }
         Found &f = found[it->second];
@@ -66,6 +66,19 @@ PostalSearch::Result PostalSearch::run(const PostalDictionary &dict, const QStri
             result.addressRest = address.mid(match.restFrom);
         if (match.prefixKey != PostalDictionary::None)
             result.prefixAddress = dict.keyAddress(match.prefixKey).toString();
+        // Nothing found, or no more than a city's catch-all code before a
+        // name: the towns of that name across Japan come first.
+        const bool onlyCity = std::all_of(match.hits.begin(), match.hits.end(), [&](const PostalDictionary::Hit &h) {
+            return dict.note(h.entry).startsWith(u"以下に掲載がない場合");
+        });
+        if (onlyCity && !(match.restFrom >= 0 && (match.rest.isEmpty() || match.rest.front().isDigit()))) {
+            qsizetype nameEnd = 0;
+            const std::vector<PostalDictionary::Hit> named = dict.findTownName(address, limit, &nameEnd);
+            if (!named.empty())
+                result.nameRest = address.mid(nameEnd);
+            for (const auto &hit : named)
+                take(hit, 1, false, false, true);
+        }
         for (const auto &hit : match.hits)
             take(hit, 1, true, hit.score >= 10);
         // Offices at the town the address names: those at its block number
@@ -143,7 +156,9 @@ PostalSearch::Choice PostalSearch::choose(const PostalDictionary &dict, const Re
 {
     Choice choice;
     choice.zip = AddressKey::formatCode(dict.code(candidate.entry));
-    if (candidate.building)
+    if (candidate.byName)
+        choice.add = dict.address(candidate.entry) + result.nameRest;
+    else if (candidate.building)
         choice.add = result.prefixAddress + result.addressRest;
     else if (candidate.addressMatch)
         choice.add = shownAddress(dict, candidate) + result.addressRest;

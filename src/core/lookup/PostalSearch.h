@@ -8,8 +8,9 @@
 
 // One search over the three fields of the search window: the postal code
 // (whole or its first digits), the address (the dictionary address it starts
-// with, then the addresses that start with it) and the workplace (offices by
-// name). Candidates that agree with more of the fields come first.
+// with, then the addresses that start with it; a town's name typed without
+// its city, the towns of that name across Japan) and the workplace (offices
+// by name). Candidates that agree with more of the fields come first.
 class PostalSearch
 {
 public:
@@ -19,6 +20,7 @@ public:
         quint32 key = PostalDictionary::None; // the address spelling it was found under
         bool addressMatch = false;            // the typed address starts with it
         bool building = false;                // a building named after the typed block numbers
+        bool byName = false;                  // a town of the name typed without its city
     };
 
     struct Result
@@ -27,6 +29,7 @@ public:
         qsizetype total = 0; // before the limit
         QString addressRest; // what was typed after the matched dictionary address
         QString prefixAddress; // the dictionary's spelling of the matched part
+        QString nameRest;      // what was typed after a town's name typed without its city
     };
 
     static constexpr qsizetype DefaultLimit = 1000;

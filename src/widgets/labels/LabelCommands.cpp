@@ -2,8 +2,7 @@
 
 #include "widgets/grid/AddressTable.h"
 #include "widgets/grid/vAdd.h"
-#include "widgets/lookup/ListCheckCommands.h"
-#include "widgets/lookup/ListCheckPane.h"
+#include "core/lookup/ListCheck.h"
 
 #include <algorithm>
 
@@ -32,15 +31,10 @@ LabelSource LabelCommands::source() const
     }
     // 一括チェック's kinds, once a check has listed its results: 一致 are the
     // checked rows without an entry.
-    const CheckResultModel &results = m_check.results();
-    if (m_check.hasResults()) {
+    if (m_checks.checked && m_checks.checked()) {
         for (int kind = 0; kind < CheckKindCount; ++kind)
             source.kinds.append(caption(CheckKind(kind)));
-        source.inKind = [&results](int row, int kind) {
-            const int entry = results.entryOfRow(row - 1);
-            const CheckKind found = entry < 0 ? CheckKind::Match : results.result(entry).kind;
-            return int(found) == kind;
-        };
+        source.inKind = [kindOfRow = m_checks.kindOfRow](int row, int kind) { return kindOfRow(row) == kind; };
     }
     return source;
 }
@@ -50,5 +44,5 @@ void LabelCommands::PrintLabels()
     LabelDialog dialog(source(), m_desktop, &m_window);
     const int result = runDialog ? runDialog(dialog) : dialog.exec();
     if (result == LabelDialog::CheckFirst)
-        m_check.CheckList();
+        m_checks.runCheck();
 }

@@ -3,19 +3,27 @@
 #include "widgets/labels/LabelDialog.h"
 
 #include <functional>
+#include <utility>
 
 class AddressTable;
 class Desktop;
-class ListCheckCommands;
 class QWidget;
+
+// What the labels need of 一括チェック; the window wires it.
+struct LabelChecks
+{
+    std::function<bool()> checked;         // a check ran to its end
+    std::function<int(int row)> kindOfRow; // a checked row's CheckKind (row from 1)
+    std::function<void()> runCheck;        // starts a check of the whole list
+};
 
 // 宛名ラベル印刷: the rows of the table as address labels on a sheet,
 // printed, previewed or saved as a PDF.
 class LabelCommands final
 {
 public:
-    LabelCommands(AddressTable &table, ListCheckCommands &check, Desktop &desktop, QWidget &window)
-        : m_table(table), m_check(check), m_desktop(desktop), m_window(window)
+    LabelCommands(AddressTable &table, LabelChecks checks, Desktop &desktop, QWidget &window)
+        : m_table(table), m_checks(std::move(checks)), m_desktop(desktop), m_window(window)
     {
     }
     Q_DISABLE_COPY_MOVE(LabelCommands)
@@ -33,7 +41,7 @@ public:
 
 private:
     AddressTable &m_table;
-    ListCheckCommands &m_check;
+    LabelChecks m_checks;
     Desktop &m_desktop;
     QWidget &m_window;
 };

@@ -242,8 +242,11 @@ int ListCheckCommands::Apply(const std::vector<int> &entries)
         return 0;
     vAdd &grid = m_table.grid();
     grid.EndEdit();
-    // The candidates are the person's to choose from, in the search window.
-    if (entries.size() == 1 && m_results->result(entries.front()).kind == CheckKind::Ambiguous) {
+    // The candidates are the person's to choose from, in the search window
+    // (an address whose town is not found lists its city's catch-all code).
+    const CheckResult &one = m_results->result(entries.front());
+    if (entries.size() == 1
+        && (one.kind == CheckKind::Ambiguous || (one.kind == CheckKind::NotFound && !one.candidates.isEmpty()))) {
         GoToEntry(entries.front());
         m_lookup.mnAdd_Click(1);
         return 0;

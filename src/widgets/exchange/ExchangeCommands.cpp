@@ -1,0 +1,264 @@
+#include "ExchangeCommands.h"
+
+#include "core/env/Desktop.h"
+#include "core/env/Program.h"
+#include "core/env/TextFile.h"
+#include "core/exchange/ColumnMapping.h"
+#include "core/exchange/DelimitedText.h"
+#include "core/exchange/XlsxReader.h"
+#include "core/exchange/XlsxWriter.h"
+#include "widgets/grid/AddressTable.h"
+#include "widgets/grid/TableHistory.h"
+#include "widgets/grid/vAdd.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStatusBar>
+
+namespace {
+
+const QString ReadFailed = QStringLiteral("読み込めませんでした\r");
+const QString WriteFailed = QStringLiteral("書き出せませんでした\r");
+const QString ReplaceQuestion = QStringLiteral("%1 は既にあります\r置き換えますか");
+const QString Unmappable = QStringLiteral("%1 行目 %2 列目など %3 文字はﾌｧｲﾙに保存できない文字です\r"
+                                          "? に置き換えて保存しますか");
+const QString Imported = QStringLiteral("%1 行を取り込みました");
+const QString Repaired = QStringLiteral(" (数値になっていた郵便番号 %1 件、電話番号 %2 件を直しました)");
+const QString Exported = QStringLiteral("書き出しました (%1 行)");
+const QString NothingMapped = QStringLiteral("取り込む列がありません");
+const QString EncodingQuestion = QStringLiteral("%1 の文字コードを選んでください");
+constexpr int NoticeMs = 5000;
+
+QString dialogTitle()
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+QString suffixOf(const QString &path)
+{
+    return QFileInfo(path).suffix().toLower();
+}
+
+// The first sheet holding anything, from those before it read and dropped;
+// its table is kept in `table`.
+int firstFilledSheet(const QByteArray &bytes, int count, XlsxReader::Sheet &table)
+{
+    for (int i = 0; i < count; ++i) {
+        table = XlsxReader::read(bytes, i);
+        if (!table.error.isEmpty() || !table.table.rows.empty())
+            return i;
+    }
+    return 0;
+}
+
+} // namespace
+
+void ExchangeCommands::mnFile_Click(int index)
+{
+    if (index == 7)
+        ImportList();
+    else if (index == 8)
+        ExportList();
+}
+
+bool ExchangeCommands::isWorkbook(const QString &path)
+{
+    return suffixOf(path) == u"xlsx";
+}
+
+void ExchangeCommands::ImportList()
+{
+    AddressTable::FileCommandScope hold(m_table);
+    if (!m_files.mayReplaceTable())
+        return;
+    Desktop::FileRequest request;
+    request.mode = Desktop::FileMode::Open;
+    request.title = dialogTitle();
+    request.folder = Program().UserDataFolder;
+    request.startName = m_lastImport;
+    request.filter = QStringLiteral("取り込めるﾌｧｲﾙ (*.xlsx *.csv *.tsv *.txt);;Excel ブック (*.xlsx);;"
+                                    "CSV/TSV ﾌｧｲﾙ (*.csv *.tsv *.txt);;すべてのﾌｧｲﾙ (*)");
+    const QString path = m_desktop.chooseFile(request);
+    if (path.isEmpty())
+        return;
+    m_lastImport = path;
+    importChosen(path);
+}
+
+void ExchangeCommands::ImportFile(const QString &path)
+{
+    AddressTable::FileCommandScope hold(m_table);
+    if (path.isEmpty() || !m_files.mayReplaceTable())
+        return;
+    m_lastImport = path;
+    importChosen(path);
+}
+
+void ExchangeCommands::importChosen(const QString &path)
+{
+    EnsureFileSystem();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_desktop.message(ReadFailed + path + u'\r' + file.errorString());
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+
+    SourceTable source;
+    const QString suffix = suffixOf(path);
+    // Workbooks by their name or by their first bytes (a zip, an OLE2 file).
+    const bool workbook = suffix == u"xlsx" || suffix == u"xls" || suffix == u"ods" || suffix == u"numbers"
+        || bytes.startsWith("PK\x03\x04") || bytes.startsWith("\xD0\xCF\x11\xE0");
+    if (workbook) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const XlsxReader::Book book = XlsxReader::sheets(bytes);
+        XlsxReader::Sheet sheet;
+        int chosen = 0;
+        if (book.error.isEmpty())
+            chosen = firstFilledSheet(bytes, int(book.sheets.size()), sheet);
+        QApplication::restoreOverrideCursor();
+        if (!book.error.isEmpty()) {
+            m_desktop.message(ReadFailed + path + u'\r' + book.error);
+            return;
+        }
+        if (book.sheets.size() > 1) {
+            const int preselected = chosen;
+            chosen = m_desktop.chooseSheet(book.sheets, preselected);
+            if (chosen < 0 || chosen >= int(book.sheets.size()))
+                return;
+            if (chosen != preselected) {
+                QApplication::setOverrideCursor(Qt::WaitCursor);
+                sheet = XlsxReader::read(bytes, chosen);
+                QApplication::restoreOverrideCursor();
+            }
+        }
+        if (!sheet.error.isEmpty()) {
+            m_desktop.message(ReadFailed + path + u'\r' + sheet.error);
+            return;
+        }
+        source = std::move(sheet.table);
+    } else {
+        source = DelimitedText::read(bytes).table;
+    }
+
+    // The guess, or the mapping last chosen for a list with this header.
+    ColumnMapping mapping = ColumnMapping::guess(source);
+    const QString key = source.rows.empty() ? QString() : ColumnMapping::rememberKey(source.rows.front());
+    if (!key.isEmpty()) {
+        const QSettings store;
+        if (const std::optional<ColumnMapping> remembered =
+                ColumnMapping::fromText(store.value(key).toString(), source.columnCount()))
+            mapping = *remembered;
+    }
+    if (!m_desktop.mapColumns(source, mapping))
+        return;
+    bool any = false;
+    for (const std::vector<int> &s : mapping.sources)
+        any = any || !s.empty();
+    if (!any) {
+        m_desktop.message(NothingMapped);
+        return;
+    }
+    if (!key.isEmpty()) {
+        QSettings store;
+        store.setValue(key, mapping.toText());
+    }
+
+    MappedRows mapped = applyMapping(source, mapping);
+    const qsizetype count = mapped.rows.size();
+    m_table.quietly([&] {
+        m_table.grid().table()->replaceRows(std::move(mapped.rows));
+        m_table.state().PrefillRow = 0;
+        if (m_table.grid().RowCount() == 0)
+            m_table.grid().SetRowCount(1);
+    });
+    // The table stands for no file and counts as changed.
+    m_table.history().startOver(false);
+    m_files.forgetFile();
+    m_table.setBlock(0, 0);
+    QString notice = Imported.arg(count);
+    if (mapped.repairedCodes > 0 || mapped.repairedPhones > 0)
+        notice += Repaired.arg(mapped.repairedCodes).arg(mapped.repairedPhones);
+    m_status.showMessage(notice, NoticeMs);
+}
+
+bool ExchangeCommands::ExportList()
+{
+    AddressTable::FileCommandScope hold(m_table);
+    m_table.grid().CommitEdit();
+    Desktop::FileRequest request;
+    request.mode = Desktop::FileMode::Save;
+    request.title = dialogTitle();
+    request.folder = Program().UserDataFolder;
+    request.startName = m_lastExport;
+    request.filter = QStringLiteral("Excel ブック (*.xlsx);;CSV ﾌｧｲﾙ (*.csv);;TSV ﾌｧｲﾙ (*.tsv)");
+    QString path = m_desktop.chooseFile(request);
+    if (path.isEmpty())
+        return false;
+    QString suffix = suffixOf(path);
+    if (suffix != u"xlsx" && suffix != u"csv" && suffix != u"tsv" && suffix != u"txt") {
+        path += QStringLiteral(".xlsx");
+        suffix = QStringLiteral("xlsx");
+    }
+    m_lastExport = path;
+    if (QFileInfo::exists(path)
+        && m_desktop.ask(ReplaceQuestion.arg(path), Desktop::Buttons::YesNo) != Desktop::Answer::Yes)
+        return false;
+    EnsureFileSystem();
+
+    // The header, then every row up to the last one holding anything.
+    const AddressTableModel::Rows content = m_table.content();
+    qsizetype last = content.size();
+    while (last > 0 && content[last - 1].isEmpty())
+        --last;
+    std::vector<QStringList> rows;
+    rows.reserve(std::size_t(last + 1));
+    QStringList header;
+    for (int c = 0; c < AddressTableModel::ColumnCount; ++c)
+        header.append(AddressTableModel::caption(c));
+    rows.push_back(header);
+    for (qsizetype r = 0; r < last; ++r) {
+        QStringList row;
+        for (int c = 0; c < AddressTableModel::ColumnCount; ++c)
+            row.append(content[r].cell(c).toString());
+        rows.push_back(row);
+    }
+
+    QString error;
+    if (suffix == u"xlsx") {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        error = XlsxWriter::write(path, {XlsxWriter::Sheet{QStringLiteral("住所録"), std::move(rows)}});
+        QApplication::restoreOverrideCursor();
+    } else {
+        const QStringList encodings{QStringLiteral("Shift_JIS (CP932)"), QStringLiteral("UTF-8 (BOM 付き)"),
+                                    QStringLiteral("UTF-8"), QStringLiteral("UTF-16"), QStringLiteral("キャンセル")};
+        const DelimitedText::Encoding choices[] = {DelimitedText::Encoding::Cp932, DelimitedText::Encoding::Utf8Bom,
+                                                   DelimitedText::Encoding::Utf8, DelimitedText::Encoding::Utf16};
+        const int chosen = m_desktop.choose(EncodingQuestion.arg(QFileInfo(path).fileName()), encodings);
+        if (chosen < 0 || chosen >= int(std::size(choices)))
+            return false;
+        const DelimitedText::Written written =
+            DelimitedText::write(rows, suffix == u"csv" ? QChar(u',') : QChar(u'\t'), choices[chosen]);
+        if (written.unmappableCount > 0) {
+            // The header is not a row of the table.
+            const QString question = Unmappable.arg(written.firstUnmappableRow)
+                                         .arg(written.firstUnmappableColumn + 1)
+                                         .arg(written.unmappableCount);
+            if (m_desktop.ask(question, Desktop::Buttons::YesNo) != Desktop::Answer::Yes)
+                return false;
+        }
+        const TextFile::WriteResult result = TextFile::writeBytes(path, written.bytes);
+        if (!result.ok)
+            error = result.error;
+    }
+    if (!error.isEmpty()) {
+        m_desktop.message(WriteFailed + error);
+        return false;
+    }
+    m_status.showMessage(Exported.arg(last), NoticeMs);
+    return true;
+}
