@@ -87,9 +87,11 @@ QStringList breakAddress(const QString &address, const std::function<bool(const 
         return {text};
     const std::vector<bool> allowed = allowedBreaks(text);
     const auto lastFitting = [&](const QList<int> &places) -> int {
-        for (auto it = places.crbegin(); it != places.crend(); ++it)
-            if (*it > 0 && *it < text.size() && allowed[size_t(*it)] && fits(text.left(*it).trimmed()))
-                return *it;
+        for (qsizetype i = places.size() - 1; i >= 0; --i) {
+            const int p = places[i];
+            if (p > 0 && p < text.size() && allowed[size_t(p)] && fits(text.left(p).trimmed()))
+                return p;
+        }
         return -1;
     };
     const auto lastFittingAnywhere = [&]() -> QStringList {
