@@ -6,6 +6,7 @@
 #include "core/labels/LabelSheet.h"
 #include "harness/MainWindow.h"
 #include "support/ScriptedDesktop.h"
+#include "widgets/grid/AddressTable.h"
 #include "widgets/grid/vAdd.h"
 #include "widgets/labels/LabelCommands.h"
 #include "widgets/labels/LabelDialog.h"
@@ -245,6 +246,52 @@ private Q_SLOTS:
         QCOMPARE(error, QString());
         QCOMPARE(words.last().page, 1);
         checkWords(words, job, labels);
+    }
+
+    // The remembered block's rows; a label that does not fit even at 6 pt is
+    // named before anything is written, and saying no writes nothing. A
+    // sheet of one's own is kept for the next time; numbers that make no
+    // sheet are refused.
+    void beforePrinting()
+    {
+        window->grid()->SetCell(3, 5, QString(200, QChar(u'株')));
+        window->table().setBlock(5, 6);
+        QCOMPARE(window->labels().source().kinds, QStringList()); // no check yet
+        QString warning;
+        QList<int> chosen;
+        bool saved = true;
+        QString refused;
+        QString ownSheet = QStringLiteral("not saved");
+        window->labels().runDialog = [&](LabelDialog &dialog) {
+            dialog.chooseSheet(QStringLiteral("44面"));
+            dialog.chooseRows(LabelRows::Block);
+            for (const LabelRecord &record : dialog.pages().job().records)
+                chosen.append(record.row);
+            warning = dialog.warningText();
+            desktop.answers.push_back(Desktop::Answer::No);
+            saved = dialog.savePdf();
+            refused = dialog.saveUserSheet({QStringLiteral("12面"), 86.4, 42.3, 2, 6, 18.6, 21.6, 86.4, 42.3});
+            ownSheet = dialog.saveUserSheet({QStringLiteral("自作 2×8"), 90, 30, 2, 8, 12, 20, 96, 33});
+            return int(QDialog::Rejected);
+        };
+        window->mnFile_Click(9);
+        QCOMPARE(chosen, (QList<int>{5, 6}));
+        QVERIFY2(warning.contains(QStringLiteral("5 行目のラベルは 6 pt でも収まりません")), qPrintable(warning));
+        QVERIFY(!saved);
+        QCOMPARE(desktop.asked.size(), 1);
+        QVERIFY(desktop.asked[0].text.contains(QStringLiteral("6 pt でも収まらず")));
+        QCOMPARE(desktop.fileRequests.size(), 0);
+        QVERIFY(!refused.isEmpty());
+        QCOMPARE(ownSheet, QString());
+
+        LabelSheet kept;
+        window->labels().runDialog = [&](LabelDialog &dialog) {
+            if (dialog.chooseSheet(QStringLiteral("自作 2×8")))
+                kept = dialog.job().sheet;
+            return int(QDialog::Rejected);
+        };
+        window->mnFile_Click(9);
+        QCOMPARE(kept, (LabelSheet{QStringLiteral("自作 2×8"), 90, 30, 2, 8, 12, 20, 96, 33}));
     }
 };
 
