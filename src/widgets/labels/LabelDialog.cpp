@@ -34,7 +34,7 @@ public:
         : QWidget(parent), m_pages(std::move(pages))
     {
         setObjectName(QStringLiteral("labelPreview"));
-        setMinimumSize(220, 311);
+        setMinimumSize(300, 424);
     }
 
 protected:
@@ -109,11 +109,10 @@ LabelDialog::LabelDialog(LabelSource source, Desktop &desktop, QWidget *parent)
     m_userSave = new QPushButton(QStringLiteral("この用紙を保存"), m_userBox);
     userForm->addRow(m_userSave);
     form->addRow(m_userBox);
+    // Enter in a field must not save a half-typed sheet.
+    m_userSave->setAutoDefault(false);
     connect(m_userSave, &QPushButton::clicked, this, [this] {
-        LabelSheet sheet{m_userName->text().trimmed(), m_userNumbers[0]->value(), m_userNumbers[1]->value(),
-                         m_userColumns->value(), m_userRows->value(), m_userNumbers[2]->value(),
-                         m_userNumbers[3]->value(), m_userNumbers[4]->value(), m_userNumbers[5]->value()};
-        if (const QString problem = saveUserSheet(sheet); !problem.isEmpty())
+        if (const QString problem = saveUserSheet(userSheet()); !problem.isEmpty())
             m_desktop.message(problem);
     });
 
@@ -135,7 +134,9 @@ LabelDialog::LabelDialog(LabelSource source, Desktop &desktop, QWidget *parent)
     auto *rowsLine = new QHBoxLayout;
     rowsLine->addWidget(m_rows, 1);
     rowsLine->addWidget(m_kind);
-    form->addRow(QStringLiteral("印刷する行(&R)"), rowsLine);
+    auto *rowsLabel = new QLabel(QStringLiteral("印刷する行(&R)"), this);
+    rowsLabel->setBuddy(m_rows);
+    form->addRow(rowsLabel, rowsLine);
     m_start = new QSpinBox(this);
     m_start->setObjectName(QStringLiteral("start"));
     m_start->setPrefix(QStringLiteral("ラベル "));
@@ -155,14 +156,18 @@ LabelDialog::LabelDialog(LabelSource source, Desktop &desktop, QWidget *parent)
     m_size->setSingleStep(0.5);
     m_size->setDecimals(1);
     m_size->setSuffix(QStringLiteral(" pt"));
+    m_font->setObjectName(QStringLiteral("font"));
     auto *fontLine = new QHBoxLayout;
     fontLine->addWidget(m_font, 1);
     fontLine->addWidget(m_size);
-    form->addRow(QStringLiteral("フォント"), fontLine);
+    auto *fontLabel = new QLabel(QStringLiteral("フォント(&N)"), this);
+    fontLabel->setBuddy(m_font);
+    form->addRow(fontLabel, fontLine);
 
     m_missing = new QLabel(this);
     m_missing->setObjectName(QStringLiteral("missingCodes"));
     m_checkFirst = new QPushButton(QStringLiteral("先に一括チェックする"), this);
+    m_checkFirst->setAutoDefault(false);
     auto *missingLine = new QHBoxLayout;
     missingLine->addWidget(m_missing, 1);
     missingLine->addWidget(m_checkFirst);
@@ -223,6 +228,11 @@ LabelDialog::LabelDialog(LabelSource source, Desktop &desktop, QWidget *parent)
     for (QComboBox *box : {m_rows, m_kind, m_honorific})
         connect(box, &QComboBox::currentIndexChanged, this, changed);
     connect(m_start, &QSpinBox::valueChanged, this, changed);
+    // The preview follows the numbers of a sheet of one's own as they are typed.
+    for (QDoubleSpinBox *box : m_userNumbers)
+        connect(box, &QDoubleSpinBox::valueChanged, this, changed);
+    for (QSpinBox *box : {m_userColumns, m_userRows})
+        connect(box, &QSpinBox::valueChanged, this, changed);
     connect(m_phone, &QCheckBox::toggled, this, changed);
     connect(m_font, &QFontComboBox::currentFontChanged, this, changed);
     connect(m_sheet, &QComboBox::currentIndexChanged, this, &LabelDialog::sheetChosen);
@@ -249,8 +259,9 @@ bool LabelDialog::chooseSheet(const QString &name)
     const int index = m_sheet->findText(name);
     if (index < 0)
         return false;
-    m_sheet->setCurrentIndex(index);
-    if (!m_building)
+    const bool changes = index != m_sheet->currentIndex();
+    m_sheet->setCurrentIndex(index); // a change reaches sheetChosen through the signal
+    if (!changes && !m_building)
         sheetChosen();
     return true;
 }
@@ -260,24 +271,54 @@ void LabelDialog::sheetChosen()
     const int index = m_sheet->currentIndex();
     const bool user = index >= m_sheets.size();
     m_userBox->setVisible(user);
-    // The numbers of the sheet shown start a sheet of one's own.
     const LabelSheet &shown = m_sheets[user ? 0 : index];
-    if (!user || m_userName->text().isEmpty()) {
-        m_userName->setText(user ? QString() : shown.name);
+    if (!user) {
+        m_userName->setText(shown.name);
         const double numbers[] = {shown.width, shown.height, shown.left, shown.top, shown.pitchX, shown.pitchY};
-        for (int i = 0; i < 6; ++i)
+        // One layout after all of them, not one per number.
+        for (int i = 0; i < 6; ++i) {
+            const QSignalBlocker blocker(m_userNumbers[i]);
             m_userNumbers[i]->setValue(numbers[i]);
+        }
+        const QSignalBlocker columns(m_userColumns);
+        const QSignalBlocker rows(m_userRows);
         m_userColumns->setValue(shown.columns);
         m_userRows->setValue(shown.rows);
+    } else {
+        // The numbers of the sheet shown last start one's own; a built-in
+        // name cannot be kept for it.
+        const QString name = m_userName->text();
+        for (const LabelSheet &builtIn : builtInSheets())
+            if (builtIn.name == name)
+                m_userName->clear();
     }
     relayout();
+}
+
+LabelSheet LabelDialog::userSheet() const
+{
+    return {m_userName->text().trimmed(), m_userNumbers[0]->value(), m_userNumbers[1]->value(),
+            m_userColumns->value(), m_userRows->value(), m_userNumbers[2]->value(), m_userNumbers[3]->value(),
+            m_userNumbers[4]->value(), m_userNumbers[5]->value()};
+}
+
+LabelSheet LabelDialog::currentSheet() const
+{
+    const int index = m_sheet->currentIndex();
+    if (index >= 0 && index < m_sheets.size())
+        return m_sheets[index];
+    // ユーザー定義: the numbers typed so far, once they make a sheet (a name
+    // aside).
+    LabelSheet typed = userSheet();
+    if (typed.name.isEmpty())
+        typed.name = UserDefined;
+    return typed.problem(A4Millimetres).isEmpty() ? typed : m_sheets.value(0);
 }
 
 LabelJob LabelDialog::job() const
 {
     LabelJob job;
-    const int index = m_sheet->currentIndex();
-    job.sheet = m_sheets.value(index < m_sheets.size() ? index : 0);
+    job.sheet = currentSheet();
     const auto which = LabelRows(m_rows->currentIndex());
     const int kind = m_kind->currentIndex();
     job.records = chooseLabelRecords(m_source.records, which, m_source.blockFrom, m_source.blockTo,
@@ -304,8 +345,7 @@ void LabelDialog::relayout()
     m_rows->setItemData(1, m_source.blockTo > 0 ? QVariant() : QVariant(0), Qt::UserRole - 1);
     m_rows->setItemData(2, m_source.kinds.isEmpty() ? QVariant(0) : QVariant(), Qt::UserRole - 1);
     m_kind->setEnabled(m_rows->currentIndex() == 2);
-    const int index = m_sheet->currentIndex();
-    const LabelSheet &sheet = m_sheets[index < m_sheets.size() ? index : 0];
+    const LabelSheet sheet = currentSheet();
     {
         const QSignalBlocker blocker(m_start);
         m_start->setRange(1, sheet.perPage());

@@ -83,6 +83,9 @@ public:
     std::function<void(QDialog &window)> runPreview;
 
 private:
+    // The sheet chosen; for ユーザー定義 the numbers typed, while they make one.
+    LabelSheet currentSheet() const;
+    LabelSheet userSheet() const;
     void buildSheets();
     void relayout();
     void sheetChosen();
