@@ -10,6 +10,10 @@
 #include "widgets/grid/vAdd.h"
 #include "widgets/labels/LabelCommands.h"
 #include "widgets/labels/LabelDialog.h"
+#include "core/lookup/PostalReaders.h"
+#include "support/TestData.h"
+#include "widgets/lookup/ListCheckCommands.h"
+#include "widgets/lookup/PostalAddressComponent.h"
 #include "harness/WidgetTestMain.h"
 
 #include <QAction>
@@ -18,6 +22,7 @@
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
@@ -292,6 +297,59 @@ private Q_SLOTS:
         };
         window->mnFile_Click(9);
         QCOMPARE(kept, (LabelSheet{QStringLiteral("自作 2×8"), 90, 30, 2, 8, 12, 20, 96, 33}));
+    }
+
+    // 先に一括チェックする runs the check; afterwards the rows of one kind
+    // can be chosen (一致: the checked rows without an entry).
+    void rowsOfOneCheckKind()
+    {
+        window.reset();
+        fmMainServices services;
+        services.desktop = &desktop;
+        services.addressComponent = [] {
+            QTemporaryDir data;
+            QFile::copy(testDataPath(QStringLiteral("lookup/KEN_ALL.CSV")), data.filePath(QStringLiteral("KEN_ALL.CSV")));
+            QFile::copy(testDataPath(QStringLiteral("lookup/JIGYOSYO.CSV")), data.filePath(QStringLiteral("JIGYOSYO.CSV")));
+            return std::make_unique<PostalAddressComponent>(
+                std::shared_ptr<const PostalDictionary>(PostalReaders::load({data.path(), data.path()})));
+        };
+        window = std::make_unique<fmMain>(std::move(services));
+        QVERIFY(showAndActivate(*window));
+        window->listCheck().skkFolder = testDataPath(QStringLiteral("lookup"));
+        vAdd &grid = *window->grid();
+        grid.SetRowCount(4);
+        grid.SetCell(2, 1, QStringLiteral("東京都千代田区霞が関１－１"));
+        grid.SetCell(1, 2, QStringLiteral("1000005"));
+        grid.SetCell(2, 2, QStringLiteral("東京都千代田区丸の内１－１"));
+        grid.SetCell(1, 3, QStringLiteral("6048001"));
+
+        QSignalSpy ended(&window->listCheck(), &ListCheckCommands::checkEnded);
+        QString missing;
+        window->labels().runDialog = [&missing](LabelDialog &dialog) {
+            missing = dialog.missingCodeText();
+            return LabelDialog::CheckFirst;
+        };
+        window->mnFile_Click(9);
+        QCOMPARE(missing, QStringLiteral("1 件は郵便番号がありません"));
+        QVERIFY(ended.wait(20000));
+
+        QList<int> matching, noCode;
+        window->labels().runDialog = [&](LabelDialog &dialog) {
+            const auto rows = [&dialog] {
+                QList<int> list;
+                for (const LabelRecord &record : dialog.pages().job().records)
+                    list.append(record.row);
+                return list;
+            };
+            dialog.chooseRows(LabelRows::Kind, int(CheckKind::Match));
+            matching = rows();
+            dialog.chooseRows(LabelRows::Kind, int(CheckKind::NoCode));
+            noCode = rows();
+            return int(QDialog::Rejected);
+        };
+        window->mnFile_Click(9);
+        QCOMPARE(matching, QList<int>{2});
+        QCOMPARE(noCode, QList<int>{1});
     }
 };
 
