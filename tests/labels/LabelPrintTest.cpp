@@ -17,6 +17,7 @@
 #include "harness/WidgetTestMain.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPrintPreviewWidget>
@@ -184,7 +185,8 @@ private Q_SLOTS:
         state.PrefillRow = 7;
         state.PrefillText = QStringLiteral("東京都");
 
-        const QString pdf = dir.filePath(QStringLiteral("labels"));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("a.folder")));
+        const QString pdf = dir.filePath(QStringLiteral("a.folder/labels"));
         desktop.files.push_back(pdf);
         LabelJob job;
         QList<FittedLabel> labels;

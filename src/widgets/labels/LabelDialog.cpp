@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
+#include <QFileInfo>
 #include <QFontComboBox>
 #include <QFontDatabase>
 #include <QFormLayout>
@@ -477,7 +478,8 @@ bool LabelDialog::savePdf()
     QString path = m_desktop.chooseFile(request);
     if (path.isEmpty())
         return false;
-    if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) && !path.contains(u'.'))
+    // A name typed without an extension (a folder's dot aside) gets ".pdf".
+    if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".pdf");
     if (const QString error = m_pages->writePdf(path); !error.isEmpty()) {
         m_desktop.message(error);
