@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
     libqt6webenginecore6-bin qt6-qpa-plugins libqt6svg6 libqt6opengl6-dev libgl-dev
     qt6-translations-l10n libzip-dev libxlsxwriter-dev libfreexl-dev
-    fonts-noto-cjk skkdic-extra adwaita-icon-theme hicolor-icon-theme
+    fonts-noto-cjk poppler-utils skkdic-extra adwaita-icon-theme hicolor-icon-theme
     desktop-file-utils appstream xdg-utils
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-tidy libclang-rt-14-dev

@@ -40,7 +40,7 @@ MainMenus buildMainMenus(QMenuBar &bar, QObject *context, const std::function<vo
           {8, u"書き出し(&E)...", {}},
           {10, u"-", {}},
           {4, u"ｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰ", {}},
-          // 9: the address labels' item goes here.
+          {9, u"宛名ラベル印刷(&L)...", {}},
           {5, u"-", {}},
           {6, u"終了(&X)", {}}}},
         {u"編集(&E)", u"mnEdt", menus.mnEdt,

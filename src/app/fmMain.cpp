@@ -8,6 +8,7 @@
 #include "core/grid/GridUnits.h"
 #include "widgets/grid/AddressTable.h"
 #include "widgets/grid/vAdd.h"
+#include "widgets/labels/LabelCommands.h"
 #include "widgets/lookup/ListCheckCommands.h"
 #include "widgets/lookup/ListCheckPane.h"
 #include "widgets/lookup/LookupCommands.h"
@@ -210,6 +211,15 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     nextPane->setShortcutContext(Qt::WindowShortcut);
     addAction(nextPane);
     connect(nextPane, &QAction::triggered, this, &fmMain::focusNextPane);
+    const CheckResultModel &checkResults = m_listCheck->results();
+    LabelChecks checks{[this] { return m_listCheck->hasResults(); },
+                       // 一致 rows have no entry among the results.
+                       [&checkResults](int row) {
+                           const int entry = checkResults.entryOfRow(row - 1);
+                           return int(entry < 0 ? CheckKind::Match : checkResults.result(entry).kind);
+                       },
+                       [this] { m_listCheck->CheckList(); }};
+    m_labels = std::make_unique<LabelCommands>(*m_table, std::move(checks), desktop, *this);
 
     // Every connection from the grid has the window as its context, so the
     // destructor cuts them all at once.
@@ -605,6 +615,8 @@ void fmMain::mnFile_Click(int index)
     }
     if (index == 7 || index == 8)
         m_exchange->mnFile_Click(index);
+    else if (index == 9)
+        m_labels->PrintLabels();
     else
         m_files->mnFile_Click(index);
     m_statusFields->refresh(); // a save under another name changes nothing else

@@ -17,6 +17,7 @@ class QUrl;
 class ExchangeCommands;
 class FileCommands;
 class ImeBackend;
+class LabelCommands;
 class ListCheckCommands;
 class LookupCommands;
 class MapCommands;
@@ -59,6 +60,7 @@ public:
     LookupCommands &lookup() const { return *m_lookup; }
     ListCheckCommands &listCheck() const { return *m_listCheck; }
     MapCommands &map() const { return *m_map; }
+    LabelCommands &labels() const { return *m_labels; }
     bool activated() const { return m_activated; }
     bool shutDown() const { return m_shutDown; }
     int helpRequests() const { return m_helpRequests; }
@@ -128,6 +130,7 @@ private:
     std::unique_ptr<LookupCommands> m_lookup;
     std::unique_ptr<ListCheckCommands> m_listCheck;
     std::unique_ptr<MapCommands> m_map;
+    std::unique_ptr<LabelCommands> m_labels;
     QSplitter *m_splitter = nullptr;
     int m_fittedChrome = -1;    // row numbers, scroll bar and frame at the last fit
     bool m_startUpWait = false; // the wait cursor of start-up is still shown

@@ -68,6 +68,7 @@ private Q_SLOTS:
             {u"mnFile", 8, 0, u"書き出し(&E)...", {}},
             {u"mnFile", 10, 0, u"-", {}},
             {u"mnFile", 4, 0, u"ｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰ", {}},
+            {u"mnFile", 9, 0, u"宛名ラベル印刷(&L)...", {}},
             {u"mnFile", 5, 0, u"-", {}},
             {u"mnFile", 6, 0, u"終了(&X)", {}},
             {u"mnEdt", 0, 1, u"初期化(&A)", {}},
@@ -138,7 +139,7 @@ private Q_SLOTS:
             QCOMPARE(bar[i]->text(), captions[i]);
             QCOMPARE(bar[i], window->menus().topAction(i));
         }
-        QCOMPARE(window->menus().mnJb[0]->actions().size(), 10);
+        QCOMPARE(window->menus().mnJb[0]->actions().size(), 11);
         QCOMPARE(window->menus().mnJb[1]->actions().size(), 16);
         QCOMPARE(window->menus().mnJb[2]->actions().size(), 6);
         QCOMPARE(window->menus().mnJb[3]->actions().size(), 3);

@@ -193,6 +193,11 @@ void ListCheckCommands::Cancel()
     }
 }
 
+bool ListCheckCommands::hasResults() const
+{
+    return m_check && !isRunning() && !m_check->wasCanceled();
+}
+
 bool ListCheckCommands::isRunning() const
 {
     return m_readingOlder || (m_check && m_check->isRunning());

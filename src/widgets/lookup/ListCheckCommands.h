@@ -34,6 +34,8 @@ public:
     void CheckList();
     void Cancel();
     bool isRunning() const;
+    // A check ran to its end (not cancelled) and its results are listed.
+    bool hasResults() const;
 
     // Writes the proposals of these entries into their rows as one step and
     // says so in the pane; a row changed since the check is left alone. A
