@@ -323,13 +323,19 @@ public:
                                   && (m_line.fields >= Csv::FieldCount
                                       || (header && afterLineEnd(start, parser.position(), ends) == parser.position()));
             // Counted on from the last record's start, so once over the text.
-            line += std::count(counted, start, lineEndChar(ends));
-            counted = start;
+            // After a bad line the rows stay blank: only where each record
+            // ends still matters, not its line number nor its fields.
+            const bool blank = m_result.status == CsvReader::Result::Status::BadFormat;
+            if (!blank) {
+                line += std::count(counted, start, lineEndChar(ends));
+                counted = start;
+            }
             if (!standard) {
                 const char16_t *next = afterLineEnd(start, end, ends);
-                readOlderLine(start, withoutLineEnd(start, next, ends), m_line);
+                if (!blank)
+                    readOlderLine(start, withoutLineEnd(start, next, ends), m_line);
                 parser.seek(next);
-                if (!header && m_line.fields > Csv::FieldCount && m_result.shiftedLine < 0)
+                if (!blank && !header && m_line.fields > Csv::FieldCount && m_result.shiftedLine < 0)
                     m_result.shiftedLine = int(line);
             }
             if (!header)
