@@ -428,6 +428,23 @@ private Q_SLOTS:
         QCOMPARE(taken, QStringList());
     }
 
+    // A folder too deep for a socket's address still gives one program.
+    void deepFolderStillHandsOver()
+    {
+        const QString folder = path(QString(60, u'd') + u'/' + QString(60, u'e'));
+        QVERIFY(QDir().mkpath(folder) && chmod(QFile::encodeName(folder).constData(), S_IRWXU) == 0);
+        SingleInstance running(folder);
+        QStringList taken;
+        running.received = [&taken](const QString &file) { taken.append(file); };
+        QCOMPARE(running.start(std::nullopt), SingleInstance::Start::Running);
+        QVERIFY(!running.socketName().startsWith(u'/'));
+        std::future<SingleInstance::Start> handed =
+            std::async(std::launch::async, [folder] { return SingleInstance(folder).start(u"/a.csv"_qs); });
+        QTRY_VERIFY(handed.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
+        QCOMPARE(handed.get(), SingleInstance::Start::HandedOver);
+        QTRY_COMPARE(taken, QStringList{u"/a.csv"_qs});
+    }
+
     void saveDialogNames_data()
     {
         QTest::addColumn<QString>("typed");
