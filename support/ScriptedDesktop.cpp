@@ -3,11 +3,25 @@
 Desktop::Answer ScriptedDesktop::ask(const QString &text, Buttons buttons)
 {
     asked.append({text, buttons});
+    if (whileAsking)
+        whileAsking(text);
     if (answers.empty())
         return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
     const Answer answer = answers.front();
     answers.pop_front();
     return answer;
+}
+
+int ScriptedDesktop::choose(const QString &text, const QStringList &labels)
+{
+    asked.append({text, Buttons::YesNoCancel, labels});
+    if (whileAsking)
+        whileAsking(text);
+    if (choices.empty())
+        return int(labels.size()) - 1;
+    const int choice = choices.front();
+    choices.pop_front();
+    return choice;
 }
 
 QString ScriptedDesktop::chooseFile(const FileRequest &request)
@@ -50,6 +64,7 @@ QStringList ScriptedDesktop::messages() const
 void ScriptedDesktop::clear()
 {
     answers.clear();
+    choices.clear();
     files.clear();
     asked.clear();
     fileRequests.clear();

@@ -24,9 +24,11 @@ public:
     {
         QString text;
         Buttons buttons;
+        QStringList labels = {}; // a question of choose()
     };
 
     Answer ask(const QString &text, Buttons buttons) override;
+    int choose(const QString &text, const QStringList &labels) override;
     QString chooseFile(const FileRequest &request) override;
     bool handOff(const QUrl &url, const Fallback &fallback) override;
     std::optional<SortChoice> chooseSort(const QStringList &columns, int initialColumn) override;
@@ -35,6 +37,10 @@ public:
     std::deque<Answer> answers;
     std::deque<QString> files;
     std::deque<std::optional<SortChoice>> sorts; // empty: cancelled
+    std::deque<int> choices;                     // empty: the last button
+    // Runs while each question is open, before it is answered: what happens
+    // meanwhile (a link copied in another program).
+    std::function<void(const QString &text)> whileAsking;
 
     // True: addresses go to xdg-open (as found on PATH) the way the program
     // hands them off, and a failure is answered as the program answers it.

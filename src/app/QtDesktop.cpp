@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 Desktop::Answer QtDesktop::ask(const QString &text, Buttons buttons)
 {
@@ -44,6 +45,29 @@ Desktop::Answer QtDesktop::ask(const QString &text, Buttons buttons)
     case QMessageBox::Cancel: return Answer::Cancel;
     default: return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
     }
+}
+
+int QtDesktop::choose(const QString &text, const QStringList &labels)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    QMessageBox box(QMessageBox::NoIcon, Program().title(), shown, QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    QList<QAbstractButton *> buttons;
+    for (qsizetype i = 0; i < labels.size(); ++i) {
+        const bool last = i + 1 == labels.size();
+        buttons.append(box.addButton(labels[i], last ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+    }
+    if (buttons.isEmpty())
+        return -1;
+    box.setDefaultButton(qobject_cast<QPushButton *>(buttons.first()));
+    box.setEscapeButton(buttons.last());
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    box.exec();
+    QApplication::restoreOverrideCursor();
+    const qsizetype chosen = buttons.indexOf(box.clickedButton());
+    return int(chosen < 0 ? buttons.size() - 1 : chosen);
 }
 
 QString QtDesktop::chooseFile(const FileRequest &request)

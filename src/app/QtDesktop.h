@@ -9,6 +9,7 @@ class QtDesktop final : public Desktop
 {
 public:
     Answer ask(const QString &text, Buttons buttons) override;
+    int choose(const QString &text, const QStringList &labels) override;
     QString chooseFile(const FileRequest &request) override;
     bool handOff(const QUrl &url, const Fallback &fallback) override;
     std::optional<SortChoice> chooseSort(const QStringList &columns, int initialColumn) override;

@@ -142,7 +142,7 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
         ime = DesktopImeBackend::forSession(this);
     m_table = std::make_unique<AddressTable>(*m_vAdd, m_state);
     m_environment = std::make_unique<UserEnvironment>(*this, desktop);
-    m_files = std::make_unique<FileCommands>(*m_table, desktop, *this);
+    m_files = std::make_unique<FileCommands>(*m_table, desktop, *this, *stBar);
     m_rows = std::make_unique<RowCommands>(*m_table);
     m_sheet = std::make_unique<SheetCommands>(*m_table, desktop, *stBar);
     m_findBar = new FindBar(*m_table, pAdd);
@@ -179,7 +179,7 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     // An apply from the check's pane is taken back from there as well.
     for (int i : {6, 7})
         m_listCheck->pane().addAction(m_menus.mnEdt[i]);
-    m_map = std::make_unique<MapCommands>(*m_table, desktop, *m_uWeb);
+    m_map = std::make_unique<MapCommands>(*m_table, desktop, *m_uWeb, *stBar);
 
     // Every connection from the grid has the window as its context, so the
     // destructor cuts them all at once.
@@ -280,6 +280,10 @@ bool fmMain::event(QEvent *event)
         m_activated = true;
         Form_Activate();
     }
+    // Every activation looks whether another program changed the open file;
+    // the question comes after the event, never inside it.
+    if (event->type() == QEvent::WindowActivate && !m_shutDown)
+        QTimer::singleShot(0, this, [this] { checkFileOnDisk(); });
     return QMainWindow::event(event);
 }
 
@@ -412,6 +416,12 @@ void fmMain::openPendingFile()
         return;
     }
     m_files->OpenFile(std::exchange(m_pendingFile, QString()));
+}
+
+void fmMain::checkFileOnDisk()
+{
+    if (!m_shutDown && !QApplication::activeModalWidget())
+        m_files->CheckFileOnDisk();
 }
 
 void fmMain::takeHandOver(const QString &path)

@@ -95,6 +95,7 @@ private:
     void endStartUpWait();
     bool showHelpPage(const QUrl &url);
     void openPendingFile();
+    void checkFileOnDisk();
     void restoreSplitter();
     void saveSplitter();
     void vAdd_ColWidthChanged(int col1, int col2);

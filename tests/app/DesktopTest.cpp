@@ -233,6 +233,8 @@ private Q_SLOTS:
             desktop.clear();
         }
         desktop.answers = {answer};
+        // Yes: 保存せずに開く, No: キャンセル.
+        desktop.choices = {answer == Answer::Yes ? 1 : 2};
 
         if (way == u"argument"_qs || way == u"desktop entry"_qs) {
             const QStringList arguments =

@@ -9,6 +9,7 @@
 #include "harness/ParamName.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -339,9 +340,13 @@ struct Folder
     {
         QStringList out;
         QDir dir(user.path());
-        for (const QString &f : dir.entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
+        for (QDirIterator it(user.path(), QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+             it.hasNext();) {
+            const QString f = dir.relativeFilePath(it.next());
             out += f + u' ' + QString::fromLatin1(readBytes(dir.filePath(f)).toHex().left(64))
                    + QString::number(QFileInfo(dir.filePath(f)).size());
+        }
+        out.sort();
         return out;
     }
 };
@@ -366,6 +371,8 @@ struct UpdateCase
     QDateTime fileTime;
     const char *reason; // in the refusal
     bool defaultLimits = false;
+    bool kept = false;          // a generation was kept by an update before
+    bool targetBlocked = false; // the new file cannot be written
 };
 
 class UpdateRefused : public testing::TestWithParam<UpdateCase>
@@ -378,8 +385,16 @@ TEST_P(UpdateRefused, NamesTheFileAndTheReasonAndChangesNothing)
     QTemporaryDir downloads;
     const QString file = downloads.filePath(QString::fromUtf8(GetParam().file));
     ASSERT_TRUE(writeFile(file, GetParam().bytes(), GetParam().fileTime));
-    const QStringList before = folder.state();
     const PostalUpdate::Limits small{{1, 1000}, {1, 1000}};
+    if (GetParam().kept) {
+        const QString earlier = downloads.filePath(u"ken_all (0).zip"_qs);
+        ASSERT_TRUE(writeFile(earlier, kenAllZip(at(2026, 5, 27))));
+        ASSERT_TRUE(PostalUpdate::install(earlier, folder.where, small).done);
+    }
+    if (GetParam().targetBlocked) {
+        ASSERT_TRUE(QDir(folder.user.path()).mkpath(u"ken_all.zip/x"_qs));
+    }
+    const QStringList before = folder.state();
     const auto r = PostalUpdate::install(file, folder.where, GetParam().defaultLimits ? PostalUpdate::Limits{} : small);
     EXPECT_FALSE(r.done);
     EXPECT_TRUE(r.message.contains(file)) << r.message.toStdString();
@@ -399,7 +414,12 @@ INSTANTIATE_TEST_SUITE_P(
         UpdateCase{"AddressListCsv", "list.csv", [] { return QByteArray("\"Zip\",\"Add\"\r\n\"100-0005\",\"x\"\r\n"); }, at(2026, 6, 30), "形式ではありません"},
         UpdateCase{"TooFewForAllOfJapan", "ken_all.zip", [] { return kenAllZip(at(2026, 6, 30)); }, {}, "町域が 23 件です", true},
         UpdateCase{"ManyBadLines", "KEN_ALL.CSV", []() -> QByteArray { return fixture("KEN_ALL.CSV") + QByteArray("x,y\r\n").repeated(3); }, at(2026, 6, 30), "読めない行が 3 行"},
-        UpdateCase{"OlderThanInUse", "ken_all.zip", [] { return kenAllZip(at(2026, 4, 28)); }, {}, "2026/04/28）は使用中のデータ（2026/05/26"}),
+        UpdateCase{"OlderThanInUse", "ken_all.zip", [] { return kenAllZip(at(2026, 4, 28)); }, {}, "2026/04/28）は使用中のデータ（2026/05/26"},
+        UpdateCase{"SameDateAgain", "ken_all.zip", [] { return kenAllZip(at(2026, 5, 26)); }, {}, "すでに最新のデータです"},
+        UpdateCase{"SameDateAfterAnUpdate", "ken_all (2).zip", [] { return kenAllZip(at(2026, 5, 27)); }, {},
+                   "すでに最新のデータです", false, true},
+        UpdateCase{"NewFileNotWritten", "ken_all (3).zip", [] { return makeZip("KEN_ALL.CSV", nextMonth(), at(2026, 6, 30)); },
+                   {}, "書き込めません", false, false, true}),
     ParamName());
 
 struct AcceptedCase
@@ -460,8 +480,17 @@ INSTANTIATE_TEST_SUITE_P(
                      Kind::Towns, QDate(2026, 5, 26), QDate(2026, 6, 30), 1, 2, "ken_all.zip", "KEN_ALL.CSV"},
         AcceptedCase{"TownsUtf8Csv", "utf_ken_all.csv", [] { return Cp932::decode(nextMonth()).text.toUtf8(); }, at(2026, 6, 30),
                      Kind::Towns, QDate(2026, 5, 26), QDate(2026, 6, 30), 1, 2, "KEN_ALL.CSV", "KEN_ALL.CSV"},
-        AcceptedCase{"SameDateAgain", "ken_all.zip", [] { return kenAllZip(at(2026, 5, 26)); }, {},
-                     Kind::Towns, QDate(2026, 5, 26), QDate(2026, 5, 26), 0, 0, "ken_all.zip", "KEN_ALL.CSV"},
         AcceptedCase{"OfficesOverSkk", "jigyosyo.zip", [] { return makeZip("JIGYOSYO.CSV", fixture("JIGYOSYO.CSV"), at(2026, 6, 30)); }, {},
                      Kind::Offices, QDate(2022, 5, 4), QDate(2026, 6, 30), 3, 3, "jigyosyo.zip", "SKK-JISYO.office.zipcode"}),
     ParamName());
+
+// The update's file dialog starts in the downloads folder when it is there.
+TEST(UpdateDialog, StartsInDownloadsOrHome)
+{
+    QTemporaryDir home;
+    const QString downloads = home.filePath(u"Downloads"_qs);
+    EXPECT_EQ(PostalUpdate::dialogFolder(downloads, home.path()), home.path());
+    EXPECT_EQ(PostalUpdate::dialogFolder(QString(), home.path()), home.path());
+    ASSERT_TRUE(QDir(home.path()).mkdir(u"Downloads"_qs));
+    EXPECT_EQ(PostalUpdate::dialogFolder(downloads, home.path()), downloads);
+}

@@ -1,5 +1,6 @@
 #include "core/env/Cp932.h"
 #include "core/table/CsvReader.h"
+#include "core/table/ReadVerdict.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -144,6 +145,7 @@ struct DecodeCase
     std::vector<Cells> rows;
     int undecodableLine;
     Status status = Status::Loaded;
+    CsvReader::Result::Encoding encoding = CsvReader::Result::Encoding::Cp932;
 };
 
 class Decoding : public ::testing::TestWithParam<DecodeCase>
@@ -157,6 +159,7 @@ TEST_P(Decoding, ReportsTheFirstLineWithUndecodableBytes)
     EXPECT_EQ(result.status, c.status);
     EXPECT_EQ(result.undecodableLine, c.undecodableLine);
     EXPECT_EQ(result.undecodableCount > 0, c.undecodableLine > 0);
+    EXPECT_EQ(result.encoding, c.encoding);
     if (!c.rows.empty()) {
         EXPECT_EQ(cellsOf(result), padded(c.rows));
     }
@@ -167,13 +170,15 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DecodeCase{"Cp932", cp932("h\r\n〒,東京都,～,①,髙\r\n"), {{"〒", "東京都", "～", "①", "髙"}, {}}, 0},
         DecodeCase{"Utf8WithByteOrderMark", QByteArray("\xEF\xBB\xBFh\r\n1,東京都,3,4,5\r\n"),
-                   {{"1", "東京都", "3", "4", "5"}, {}}, 0},
+                   {{"1", "東京都", "3", "4", "5"}, {}}, 0, Status::Loaded, CsvReader::Result::Encoding::Utf8},
         DecodeCase{"Utf8WithByteOrderMarkAndBadBytes", QByteArray("\xEF\xBB\xBFh\r\n1,2,3,4,5\r\n1,\xC3,3,4,5\r\n"),
-                   {{"1", "2", "3", "4", "5"}, {"1", "\xEF\xBF\xBD", "3", "4", "5"}, {}}, 3},
-        // Without the mark UTF-8 is read as code page 932: no crash, and the
-        // bytes that do not decode are named.
-        DecodeCase{"Utf8WithoutByteOrderMark", QByteArray("h\r\n1,\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86,3,4,5\r\n"), {},
-                   2},
+                   {{"1", "2", "3", "4", "5"}, {"1", "\xEF\xBF\xBD", "3", "4", "5"}, {}}, 3, Status::Loaded,
+                   CsvReader::Result::Encoding::Utf8},
+        // Without the mark, bytes that are UTF-8 throughout are read as UTF-8.
+        DecodeCase{"Utf8WithoutByteOrderMark", QByteArray("h\r\n1,\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86,3,4,5\r\n"),
+                   {{"1", "あいう", "3", "4", "5"}, {}}, 0, Status::Loaded, CsvReader::Result::Encoding::Utf8},
+        // A file that stops being UTF-8 later is code page 932 from its start.
+        DecodeCase{"Utf8UntilABadByte", QByteArray("h\r\n1,\xE3\x81\x82,3,4,5\r\n1,\x82\xA0\x85\x40,3,4,5\r\n"), {}, 2},
         DecodeCase{"InvalidCp932OnLineThree", QByteArray("h\r\n1,2,3,4,5\r\n1,\x82\xA0\x85\x40,3,4,\xFD\r\n"), {}, 3},
         DecodeCase{"LeadByteCutOffAtTheEnd", QByteArray("h\r\n1,2,3,4,5\x82"), {{"1", "2", "3", "4", "5\xEF\xBF\xBD"}, {}},
                    2},
@@ -297,3 +302,34 @@ TEST(Reading, PathErrorsNameThePathAndTheReason)
 }
 
 } // namespace
+
+// Whether a plain save may write the table back over the file it came from.
+struct VerdictCase
+{
+    const char *name;
+    QByteArray bytes;
+    bool writableBack;
+    qsizetype records;
+};
+
+class Verdict : public ::testing::TestWithParam<VerdictCase>
+{
+};
+
+TEST_P(Verdict, OnlyAFileReadAsWrittenIsWrittenBack)
+{
+    const CsvReader::Result result = CsvReader::read(GetParam().bytes);
+    EXPECT_EQ(ReadVerdict::writableBack(result), GetParam().writableBack);
+    EXPECT_EQ(ReadVerdict::records(result.rows), GetParam().records);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Verdict,
+    ::testing::Values(
+        VerdictCase{"Cp932", cp932("h\r\n〒,東京都,,,\r\n,　,,,\r\n"), true, 1},
+        VerdictCase{"Utf8StorableInCp932", QByteArray("h\r\n1,東京都,,,\r\n"), true, 1},
+        VerdictCase{"Utf8WithAnEmoji", QByteArray("h\r\n1,東京都\xF0\x9F\x98\x80,,,\r\n2,x,,,\r\n"), false, 2},
+        VerdictCase{"Utf8WithAByteOrderMarkAndAHangul", QByteArray("\xEF\xBB\xBFh\r\n1,\xED\x95\x9C,,,\r\n"), false, 1},
+        VerdictCase{"UndecodableCp932", QByteArray("h\r\n1,\x85\x40,3,4,5\r\n"), false, 1},
+        VerdictCase{"Malformed", QByteArray("h\r\n1,2,3,4\r\n"), false, 1}),
+    [](const ::testing::TestParamInfo<VerdictCase> &info) { return std::string(info.param.name); });

@@ -2,6 +2,8 @@
 // window, dialogs answered by the scripted desktop, files in a temporary folder.
 #include "app/fmMain.h"
 #include "widgets/table/FileCommands.h"
+#include "widgets/grid/AddressTable.h"
+#include "widgets/map/MapCommands.h"
 #include "core/env/Cp932.h"
 #include "core/env/Program.h"
 #include "widgets/grid/vAdd.h"
@@ -16,6 +18,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QProgressDialog>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -144,14 +147,15 @@ private Q_SLOTS:
         const QString file = path(u"住所録.csv"_qs);
         writeFile(file, cp932(Header + u"\"100-0005\",\"東京都千代田区丸の内\",\"\",\"03-1234-5678\",\"\"\r\n"
                                        u"\"\",\"大阪府\",\"株式会社ﾃｽﾄ\",\"\",\"\"\r\n"_qs));
-        window->state().Dirty = true; // answered Yes below
+        window->state().Dirty = true; // answered 保存せずに開く below
         window->state().SelRowFrom = 3;
         window->state().SelRowTo = 4;
-        desktop.answers = {Answer::Yes};
+        desktop.choices = {1};
         open(file);
 
         QCOMPARE(desktop.messages(), QStringList{u"現在のﾃﾞｰﾀｰを更新しますか"_qs});
-        QCOMPARE(desktop.asked[0].buttons, Desktop::Buttons::YesNo);
+        QCOMPARE(desktop.asked[0].labels, QStringList({u"保存して開く"_qs, u"保存せずに開く"_qs, u"キャンセル"_qs}));
+        QCOMPARE(window->statusBar()->currentMessage(), u"2 行を読み込みました"_qs);
         QCOMPARE(table(), QStringList({u"100-0005|東京都千代田区丸の内||03-1234-5678|"_qs,
                                        u"|大阪府|株式会社ﾃｽﾄ||"_qs, u"||||"_qs}));
         QCOMPARE(window->state().CurrentFile, file);
@@ -210,11 +214,16 @@ private Q_SLOTS:
                                                     << QStringList({u"1|東京都|||"_qs, u"||||"_qs}) << 2 << none
                                                     << true;
         QTest::addRow("UTF-8 without byte-order mark")
-            << QByteArray("h\r\n1,2,3,4,5\r\n1,\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86,,,\r\n") << QStringList() << 3
-            << QStringList{u"%1 の 3 行目などに読み込めない文字があります"_qs} << true;
+            << QByteArray("h\r\n1,2,3,4,5\r\n1,\xE3\x81\x82\xE3\x81\x84\xE3\x81\x86,,,\r\n")
+            << QStringList({u"1|2|3|4|5"_qs, u"1|あいう|||"_qs, u"||||"_qs}) << 3 << none << true;
+        // Read as UTF-8, a character code page 932 cannot hold would be lost
+        // by writing the file back.
+        QTest::addRow("UTF-8 beyond code page 932")
+            << QByteArray("h\r\n1,\xF0\x9F\x98\x80,,,\r\n") << QStringList({u"1|\U0001F600|||"_qs, u"||||"_qs}) << 2
+            << none << false;
         QTest::addRow("invalid code page 932") << QByteArray("h\r\n1,\x85\x40,3,4,5\r\n") << QStringList() << 2
                                                << QStringList{u"%1 の 2 行目などに読み込めない文字があります"_qs}
-                                               << true;
+                                               << false;
         QTest::addRow("binary garbage") << QByteArray("\x00\xFF\xFE\x81\"\x01,\r\x0A\x0A,\"\xFD\x85", 14)
                                         << QStringList() << 3
                                         << QStringList{QString(bad).replace(u'3', u'2'),
@@ -247,7 +256,8 @@ private Q_SLOTS:
         QVERIFY(!window->state().Quiet);
         // A partly loaded table has no file to go back to.
         QCOMPARE(window->state().CurrentFile, becomesCurrent ? file : QString());
-        QCOMPARE(window->state().SelRowTo, becomesCurrent ? 0 : 1);
+        const bool stopped = messages.join(u'\n').contains(u"形式が不正"_qs);
+        QCOMPARE(window->state().SelRowTo, stopped ? 1 : 0);
         QCOMPARE(contents(file), bytes);
     }
 
@@ -258,7 +268,7 @@ private Q_SLOTS:
         window->state().CurrentFile = path(u"mine.csv"_qs);
         const QString other = path(u"other.csv"_qs);
         writeFile(other, cp932(Header + u"1,2,3,4,5\r\n"_qs));
-        desktop.answers = {Answer::No};
+        desktop.choices = {2}; // キャンセル
         open(other);
         QCOMPARE(desktop.messages(), QStringList{u"現在のﾃﾞｰﾀｰを更新しますか"_qs});
         QVERIFY(desktop.fileRequests.isEmpty());
@@ -531,7 +541,7 @@ private Q_SLOTS:
         Qt::CursorShape cursor = Qt::ArrowCursor;
         bool shown = false;
         cancelProgressWhenShown(&cursor, &shown);
-        desktop.answers = {Answer::Yes};
+        desktop.choices = {1};
         open(file);
         QVERIFY(shown);
         QCOMPARE(cursor, Qt::WaitCursor);
@@ -579,6 +589,212 @@ private Q_SLOTS:
         open(file);
         QCOMPARE(table(), QStringList({rows[0], rows[2], u"||||"_qs}));
         QVERIFY(desktop.messages().isEmpty());
+    }
+
+    // A map link copied while a file command's question or progress is open
+    // waits for the command: the file holds the table as it was when the
+    // command began, and the link, taken afterwards, leaves the table unsaved.
+    void captureDuringAFileCommand_data()
+    {
+        QTest::addColumn<QString>("during");
+        for (const char *during : {"unmappable question", "replace question", "close question", "changed on disk question",
+                                   "progress"})
+            QTest::addRow("%s", during) << QString::fromLatin1(during);
+    }
+
+    void captureDuringAFileCommand()
+    {
+        QFETCH(QString, during);
+        const QString file = path(u"c.csv"_qs);
+        const QString link = window->map().mapAddresses().base + u"pl?n=7"_qs;
+        QStringList rows{during == u"unmappable question" ? u"1|\U0001F600|||"_qs : u"1|2|||"_qs};
+        for (int i = 0; during == u"progress" && i < 40000; ++i)
+            rows.append(u"100-0005|東京都千代田区|||"_qs);
+        if (during == u"changed on disk question") {
+            writeFile(file, cp932(Header + u"\"9\",\"\",\"\",\"\",\"\"\r\n"_qs));
+            open(file);
+            writeFile(file, cp932(Header + u"\"other\",\"\",\"\",\"\",\"\"\r\n"_qs));
+            desktop.choices = {0}; // 上書き保存
+        }
+        fill(rows);
+        grid()->GoToCell(1, 1);
+        window->state().Dirty = true;
+        window->state().CurrentFile = during == u"replace question" ? QString() : file;
+        if (during == u"replace question") {
+            writeFile(file, "old");
+            desktop.files = {file};
+        }
+        desktop.answers = {Answer::Yes};
+        bool captured = false;
+        const auto capture = [&] {
+            if (!std::exchange(captured, true))
+                window->map().ClipEvent(link);
+        };
+        if (during == u"progress") {
+            window->files().progressDelayMs = 0;
+            auto *poll = new QTimer(window.get());
+            connect(poll, &QTimer::timeout, poll, [poll, capture] {
+                for (QWidget *w : QApplication::topLevelWidgets())
+                    if (qobject_cast<QProgressDialog *>(w) && w->isVisible()) {
+                        capture();
+                        poll->deleteLater();
+                    }
+            });
+            poll->start(0);
+        } else {
+            desktop.whileAsking = [&](const QString &) { capture(); };
+        }
+        if (during == u"close question")
+            window->menus().mnFile[6]->trigger();
+        else
+            press(Qt::Key_S);
+        desktop.whileAsking = {};
+
+        QVERIFY(captured);
+        QVERIFY(!contents(file).contains("pl?n=7"));
+        QCOMPARE(grid()->GetCell(5, 1), link);
+        QVERIFY(window->state().Dirty);
+        // The close question comes again for the link, and Cancel (the
+        // empty queue) keeps the window open.
+        QCOMPARE(window->shutDown(), false);
+        // Undoing the link gives back the table that was written.
+        window->menus().mnEdt[6]->trigger();
+        QCOMPARE(grid()->GetCell(5, 1), QString());
+        QVERIFY(!window->state().Dirty);
+    }
+
+    // A link copied before the grid has an active row is not taken, and an
+    // undo never takes rows that no step added.
+    void captureWithoutAnActiveRowIsNotTaken()
+    {
+        fill({u"1|2|3|4|5"_qs, u"6|7|8|9|10"_qs});
+        grid()->selectionModel()->clear();
+        QCOMPARE(grid()->CurRow(), 0);
+        window->map().ClipEvent(window->map().mapAddresses().base + u"pl?n=1"_qs);
+        QCOMPARE(window->statusBar()->currentMessage(), u"行を選んでから地図のリンクをコピーしてください"_qs);
+        QCOMPARE(table(), QStringList({u"1|2|3|4|5"_qs, u"6|7|8|9|10"_qs}));
+        QVERIFY(!window->state().Dirty);
+        QVERIFY(!window->menus().mnEdt[6]->isEnabled());
+        // A step that claims more rows than there are keeps the ones there are.
+        window->table().record(u"x"_qs, 2, 5, [this] { grid()->SetCell(1, 2, u"x"_qs); });
+        window->menus().mnEdt[6]->trigger();
+        QCOMPARE(table(), QStringList({u"1|2|3|4|5"_qs, u"6|7|8|9|10"_qs}));
+    }
+
+    // An untouched pre-fill is no record: not saved, not copied, no change.
+    void untouchedPrefillIsNoRecord()
+    {
+        const QString file = path(u"p.csv"_qs);
+        fill({u"1|東京都　新宿区|||"_qs, u"||||"_qs});
+        window->state().CurrentFile = file;
+        window->state().Dirty = true;
+        grid()->GoToCell(2, 2);
+        QCOMPARE(grid()->GetCell(2, 2), u"東京都　"_qs); // the suggestion stands on screen
+        press(Qt::Key_S);
+        QCOMPARE(contents(file), cp932(Header + u"\"1\",\"東京都　新宿区\",\"\",\"\",\"\"\r\n"_qs));
+        QCOMPARE(window->statusBar()->currentMessage(), u"保存しました (1 行)"_qs);
+        window->menus().mnFile[4]->trigger();
+        QVERIFY(!QGuiApplication::clipboard()->text().contains(u"東京都\t"_qs));
+        QCOMPARE(QGuiApplication::clipboard()->text().count(u'\n'), 1);
+        QVERIFY(!window->state().Dirty);
+    }
+
+    // 保存して開く saves as 上書き保存 does; a cancelled save opens nothing.
+    void openQuestionSaveAndOpen_data()
+    {
+        QTest::addColumn<bool>("named");
+        QTest::addRow("saved to the current file") << true;
+        QTest::addRow("save dialog cancelled") << false;
+    }
+
+    void openQuestionSaveAndOpen()
+    {
+        QFETCH(bool, named);
+        const QString mine = path(u"mine.csv"_qs);
+        const QString other = path(u"other.csv"_qs);
+        writeFile(other, cp932(Header + u"1,2,3,4,5\r\n"_qs));
+        fill({u"mine|||"_qs});
+        window->state().Dirty = true;
+        window->state().CurrentFile = named ? mine : QString();
+        desktop.choices = {0};
+        desktop.files = {named ? other : QString(), other};
+        press(Qt::Key_O);
+        QCOMPARE(contents(mine), named ? cp932(Header + u"\"mine\",\"\",\"\",\"\",\"\"\r\n"_qs) : QByteArray("<none>"));
+        QCOMPARE(table().value(0), named ? u"1|2|3|4|5"_qs : u"mine||||"_qs);
+        QCOMPARE(window->state().CurrentFile, named ? other : QString());
+        QCOMPARE(window->state().Dirty, !named);
+    }
+
+    // Another program's change is not overwritten without a word; activating
+    // the window offers to read it again while the table is unchanged.
+    void fileChangedOnDisk_data()
+    {
+        QTest::addColumn<QString>("change"); // "other bytes", "same bytes", "deleted"
+        QTest::addColumn<int>("choice");     // to the question before the save
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("written");
+        QTest::addRow("上書き保存") << u"other bytes"_qs << 0 << true << true;
+        QTest::addRow("名を付けて保存") << u"other bytes"_qs << 1 << true << false;
+        QTest::addRow("キャンセル") << u"other bytes"_qs << 2 << true << false;
+        QTest::addRow("touched only") << u"same bytes"_qs << 2 << false << true;
+        QTest::addRow("deleted") << u"deleted"_qs << 2 << false << true;
+    }
+
+    void fileChangedOnDisk()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, choice);
+        QFETCH(bool, asked);
+        QFETCH(bool, written);
+        const QString file = path(u"shared.csv"_qs);
+        const QByteArray first = cp932(Header + u"\"1\",\"\",\"\",\"\",\"\"\r\n"_qs);
+        writeFile(file, first);
+        open(file);
+        desktop.clear();
+        const QByteArray theirs = change == u"other bytes" ? cp932(Header + u"\"2\",\"\",\"\",\"\",\"\"\r\n"_qs) : first;
+        if (change == u"deleted")
+            QFile::remove(file);
+        else {
+            writeFile(file, theirs);
+            QFile touched(file);
+            QVERIFY(touched.open(QIODevice::Append));
+            touched.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime);
+        }
+        // Activated with the table unchanged: read it again?
+        desktop.answers = {Answer::No};
+        QCoreApplication::sendEvent(window.get(), new QEvent(QEvent::WindowActivate));
+        const QString reload = file + u" は他のプログラムによって変更されています\r読み込み直しますか"_qs;
+        if (change == u"other bytes") {
+            QTRY_COMPARE(desktop.messages(), QStringList{reload});
+            // Once per change.
+            QCoreApplication::sendEvent(window.get(), new QEvent(QEvent::WindowActivate));
+            QTest::qWait(50);
+            QCOMPARE(desktop.messages(), QStringList{reload});
+            desktop.clear();
+        }
+        grid()->SetCell(3, 1, u"mine"_qs);
+        window->state().Dirty = true;
+        desktop.choices = {choice};
+        press(Qt::Key_S);
+        QCOMPARE(desktop.messages(), asked ? QStringList{file + u" は開いた後で他のプログラムによって変更されています"_qs}
+                                           : QStringList());
+        if (asked)
+            QCOMPARE(desktop.asked[0].labels, QStringList({u"上書き保存"_qs, u"名を付けて保存"_qs, u"キャンセル"_qs}));
+        QCOMPARE(contents(file).contains("mine"), written);
+        QCOMPARE(desktop.fileRequests.size(), choice == 1 && asked ? 1 : 0);
+    }
+
+    void reloadWhenChangedOnDisk()
+    {
+        const QString file = path(u"shared.csv"_qs);
+        writeFile(file, cp932(Header + u"\"1\",\"\",\"\",\"\",\"\"\r\n"_qs));
+        open(file);
+        writeFile(file, cp932(Header + u"\"2\",\"\",\"\",\"\",\"\"\r\n\"3\",\"\",\"\",\"\",\"\"\r\n"_qs));
+        desktop.answers = {Answer::Yes};
+        QCoreApplication::sendEvent(window.get(), new QEvent(QEvent::WindowActivate));
+        QTRY_COMPARE(grid()->GetCell(1, 2), u"3"_qs);
+        QCOMPARE(window->statusBar()->currentMessage(), u"2 行を読み込みました"_qs);
+        QVERIFY(!window->state().Dirty);
     }
 };
 

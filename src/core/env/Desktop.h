@@ -32,6 +32,10 @@ public:
     // A message box with the program's title and no icon.
     virtual Answer ask(const QString &text, Buttons buttons) = 0;
     void message(const QString &text) { ask(text, Buttons::Ok); }
+    // A question whose buttons say what they do: `labels` from left to right,
+    // the first the default, the last also taken by Esc and by closing the
+    // box. The index of the button chosen.
+    virtual int choose(const QString &text, const QStringList &labels) = 0;
 
     // A file dialog; an empty result means the person cancelled.
     virtual QString chooseFile(const FileRequest &request) = 0;

@@ -86,6 +86,11 @@ QByteArray readAll(const QString &path, QString *error)
 
 namespace PostalUpdate {
 
+QString dialogFolder(const QString &downloads, const QString &home)
+{
+    return !downloads.isEmpty() && QFileInfo(downloads).isDir() ? downloads : home;
+}
+
 QString previousFolder(const QString &userDataFolder)
 {
     return QDir(userDataFolder).filePath(QStringLiteral("postal-previous"));
@@ -156,6 +161,14 @@ Result install(const QString &file, const PostalReaders::Locations &where, const
     if (hadData && s.date < inUse.date)
         return refused(file, QStringLiteral("%1 のデータ（%2）は使用中のデータ（%3、%4）より古いため更新しません")
                                  .arg(kindName(kind), shown(s.date), shown(inUse.date), QFileInfo(inUse.path).fileName()));
+    if (hadData && s.date == inUse.date) {
+        Result same;
+        same.kind = kind;
+        same.oldDate = same.newDate = s.date;
+        same.message = QStringLiteral("すでに最新のデータです") + u'\r'
+                       + QStringLiteral("%1: %2（%3）").arg(kindName(kind), shown(s.date), file);
+        return same;
+    }
 
     const QString userFolder = where.userDataFolder;
     if (userFolder.isEmpty() || !QDir().mkpath(userFolder))
@@ -164,30 +177,43 @@ Result install(const QString &file, const PostalReaders::Locations &where, const
         zip ? (kind == Kind::Towns ? QStringLiteral("ken_all.zip") : QStringLiteral("jigyosyo.zip"))
             : PostalReaders::csvNames(kind).front());
 
-    // Keep what is replaced, as one generation per kind.
+    // What is replaced is kept as one generation per kind. The generation is
+    // made beside the kept one and takes its place only once the new file is
+    // written, so a refused or failed update leaves both as they were.
+    const QString previous = previousFolder(userFolder);
+    const QString staging = previous + QStringLiteral(".new");
+    QDir(staging).removeRecursively();
     if (hadData) {
-        const QString previous = previousFolder(userFolder);
         QString copyError;
         const QByteArray old = readAll(inUse.path, &copyError);
-        const QString kept = QDir(previous).filePath(QFileInfo(inUse.path).fileName());
-        if (copyError.isEmpty() && !QDir().mkpath(previous))
-            copyError = QStringLiteral("%1 を作れません").arg(previous);
-        if (copyError.isEmpty())
-            copyError = writeFile(kept, old, QFileInfo(inUse.path).lastModified());
-        if (!copyError.isEmpty())
-            return refused(file, QStringLiteral("使用中のデータを残せません（%1）").arg(copyError));
+        const QString kept = QDir(staging).filePath(QFileInfo(inUse.path).fileName());
+        if (copyError.isEmpty() && !QDir().mkpath(staging))
+            copyError = QStringLiteral("%1 を作れません").arg(staging);
+        // The other kind's generation stays.
         const QDir dir(previous);
         for (const QString &name : dir.entryList(QDir::Files)) {
             const bool sameKind = PostalReaders::fileNames(kind).contains(name, Qt::CaseInsensitive)
                                   || name == (kind == Kind::Towns ? QStringLiteral("SKK-JISYO.zipcode")
                                                                   : QStringLiteral("SKK-JISYO.office.zipcode"));
-            if (sameKind && dir.filePath(name) != kept)
-                QFile::remove(dir.filePath(name));
+            if (copyError.isEmpty() && !sameKind && !QFile::copy(dir.filePath(name), QDir(staging).filePath(name)))
+                copyError = QStringLiteral("%1 を残せません").arg(dir.filePath(name));
+        }
+        if (copyError.isEmpty())
+            copyError = writeFile(kept, old, QFileInfo(inUse.path).lastModified());
+        if (!copyError.isEmpty()) {
+            QDir(staging).removeRecursively();
+            return refused(file, QStringLiteral("使用中のデータを残せません（%1）").arg(copyError));
         }
     }
     if (const QString writeError = writeFile(target, bytes, zip ? QDateTime() : info.lastModified());
-        !writeError.isEmpty())
+        !writeError.isEmpty()) {
+        QDir(staging).removeRecursively();
         return refused(file, QStringLiteral("書き込めません（%1）").arg(writeError));
+    }
+    if (hadData) {
+        QDir(previous).removeRecursively();
+        QDir().rename(staging, previous);
+    }
     // The replaced file, now kept, would otherwise compete with the new one.
     if (hadData && QFileInfo(inUse.path).absolutePath() == QFileInfo(target).absolutePath()
         && QFileInfo(inUse.path).fileName() != QFileInfo(target).fileName())

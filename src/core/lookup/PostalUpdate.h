@@ -41,8 +41,14 @@ struct Result
 // format, record count within `limits`, readable lines, a date not older than
 // the data of its kind in use from `where`), keeps the data in use of its kind
 // in previousFolder(), and copies the file into the user data folder, where
-// PostalReaders::load takes it as the newest. A refused file changes nothing.
+// PostalReaders::load takes it as the newest. A refused or failed update, and
+// data of the same date as the data in use ("すでに最新のデータです"), change
+// nothing.
 Result install(const QString &file, const PostalReaders::Locations &where, const Limits &limits = {});
+
+// The folder the update's file dialog starts in: the person's downloads
+// folder when it is there, otherwise the home folder.
+QString dialogFolder(const QString &downloads, const QString &home);
 
 // Where the data an update replaced is kept.
 QString previousFolder(const QString &userDataFolder);

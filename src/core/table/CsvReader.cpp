@@ -1,8 +1,11 @@
 #include "CsvReader.h"
 
 #include "core/env/Cp932.h"
+#include "core/env/FileIdentity.h"
+#include "core/env/Utf8Check.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
@@ -375,6 +378,10 @@ CsvReader::Result CsvReader::read(QIODevice &device, const Csv::Progress &progre
     const qint64 total = std::max<qint64>(device.size() - device.pos(), 1);
     const auto share = [total](qint64 bytes) { return std::min(double(bytes) / double(total), 1.0); };
     enum class Encoding { Unknown, Cp932, Utf8 } encoding = Encoding::Unknown;
+    // Bytes that are UTF-8 throughout (a code page 932 file stops the scan at
+    // its first kanji) are read as UTF-8 even without a byte-order mark.
+    const bool utf8Text = Utf8Check::isUtf8(device);
+    QCryptographicHash hash(FileIdentity::Algorithm);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QByteArray bytes; // read, not yet decoded: the start of a line
     QString rest;     // decoded, not yet parsed: the start of a record
@@ -394,14 +401,18 @@ CsvReader::Result CsvReader::read(QIODevice &device, const Csv::Progress &progre
             return result;
         }
         bytes.truncate(have + n);
+        hash.addData(QByteArrayView(bytes.constData() + have, n));
         last = n == 0;
         if (encoding == Encoding::Unknown) {
             static constexpr char Bom[] = "\xEF\xBB\xBF";
             if (bytes.size() < 3 && !last)
                 continue;
-            encoding = bytes.startsWith(QByteArrayView(Bom, 3)) ? Encoding::Utf8 : Encoding::Cp932;
-            if (encoding == Encoding::Utf8)
+            const bool bom = bytes.startsWith(QByteArrayView(Bom, 3));
+            encoding = bom || utf8Text ? Encoding::Utf8 : Encoding::Cp932;
+            if (bom)
                 bytes.remove(0, 3);
+            if (encoding == Encoding::Utf8)
+                result.encoding = Result::Encoding::Utf8;
         }
         const qsizetype cut = last ? bytes.size() : bytes.lastIndexOf('\n') + 1;
         if (cut == 0 && !last)
@@ -445,6 +456,7 @@ CsvReader::Result CsvReader::read(QIODevice &device, const Csv::Progress &progre
             rest = QString(reinterpret_cast<const QChar *>(begin + done), end - begin - done);
     }
     loader.finish();
+    result.hash = hash.result();
     return result;
 }
 

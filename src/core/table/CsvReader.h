@@ -46,12 +46,15 @@ public:
         QString error;             // Unreadable: names the path and the reason
         int undecodableLine = 0;   // first line (from 1) holding bytes that could not be decoded
         qsizetype undecodableCount = 0; // each such byte became U+FFFD
+        enum class Encoding { Cp932, Utf8 };
+        Encoding encoding = Encoding::Cp932; // what the bytes were read as
+        QByteArray hash; // FileIdentity::hash of every byte read (not of text parsed)
     };
 
     // Parses decoded text.
     static Result parse(QStringView text, const Csv::Progress &progress = {});
-    // Decodes (UTF-8 after a UTF-8 byte-order mark, code page 932 otherwise)
-    // and parses.
+    // Decodes (UTF-8 after a UTF-8 byte-order mark or when the bytes are
+    // UTF-8 by Utf8Check, code page 932 otherwise) and parses.
     static Result read(QByteArray bytes, const Csv::Progress &progress = {});
     static Result read(QIODevice &device, const Csv::Progress &progress = {});
     static Result read(const QString &path, const Csv::Progress &progress = {});

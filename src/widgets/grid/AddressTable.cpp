@@ -55,6 +55,30 @@ void AddressTable::SetRowVal(const QString &key, const QString &value)
     record(QStringLiteral("変更"), row, 1, [&] { m_grid.SetCell(col, row, trimmed); });
 }
 
+AddressTableModel::Rows AddressTable::content() const
+{
+    AddressTableModel::Rows rows = m_grid.table()->rows(); // shared, not copied
+    const int at = m_state.PrefillRow - 1;
+    if (at >= 0 && at < rows.size() && rows[at].cell(AddressTableModel::Add) == m_state.PrefillText)
+        rows[at].setCell(AddressTableModel::Add, {});
+    return rows;
+}
+
+void AddressTable::afterFileCommand(std::function<void()> change)
+{
+    if (m_fileCommands > 0)
+        m_waiting = std::move(change);
+    else
+        change();
+}
+
+AddressTable::FileCommandScope::~FileCommandScope()
+{
+    if (--m_table.m_fileCommands == 0)
+        if (std::function<void()> change = std::exchange(m_table.m_waiting, {}))
+            change();
+}
+
 void AddressTable::dropPrefill()
 {
     const int row = std::exchange(m_state.PrefillRow, 0);

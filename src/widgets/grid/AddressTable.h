@@ -35,6 +35,28 @@ public:
     QString GetRowVal(const QString &key) const;
     // Writes the active row's cell, trimmed the same way, as an undoable step.
     void SetRowVal(const QString &key, const QString &value);
+    // The table's records as every reader takes them (a file, the clipboard,
+    // the recovery journal, an export, a label): an untouched pre-fill is
+    // no record and is left out, although the grid still shows it.
+    AddressTableModel::Rows content() const;
+
+    // While a file command's question or progress is open, a change that
+    // comes from outside the person's keys (a copied map link) waits: the
+    // last one waiting runs once the command has finished. Otherwise `change`
+    // runs now.
+    void afterFileCommand(std::function<void()> change);
+    // Holds such changes back while it lives.
+    class FileCommandScope
+    {
+    public:
+        explicit FileCommandScope(AddressTable &table) : m_table(table) { ++m_table.m_fileCommands; }
+        ~FileCommandScope();
+        Q_DISABLE_COPY_MOVE(FileCommandScope)
+
+    private:
+        AddressTable &m_table;
+    };
+
     // Takes back an address pre-fill nobody typed into (the cell returns to
     // empty) and forgets it.
     void dropPrefill();
@@ -58,4 +80,6 @@ private:
     vAdd &m_grid;
     TableState &m_state;
     std::unique_ptr<TableHistory> m_history;
+    int m_fileCommands = 0;           // file commands under way
+    std::function<void()> m_waiting;  // held back until they finish
 };

@@ -5,6 +5,7 @@
 
 #include <QUndoCommand>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -56,6 +57,10 @@ void TableHistory::record(const QString &text, int first, int count, const std::
     ++m_recording;
     const TablePlace before = place();
     AddressTableModel &model = *m_table.grid().table();
+    // The step keeps exactly the rows it claims: a range reaching beyond the
+    // table (or before it) is cut to the rows there are.
+    first = std::clamp(first, 1, model.rowCount() + 1);
+    count = std::clamp(count, 0, model.rowCount() - first + 1);
     AddressTableModel::Rows rows = model.rows().mid(first - 1, count); // shares the texts
     // An untouched pre-fill is no content: the step goes back to the empty cell.
     const TableState &state = m_table.state();
@@ -72,6 +77,7 @@ void TableHistory::record(const QString &text, int first, int count, const std::
 
 void TableHistory::push(const QString &text, TableChange change, const TablePlace &before)
 {
+    ++m_moves;
     m_stack.push(new TableStep(*this, text, std::move(change), before, place()));
 }
 
@@ -88,6 +94,7 @@ void TableHistory::cellAboutToBeEdited(int row, int, const QString &)
     if (row + 1 == state.PrefillRow && model.cell(row, AddressTableModel::Add) == state.PrefillText)
         before.first().setCell(AddressTableModel::Add, {});
     const TablePlace where = place();
+    ++m_moves;
     // The table changes right after this: the step is pushed done.
     m_stack.push(new TableStep(*this, QStringLiteral("入力"), TableChange(row, std::move(before), 1), where, where));
 }
@@ -118,8 +125,15 @@ void TableHistory::startOver(bool clean)
     m_table.state().Dirty = !m_stack.isClean();
 }
 
-void TableHistory::markSaved()
+void TableHistory::markSaved(quint64 writtenAt)
 {
+    // The history moved after the bytes were taken: what was written is no
+    // state the history can stand on, so the table stays dirty.
+    if (writtenAt != m_moves) {
+        m_stack.resetClean();
+        m_table.state().Dirty = true;
+        return;
+    }
     m_stack.setClean();
     m_table.state().Dirty = false;
 }
@@ -138,6 +152,7 @@ void TableHistory::restore(const TablePlace &place)
 
 void TableHistory::replay(TableChange &change, const TablePlace &place)
 {
+    ++m_moves;
     ++m_recording;
     m_table.quietly([&] { m_table.grid().KeepingPlace([&] { change.swap(*m_table.grid().table()); }); });
     --m_recording;

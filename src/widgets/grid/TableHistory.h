@@ -48,8 +48,11 @@ public:
     // A new history (a file was opened): clean when the table holds the whole
     // file.
     void startOver(bool clean);
-    // The table as it is now was saved.
-    void markSaved();
+    // Changes with every step made, undone or made again.
+    quint64 position() const { return m_moves; }
+    // The table as it stood at `writtenAt` (a position) was saved; when the
+    // history has moved since, the table stays dirty.
+    void markSaved(quint64 writtenAt);
 
     TablePlace place() const;
     void restore(const TablePlace &place);
@@ -62,4 +65,5 @@ private:
     AddressTable &m_table;
     QUndoStack m_stack;
     int m_recording = 0;
+    quint64 m_moves = 0;
 };

@@ -11,6 +11,7 @@
 #include "widgets/lookup/PostalAddressComponent.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QStandardPaths>
 
 #include <cmath>
@@ -90,7 +91,9 @@ void LookupCommands::UpdatePostalData()
 {
     Desktop::FileRequest request;
     request.title = QStringLiteral("郵便番号データの更新");
-    request.folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    request.folder = PostalUpdate::dialogFolder(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation),
+                                                QDir::homePath());
+    request.startName.clear(); // never the folder's name as a file name
     request.filter = QStringLiteral("日本郵便の郵便番号データ (*.zip *.ZIP *.csv *.CSV);;すべてのファイル (*)");
     const QString file = m_desktop.chooseFile(request);
     if (file.isEmpty())

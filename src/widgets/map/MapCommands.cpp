@@ -6,10 +6,12 @@
 #include "widgets/map/ClipboardWatcher.h"
 #include "widgets/map/uWeb.h"
 
+#include <QStatusBar>
+
 using namespace Qt::StringLiterals;
 
-MapCommands::MapCommands(AddressTable &table, Desktop &desktop, uWeb &web)
-    : m_table(table), m_desktop(desktop), m_web(web),
+MapCommands::MapCommands(AddressTable &table, Desktop &desktop, uWeb &web, QStatusBar &status)
+    : m_table(table), m_desktop(desktop), m_web(web), m_status(status),
       m_clipboard(std::make_unique<ClipboardWatcher>([this](const QString &text) { ClipEvent(text); }))
 {
     setMapAddresses(m_map);
@@ -60,8 +62,17 @@ void MapCommands::ClipEvent(const QString &text)
 {
     if (!m_map.isMapLink(text))
         return;
-    // A cell being edited takes what was typed first; its editor must not
-    // write its old text over the link when it closes.
-    m_table.grid().EndEdit();
-    m_table.record(u"Map URL"_s, m_table.grid().CurRow(), 1, [&] { m_table.SetRowVal(u"Url"_s, text); });
+    // A file command's question or progress is open: the bytes it writes or
+    // the table it replaces must not change under it.
+    m_table.afterFileCommand([this, text] {
+        // Before the window was first activated the grid has no active row.
+        if (m_table.grid().CurRow() < 1) {
+            m_status.showMessage(u"行を選んでから地図のリンクをコピーしてください"_s, 5000);
+            return;
+        }
+        // A cell being edited takes what was typed first; its editor must not
+        // write its old text over the link when it closes.
+        m_table.grid().EndEdit();
+        m_table.record(u"Map URL"_s, m_table.grid().CurRow(), 1, [&] { m_table.SetRowVal(u"Url"_s, text); });
+    });
 }

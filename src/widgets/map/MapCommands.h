@@ -7,6 +7,7 @@
 class AddressTable;
 class ClipboardWatcher;
 class Desktop;
+class QStatusBar;
 class uWeb;
 
 // The 地図検索 menu's commands, the double-clicked Map URL, and the map links
@@ -14,7 +15,7 @@ class uWeb;
 class MapCommands final
 {
 public:
-    MapCommands(AddressTable &table, Desktop &desktop, uWeb &web);
+    MapCommands(AddressTable &table, Desktop &desktop, uWeb &web, QStatusBar &status);
     ~MapCommands();
     Q_DISABLE_COPY_MOVE(MapCommands)
 
@@ -32,12 +33,16 @@ public:
     // Catching map links: 1 starts watching the clipboard, 0 stops.
     void WatchClipboard(int mode);
     // A new clipboard text: a map link goes into the active row's Map URL.
+    // Without an active row it is not taken, and the status bar says why;
+    // while a file command's question or progress is open it waits for the
+    // command to finish (the last link only).
     void ClipEvent(const QString &text);
 
 private:
     AddressTable &m_table;
     Desktop &m_desktop;
     uWeb &m_web;
+    QStatusBar &m_status;
     std::unique_ptr<ClipboardWatcher> m_clipboard;
     MapAddresses m_map;
 };

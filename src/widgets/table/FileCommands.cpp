@@ -9,6 +9,7 @@
 #include "widgets/grid/vAdd.h"
 #include "core/table/CsvReader.h"
 #include "core/table/CsvWriter.h"
+#include "core/table/ReadVerdict.h"
 #include "core/table/TableClipboard.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QStatusBar>
 
 namespace {
 
@@ -33,6 +35,17 @@ const QString Unmappable = QStringLiteral("%1 行目 %2 列目など %3 文字�
                                           "? に置き換えて保存しますか");
 const QString Loading = QStringLiteral("読み込んでいます");
 const QString Saving = QStringLiteral("保存しています");
+const QString SaveAndOpen = QStringLiteral("保存して開く");
+const QString OpenWithoutSaving = QStringLiteral("保存せずに開く");
+const QString CancelButton = QStringLiteral("キャンセル");
+const QString ChangedBeforeSave = QStringLiteral("%1 は開いた後で他のプログラムによって変更されています");
+const QString ChangedOnDisk = QStringLiteral("%1 は他のプログラムによって変更されています\r読み込み直しますか");
+const QString SaveButton = QStringLiteral("上書き保存");
+const QString SaveAsButton = QStringLiteral("名を付けて保存");
+const QString Loaded = QStringLiteral("%1 行を読み込みました");
+const QString LoadedUtf8 = QStringLiteral("%1 行を読み込みました (UTF-8)");
+const QString Saved = QStringLiteral("保存しました (%1 行)");
+constexpr int NoticeMs = 5000;
 
 // The wait cursor for the whole of a load or save, and a progress dialog with
 // a cancel button once it has run longer than the delay.
@@ -118,6 +131,8 @@ void FileCommands::mnFile_Click(int index)
 // copied or replaced: every command commits it first.
 void FileCommands::OpenCsv()
 {
+    // A link copied meanwhile goes into the table that is there afterwards.
+    AddressTable::FileCommandScope hold(m_table);
     if (!mayReplaceTable())
         return;
     const QString name = chooseCsvFile(m_desktop, Desktop::FileMode::Open, m_lastFileName);
@@ -127,6 +142,7 @@ void FileCommands::OpenCsv()
 
 void FileCommands::OpenFile(const QString &path)
 {
+    AddressTable::FileCommandScope hold(m_table);
     if (path.isEmpty() || !mayReplaceTable())
         return;
     m_lastFileName = path; // the dialog offers it next time
@@ -136,7 +152,14 @@ void FileCommands::OpenFile(const QString &path)
 bool FileCommands::mayReplaceTable()
 {
     m_table.grid().CommitEdit();
-    return !m_table.state().Dirty || m_desktop.ask(OpenQuestion, Desktop::Buttons::YesNo) == Desktop::Answer::Yes;
+    if (!m_table.state().Dirty)
+        return true;
+    // The buttons say what they do; a cancelled or failed save opens nothing.
+    switch (m_desktop.choose(OpenQuestion, {SaveAndOpen, OpenWithoutSaving, CancelButton})) {
+    case 0: return SaveCsv(false);
+    case 1: return true;
+    default: return false;
+    }
 }
 
 void FileCommands::openChosen(const QString &chosen)
@@ -147,6 +170,7 @@ void FileCommands::openChosen(const QString &chosen)
     // creates the file.
     if (!QFileInfo::exists(name)) {
         m_table.state().CurrentFile = name;
+        m_identity = {};
         return;
     }
     switch (LoadCsv(name)) {
@@ -154,6 +178,7 @@ void FileCommands::openChosen(const QString &chosen)
         m_table.state().CurrentFile = name;
         break;
     case LoadResult::BadFormat:
+    case LoadResult::Unfaithful:
         // A partly loaded table must not replace any file by a plain Save.
         m_table.state().CurrentFile.clear();
         break;
@@ -165,10 +190,13 @@ void FileCommands::openChosen(const QString &chosen)
 FileCommands::LoadResult FileCommands::LoadCsv(const QString &path)
 {
     EnsureFileSystem();
+    AddressTable::FileCommandScope hold(m_table);
     CsvReader::Result result;
+    bool faithful = false;
     {
         Busy busy(&m_window, Loading, progressDelayMs);
         result = CsvReader::read(path, busy.progress(0.0, 1.0));
+        faithful = ReadVerdict::writableBack(result);
         if (result.status == CsvReader::Result::Status::Loaded
             || result.status == CsvReader::Result::Status::BadFormat)
             m_table.quietly([&] {
@@ -200,8 +228,15 @@ FileCommands::LoadResult FileCommands::LoadCsv(const QString &path)
         m_table.setBlock(0, 0);
         break;
     }
+    m_identity = faithful ? FileIdentity::of(path, result.hash) : FileIdentity();
+    m_declinedSize = -1;
+    const qsizetype records = ReadVerdict::records(m_table.grid().table()->rows());
+    m_status.showMessage((result.encoding == CsvReader::Result::Encoding::Utf8 ? LoadedUtf8 : Loaded).arg(records),
+                         NoticeMs);
     if (result.undecodableCount > 0)
         desktop.message(path + Undecodable.arg(result.undecodableLine));
+    if (outcome == LoadResult::Loaded && !faithful)
+        outcome = LoadResult::Unfaithful;
     return outcome;
 }
 
@@ -209,9 +244,14 @@ bool FileCommands::SaveCsv(bool askName)
 {
     Desktop &desktop = m_desktop;
     TableState &state = m_table.state();
+    // Nothing else may change the table while its questions or its progress
+    // are open: the state written is the one marked saved.
+    AddressTable::FileCommandScope hold(m_table);
     m_table.grid().CommitEdit();
     // With no current file, Save asks for a name as Save As does.
     QString name = state.CurrentFile;
+    if (!askName && !name.isEmpty() && !mayOverwrite(name, askName))
+        return false;
     if (askName || name.isEmpty()) {
         // The dialog neither adds the extension nor asks before replacing.
         name = FileNames::withCsvExtension(chooseCsvFile(desktop, Desktop::FileMode::Save, m_lastFileName));
@@ -225,7 +265,9 @@ bool FileCommands::SaveCsv(bool askName)
     EnsureFileSystem();
 
     Busy busy(&m_window, Saving, progressDelayMs);
-    std::optional<CsvWriter::Encoded> encoded = CsvWriter::encode(m_table.grid().table()->rows(), busy.progress(0.0, 0.5));
+    const quint64 taken = m_table.history().position();
+    const AddressTableModel::Rows content = m_table.content();
+    std::optional<CsvWriter::Encoded> encoded = CsvWriter::encode(content, busy.progress(0.0, 0.5));
     if (!encoded)
         return false;
     if (encoded->unmappableCount > 0) {
@@ -247,14 +289,54 @@ bool FileCommands::SaveCsv(bool askName)
         break;
     }
     state.CurrentFile = name;
-    m_table.history().markSaved();
+    m_identity = FileIdentity::of(name, FileIdentity::hash(encoded->bytes));
+    m_declinedSize = -1;
+    m_table.history().markSaved(taken);
+    m_status.showMessage(Saved.arg(ReadVerdict::records(content)), NoticeMs);
     return true;
+}
+
+bool FileCommands::mayOverwrite(const QString &name, bool &askName)
+{
+    // A file deleted meanwhile is simply written again.
+    if (m_identity.path() != name || m_identity.check() != FileIdentity::State::Changed)
+        return true;
+    switch (m_desktop.choose(ChangedBeforeSave.arg(name), {SaveButton, SaveAsButton, CancelButton})) {
+    case 0: return true;
+    case 1: askName = true; return true;
+    default: return false;
+    }
+}
+
+void FileCommands::CheckFileOnDisk()
+{
+    const QString name = m_table.state().CurrentFile;
+    if (m_checking || name.isEmpty() || m_identity.path() != name || m_table.state().Dirty)
+        return;
+    if (m_identity.check() != FileIdentity::State::Changed)
+        return;
+    // Once per change: the same change declined is not asked about again.
+    const QFileInfo now(name);
+    if (now.size() == m_declinedSize && now.lastModified().toUTC() == m_declinedTime)
+        return;
+    m_checking = true;
+    AddressTable::FileCommandScope hold(m_table);
+    const bool reload = m_desktop.ask(ChangedOnDisk.arg(name), Desktop::Buttons::YesNo) == Desktop::Answer::Yes;
+    m_checking = false;
+    if (!reload) {
+        m_declinedSize = now.size();
+        m_declinedTime = now.lastModified().toUTC();
+        return;
+    }
+    // A change made while it was asked keeps the table.
+    if (!m_table.state().Dirty)
+        openChosen(name);
 }
 
 void FileCommands::CopyTable()
 {
     m_table.grid().CommitEdit();
-    const QString all = TableClipboard::text(m_table.grid().table()->rows());
+    const QString all = TableClipboard::text(m_table.content());
     if (all.isEmpty())
         return;
     QClipboard *clipboard = QGuiApplication::clipboard();
@@ -266,14 +348,20 @@ void FileCommands::CopyTable()
 bool FileCommands::ConfirmClose()
 {
     m_table.grid().CommitEdit();
-    if (!m_table.state().Dirty)
-        return true;
-    switch (m_desktop.ask(CloseQuestion, Desktop::Buttons::YesNoCancel)) {
-    case Desktop::Answer::Yes:
-        return SaveCsv(false); // a cancelled or failed save keeps the window open
-    case Desktop::Answer::No:
-        return true;
-    default:
-        return false;
+    // A link copied while the question or the save was open is taken once
+    // they are over, and asked about again.
+    while (m_table.state().Dirty) {
+        AddressTable::FileCommandScope hold(m_table);
+        switch (m_desktop.ask(CloseQuestion, Desktop::Buttons::YesNoCancel)) {
+        case Desktop::Answer::Yes:
+            if (!SaveCsv(false)) // a cancelled or failed save keeps the window open
+                return false;
+            break;
+        case Desktop::Answer::No:
+            return true;
+        default:
+            return false;
+        }
     }
+    return true;
 }

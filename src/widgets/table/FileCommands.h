@@ -1,9 +1,13 @@
 #pragma once
 
+#include "core/env/FileIdentity.h"
+
+#include <QDateTime>
 #include <QString>
 
 class AddressTable;
 class Desktop;
+class QStatusBar;
 class QWidget;
 
 // The ﾌｧｲﾙ menu's commands: CSV files and the table on the clipboard, and the
@@ -11,8 +15,8 @@ class QWidget;
 class FileCommands final
 {
 public:
-    FileCommands(AddressTable &table, Desktop &desktop, QWidget &window)
-        : m_table(table), m_desktop(desktop), m_window(window)
+    FileCommands(AddressTable &table, Desktop &desktop, QWidget &window, QStatusBar &status)
+        : m_table(table), m_desktop(desktop), m_window(window), m_status(status)
     {
     }
     Q_DISABLE_COPY_MOVE(FileCommands)
@@ -23,6 +27,7 @@ public:
     enum class LoadResult {
         Loaded,    // the whole file is in the table
         BadFormat, // stopped at a malformed line; the table holds what came before
+        Unfaithful, // read whole, but writing the table back would change the file
         NotLoaded, // unreadable or cancelled: the table is as it was
     };
     void OpenCsv();
@@ -34,16 +39,32 @@ public:
     bool SaveCsv(bool askName); // true when the file was written
     void CopyTable();
     // Asks about unsaved changes before the window closes; false keeps it open.
+    // A change that came in while it was asked (a copied map link) is asked
+    // about again.
     bool ConfirmClose();
+    // The window was activated: when the file was changed by another program
+    // and the table is unchanged, asks once per change whether to read it again.
+    void CheckFileOnDisk();
+
+    // The file as last read or written.
+    const FileIdentity &fileIdentity() const { return m_identity; }
 
     int progressDelayMs = 500; // a load or save running longer shows its progress
 
 private:
     bool mayReplaceTable();
     void openChosen(const QString &chosen);
+    // Before a plain save over `name`: true to write there, false to cancel;
+    // `askName` set when a new name is to be chosen instead.
+    bool mayOverwrite(const QString &name, bool &askName);
 
     AddressTable &m_table;
     Desktop &m_desktop;
     QWidget &m_window;        // parent of the progress dialog
+    QStatusBar &m_status;     // short notices after a load or save
     QString m_lastFileName;   // the file dialog offers the name chosen last, in either mode
+    FileIdentity m_identity;  // the current file as read or written
+    qint64 m_declinedSize = -1; // the change on disk last declined for reading again
+    QDateTime m_declinedTime;
+    bool m_checking = false;
 };
