@@ -15,6 +15,7 @@ class Desktop;
 class QSplitter;
 class QUrl;
 class FileCommands;
+class TableJournal;
 class ImeBackend;
 class ListCheckCommands;
 class LookupCommands;
@@ -52,6 +53,12 @@ public:
     TableState &state() { return m_state; }
     AddressTable &table() const { return *m_table; }
     FileCommands &files() const { return *m_files; }
+    TableJournal &journal() const { return *m_journal; }
+    // Keeps the table's unsaved changes in a recovery journal in the user
+    // data folder (the program's one window does; tests choose).
+    void keepJournal();
+    // Offers back the changes of a run that ended without saving them.
+    void offerRecovery();
     LookupCommands &lookup() const { return *m_lookup; }
     ListCheckCommands &listCheck() const { return *m_listCheck; }
     MapCommands &map() const { return *m_map; }
@@ -117,6 +124,7 @@ private:
     std::unique_ptr<LookupCommands> m_lookup;
     std::unique_ptr<ListCheckCommands> m_listCheck;
     std::unique_ptr<MapCommands> m_map;
+    std::unique_ptr<TableJournal> m_journal;
     QSplitter *m_splitter = nullptr;
     int m_fittedChrome = -1;    // row numbers, scroll bar and frame at the last fit
     bool m_startUpWait = false; // the wait cursor of start-up is still shown

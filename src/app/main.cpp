@@ -39,7 +39,8 @@ int main(int argc, char *argv[])
     // listens before it builds its window.
     const std::optional<QString> file = FileNames::fileArgument(QApplication::arguments(), QDir::currentPath());
     SingleInstance instance;
-    if (instance.start(file) == SingleInstance::Start::HandedOver)
+    const SingleInstance::Start start = instance.start(file);
+    if (start == SingleInstance::Start::HandedOver)
         return 0;
     if (file)
         instance.enqueue(*file);
@@ -56,6 +57,12 @@ int main(int argc, char *argv[])
     auto *window = new fmMain(std::move(services));
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
+    // The one window keeps a recovery journal and, once shown, offers back
+    // what a run that ended without saving left in one.
+    if (start == SingleInstance::Start::Running) {
+        window->keepJournal();
+        QTimer::singleShot(0, window, &fmMain::offerRecovery);
+    }
     // Files handed over (this start's own first) are opened one at a time,
     // each once no question of the window is open.
     instance.received = [target = QPointer<fmMain>(window)](const QString &handed) {
