@@ -63,7 +63,8 @@ bool getRows(QDataStream &in, AddressTableModel::Rows &rows)
     in >> count;
     if (in.status() != QDataStream::Ok || count > RecordLimit)
         return false;
-    rows.reserve(count);
+    // Each row takes at least four bytes: a damaged count asks for no more.
+    rows.reserve(qsizetype(std::min<qint64>(count, in.device()->bytesAvailable() / 4)));
     for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
         QByteArray text;
         in >> text;
