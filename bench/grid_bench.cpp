@@ -2,6 +2,7 @@
 // commands and the grid the main window uses, and the table's memory; the
 // recovery journal's cost on the window's thread and its size.
 #include "widgets/grid/AddressTable.h"
+#include "widgets/grid/TableHistory.h"
 #include "widgets/grid/vAdd.h"
 #include "widgets/recovery/TableJournal.h"
 #include "widgets/table/RowCommands.h"
@@ -120,6 +121,16 @@ int main(int argc, char *argv[])
             }
         }
     }
+    // The history after 100 row commands near the top of the table: each
+    // step keeps only the rows it takes out.
+    table.history().startOver(true);
+    for (int i = 0; i < 100; ++i) {
+        grid.GoToCell(2, 2 + i % 3);
+        table.setBlock(0, 0);
+        commands.mnEdt_Click(i % 2 == 0 ? 3 : 4);
+    }
+    const qint64 historyBytes = table.history().memory();
+    const int historySteps = table.history().stack().count();
     table.setBlock(0, 0);
 
     // The recovery journal: a whole-table step (the rows in reverse, as a
@@ -191,6 +202,7 @@ int main(int argc, char *argv[])
     std::printf("clear_all: %.1f ms\n", clear);
     std::printf("row_command_worst: %.1f ms (one frame: 16 ms)\n", worst);
     std::printf("active_cell_kept: %s\n", kept ? "yes" : "no");
+    std::printf("history_memory_after_100_row_commands: %.3f MB (%d steps)\n", double(historyBytes) / 1e6, historySteps);
     std::printf("text_utf16: %.1f MB\n", double(textBytes) / 1e6);
     std::printf("model_memory: %.1f MB\n", double(tableBytes) / 1e6);
     std::printf("model_memory_ratio: %.2f x\n", double(tableBytes) / double(textBytes));

@@ -326,14 +326,35 @@ int main(int argc, char *argv[])
         QCoreApplication::processEvents();
         const double perStep = (heapInUse() - heapBefore) / Steps / 1e6;
         std::printf("history_memory_per_sort_step: %.1f MB\n", perStep);
-        std::printf("history_memory_100_sort_steps: %.0f MB\n", perStep * TableHistory::StepLimit);
+        std::printf("history_memory_100_sort_steps_without_bound: %.0f MB\n", perStep * TableHistory::StepLimit);
         for (int i = 0; i <= Steps; ++i)
             history.undo();
         QCoreApplication::processEvents();
     }
 
-    // The figures count only if the commands did what they say.
+    // Whole-table steps undone give back the table (looked at before the
+    // steps below, whose oldest the bound drops for good).
     const bool back = model.rowCount() >= Rows && model.row(FoundRow).cell(AddressTableModel::Cmp).contains(u"ﾎｼﾉﾔ");
+
+    // The bound the history reaches: whole-table steps until the oldest go.
+    {
+        int most = 0;
+        for (int i = 0; i < 24; ++i) {
+            desktop.sorts.push_back(Desktop::SortChoice{AddressTableModel::Add, i % 2 == 0});
+            edit[15]->trigger();
+            most = std::max(most, history.stack().count());
+        }
+        QCoreApplication::processEvents();
+        std::printf("history_bound: %.0f MB (at least %.0f MB, or twice the table's text)\n",
+                    double(history.memoryBound()) / 1e6, double(TableHistory::MemoryFloor) / 1e6);
+        std::printf("history_memory_at_bound: %.0f MB in %d steps (most steps at once: %d)\n",
+                    double(history.memory()) / 1e6, history.stack().count(), most);
+        std::printf("history_heap_after_whole_table_steps: %.0f MB\n", heapInUse() / 1e6);
+        for (int i = 0; i < history.stack().count(); ++i)
+            history.undo();
+    }
+
+    // The figures count only if the commands did what they say.
     std::printf("table_restored_after_undo: %s\n", restored && back ? "yes" : "no");
     std::printf("sort_recorded: %s\n", sorted ? "yes" : "no");
     std::printf("paste_recorded: %s\n", pasted ? "yes" : "no");

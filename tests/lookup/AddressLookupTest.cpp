@@ -393,6 +393,9 @@ private Q_SLOTS:
         desktop.files.push_back(sourcePath(u"data/postal/ken_all.zip"_qs));
         menus.mnAdd[4]->trigger();
         QCOMPARE(desktop.fileRequests.size(), 1);
+        // An existing folder (Downloads, or home without it), never a name.
+        QVERIFY(QFileInfo(desktop.fileRequests[0].folder).isDir());
+        QCOMPARE(desktop.fileRequests[0].startName, QString());
         QCOMPARE(desktop.messages().size(), 1);
         QVERIFY2(desktop.messages()[0].contains(u"→ 2026/05/26"_qs), qPrintable(desktop.messages()[0]));
         // The running component now answers from the new data.

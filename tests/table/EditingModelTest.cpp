@@ -3,6 +3,9 @@
 #include "app/fmMain.h"
 #include "core/lookup/AddressComponent.h"
 #include "core/grid/CellText.h"
+#include "core/env/Cp932.h"
+#include "core/table/CsvReader.h"
+#include "widgets/table/FileCommands.h"
 #include "core/table/CellBlock.h"
 #include "core/table/SortRules.h"
 #include "harness/MainWindow.h"
@@ -20,6 +23,9 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QProgressDialog>
+#include <QTimer>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <array>
@@ -39,7 +45,14 @@ const QString Space = u"\u3000"_s;
 const QString LookupZip = u"100-0005"_s;
 const QString LookupAddress = u"東京都千代田区丸の内"_s;
 
-enum class Kind { Type, Key, Click, Block, Edit, Lookup, SaveReopen, Capture, Undo, Redo, Cut, Clear, Paste, Sort };
+enum class Kind {
+    Type, Key, Click, Block, Edit, Lookup, SaveReopen, Capture, Undo, Redo, Cut, Clear, Paste, Sort,
+    // The file commands' seams: a plain save, an open of the file, the close
+    // question answered キャンセル, another program writing the file, and the
+    // window activated again. `b` 1: a link is copied while the first
+    // question is open, 2: while the command's progress runs.
+    Save, Open, Close, External, Activate
+};
 
 struct Action
 {
@@ -48,6 +61,11 @@ struct Action
     int b = 0; // column, block end, lookup taken
     QString text = {};
 };
+
+QString captureWhen(int b)
+{
+    return b == 1 ? u"during the question"_s : b == 2 ? u"during the progress"_s : u"never"_s;
+}
 
 QString describe(const Action &s)
 {
@@ -67,6 +85,11 @@ QString describe(const Action &s)
     case Kind::Clear: return u"内容を消去"_s;
     case Kind::Paste: return u"貼り付け \"%1\""_s.arg(QString(s.text).replace(u'\t', u"\\t"_s).replace(u'\n', u"\\n"_s));
     case Kind::Sort: return u"並べ替え column %1 %2"_s.arg(s.a).arg(s.b ? u"descending"_s : u"ascending"_s);
+    case Kind::Save: return u"上書き保存, answer %1, link copied %2"_s.arg(s.a).arg(captureWhen(s.b));
+    case Kind::Open: return u"開く, answer %1, link copied %2"_s.arg(s.a).arg(captureWhen(s.b));
+    case Kind::Close: return u"終了, キャンセル, link copied %1"_s.arg(captureWhen(s.b));
+    case Kind::External: return u"another program writes the file"_s;
+    case Kind::Activate: return u"window activated, answer %1, link copied %2"_s.arg(s.a).arg(captureWhen(s.b));
     }
     return {};
 }
@@ -115,7 +138,66 @@ struct Model
     int cleanIndex = 0; // where the table was loaded or saved
     QList<std::array<QString, 5>> loaded;
 
+    // The temporary file: whether it is there and the program's current
+    // file, the records it holds, whether another program changed it since
+    // the program read or wrote it, and whether reading it again was declined.
+    bool exists = false, current = false, changedOutside = false, declined = false;
+    QList<std::array<QString, 5>> fileRecords;
+    int externals = 0;
+
     Place place() const { return {row, col, selFrom, selTo}; }
+
+    // The records a save writes: cells trimmed, blank rows left out, and
+    // what code page 932 cannot hold as the file gives it back ("?").
+    QList<std::array<QString, 5>> written() const
+    {
+        QList<std::array<QString, 5>> kept;
+        for (const auto &r : content(true)) {
+            std::array<QString, 5> exported;
+            bool blank = true;
+            for (size_t c = 0; c < 5; ++c) {
+                exported[c] = Cp932::decode(Cp932::encode(CellText::trimAllSpaces(r[c])).bytes).text;
+                blank = blank && CellText::trimAllSpaces(r[c]).isEmpty();
+            }
+            if (!blank)
+                kept.append(exported);
+        }
+        return kept;
+    }
+    bool unmappable() const
+    {
+        for (const auto &r : content(true))
+            for (const QString &c : r)
+                if (Cp932::encode(c).unmappableCount > 0)
+                    return true;
+        return false;
+    }
+
+    // The file read into the table: a new history.
+    void load()
+    {
+        rows = fileRecords;
+        rows.append(std::array<QString, 5>{}); // a loaded file ends in a blank row
+        row = col = 1;
+        area = QRect(1, 1, 1, 1);
+        selFrom = selTo = 0;
+        dirty = false;
+        history.clear();
+        index = cleanIndex = 0;
+        prefillRow = caretRow = 0;
+        loaded = content(false);
+        current = true;
+        changedOutside = declined = false;
+    }
+    // The table written to the file.
+    void saved()
+    {
+        fileRecords = written();
+        exists = current = true;
+        changedOutside = declined = false;
+        cleanIndex = index;
+        dirty = false;
+    }
 
     QString &cell(int r, int c) { return rows[r - 1][size_t(c - 1)]; }
 
@@ -251,27 +333,9 @@ struct Model
 
     void saveAndReopen()
     {
-        QList<std::array<QString, 5>> kept;
-        for (const auto &r : std::as_const(rows)) {
-            std::array<QString, 5> exported;
-            bool blank = true;
-            for (size_t c = 0; c < 5; ++c) {
-                exported[c] = CellText::trimAllSpaces(r[c]).toString();
-                blank = blank && exported[c].isEmpty();
-            }
-            if (!blank)
-                kept.append(exported);
-        }
-        kept.append(std::array<QString, 5>{}); // a loaded file ends in a blank row
-        rows = kept;
-        row = col = 1;
-        area = QRect(1, 1, 1, 1);
-        selFrom = selTo = 0;
-        dirty = false;
-        history.clear();
-        index = cleanIndex = 0;
-        prefillRow = caretRow = 0; // what was saved is the file's content now
-        loaded = content(false);
+        // An untouched pre-fill is no record.
+        saved();
+        load();
     }
 
     // The highlighted cells, as the grid gives them after rows came and went.
@@ -383,6 +447,7 @@ private:
     QTemporaryDir folder;
     Model model;
     int links = 0;
+    std::array<int, 2> seamCaptures{}; // links copied during a question, during a progress
 
     vAdd *grid() const { return window->grid(); }
 
@@ -403,6 +468,90 @@ private:
         model.area = QRect(1, 1, 1, 1);
         model.loaded = {};
         model.ime = window->state().ImeOn;
+        window->state().CurrentFile.clear();
+        QFile::remove(file());
+        desktop.clear();
+    }
+
+    QString file() const { return folder.filePath(u"model.csv"_s); }
+
+    // A map link copied between two steps of a file command, taken into the
+    // model once the command is over, as a step of its own.
+    void modelCapture(const QString &link)
+    {
+        const auto before = model.content(true);
+        const Model::Place place = model.place();
+        model.capture(link);
+        if (model.content(true) == before)
+            return;
+        if (model.cleanIndex > model.index)
+            model.cleanIndex = -1;
+        model.history.resize(model.index);
+        model.history.append({before, model.content(true), place, model.place()});
+        model.index = int(model.history.size());
+    }
+
+    // The answers a plain save needs as the model stands; false when the
+    // changed-file question is answered キャンセル.
+    bool planSave(int answer)
+    {
+        if (!model.current) {
+            desktop.files.push_back(file());
+            if (model.exists)
+                desktop.answers.push_back(Desktop::Answer::Yes); // replace it
+        } else if (model.changedOutside) {
+            desktop.choices.push_back(answer == 0 ? 0 : 2); // 上書き保存 or キャンセル
+            if (answer != 0)
+                return false;
+        }
+        if (model.unmappable())
+            desktop.answers.push_back(Desktop::Answer::Yes); // written with "?"
+        return true;
+    }
+
+    // Runs a file command with a link copied during its first question
+    // (when 1) or its progress (2); the link copied, or empty.
+    QString duringFileCommand(int when, const std::function<void()> &command)
+    {
+        const QString link = window->map().mapAddresses().base + u"pl?n="_s + QString::number(++links);
+        bool copied = false;
+        auto copy = [&] {
+            if (!std::exchange(copied, true))
+                window->map().ClipEvent(link);
+        };
+        QTimer poll;
+        if (when == 1)
+            desktop.whileAsking = [&](const QString &) { copy(); };
+        if (when == 2) {
+            window->files().progressDelayMs = 0;
+            QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
+                if (auto *progress = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget());
+                    progress && progress->isVisible())
+                    copy();
+            });
+            poll.start(0);
+        }
+        command();
+        desktop.whileAsking = {};
+        window->files().progressDelayMs = 500;
+        desktop.answers.clear();
+        desktop.choices.clear();
+        desktop.files.clear();
+        settle();
+        // A progress dialog took the activation; the window gets it back,
+        // and looks at its file again then (nothing asked is declined).
+        if (!window->isActiveWindow()) {
+            window->activateWindow();
+            if (!QTest::qWaitFor([this] { return window->isActiveWindow(); }, 5000))
+                qWarning("the window did not get the activation back");
+            settle();
+            if (model.current && model.changedOutside && !model.dirty)
+                model.declined = true;
+        }
+        grid()->setFocus();
+        if (copied)
+            ++seamCaptures[when == 1 ? 0 : 1];
+        return copied ? link : QString();
     }
 
     static void settle()
@@ -422,15 +571,17 @@ private:
         const auto before = model.content(true);
         const Model::Place placeBefore = model.place();
         applyOne(s);
-        const bool undoing = s.kind == Kind::Undo || s.kind == Kind::Redo || s.kind == Kind::SaveReopen;
+        const bool undoing = s.kind == Kind::Undo || s.kind == Kind::Redo || s.kind == Kind::SaveReopen
+                             || s.kind >= Kind::Save; // the file commands record their own
         if (!undoing && model.content(rows) != (rows ? before : trimmed(before))) {
             // Typing and a lookup become a step at the cell they change.
             const bool atCell = s.kind == Kind::Type || s.kind == Kind::Lookup;
+            // A clean point among the steps undone goes with them.
+            if (model.cleanIndex > model.index)
+                model.cleanIndex = -1;
             model.history.resize(model.index);
             model.history.append({before, model.content(true), placeBefore, atCell ? placeBefore : model.place()});
             model.index = int(model.history.size());
-            if (model.cleanIndex > model.index)
-                model.cleanIndex = -1;
         }
         model.dirty = model.index != model.cleanIndex;
     }
@@ -512,16 +663,87 @@ private:
             model.lookup(s.b != 0);
             break;
         case Kind::SaveReopen: {
-            const QString file = folder.filePath(u"model.csv"_s);
-            desktop.files = {file, file};
-            // Replacing the file of an earlier step is asked about first.
-            if (QFileInfo::exists(file))
-                desktop.answers = {Desktop::Answer::Yes};
+            desktop.files = {file(), file()};
+            // Replacing the file of an earlier step is asked about first,
+            // then characters code page 932 cannot hold.
+            if (QFileInfo::exists(file()))
+                desktop.answers.push_back(Desktop::Answer::Yes);
+            if (model.unmappable())
+                desktop.answers.push_back(Desktop::Answer::Yes);
             window->menus().mnFile[2]->trigger();
             window->menus().mnFile[0]->trigger();
             settle();
+            desktop.answers.clear();
             grid()->setFocus();
             model.saveAndReopen();
+            break;
+        }
+        case Kind::Save: {
+            const bool saves = planSave(s.a);
+            const QString link = duringFileCommand(s.b, [this] { window->menus().mnFile[1]->trigger(); });
+            if (saves)
+                model.saved();
+            if (!link.isEmpty())
+                modelCapture(link);
+            break;
+        }
+        case Kind::Open: {
+            if (!model.exists)
+                break;
+            // 保存して開く, 保存せずに開く or キャンセル when the table is unsaved.
+            bool opens = true;
+            if (model.dirty) {
+                desktop.choices.push_back(s.a);
+                if (s.a == 0)
+                    opens = planSave(0);
+                opens = opens && s.a != 2;
+            }
+            if (opens)
+                desktop.files.push_back(file());
+            const QString link = duringFileCommand(s.b, [this] { window->menus().mnFile[0]->trigger(); });
+            if (model.dirty && s.a == 0 && opens)
+                model.saved();
+            if (opens)
+                model.load();
+            if (!link.isEmpty())
+                modelCapture(link);
+            break;
+        }
+        case Kind::Close: {
+            if (!model.dirty) // the window would close
+                break;
+            desktop.answers.push_back(Desktop::Answer::Cancel);
+            const QString link = duringFileCommand(s.b, [this] { window->menus().mnFile[6]->trigger(); });
+            if (!link.isEmpty())
+                modelCapture(link);
+            break;
+        }
+        case Kind::External: {
+            // Each write is longer than the last: another size, another file.
+            ++model.externals;
+            const QString text = u"ext"_s + QString(model.externals, u'x');
+            QFile out(file());
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(Cp932::encode(QString(u"h\r\n\""_s + text + u"\",\"\",\"\",\"\",\"\"\r\n"_s)).bytes);
+            out.close();
+            model.fileRecords = {{text, {}, {}, {}, {}}};
+            model.changedOutside = model.exists = true;
+            model.declined = false;
+            break;
+        }
+        case Kind::Activate: {
+            const bool asks = model.current && model.changedOutside && !model.dirty && !model.declined;
+            desktop.answers.push_back(s.a ? Desktop::Answer::Yes : Desktop::Answer::No);
+            const QString link = duringFileCommand(s.b, [this] {
+                QCoreApplication::sendEvent(window.get(), new QEvent(QEvent::WindowActivate));
+                settle();
+            });
+            if (asks && s.a)
+                model.load();
+            else if (asks)
+                model.declined = true;
+            if (!link.isEmpty())
+                modelCapture(link);
             break;
         }
         case Kind::Capture:
@@ -589,6 +811,20 @@ private:
             return u"ImeOn %1, expected %2"_s.arg(state.ImeOn).arg(model.ime);
         if (QApplication::focusWidget() != grid())
             return u"the keyboard no longer reaches the grid"_s;
+        if (model.current != (state.CurrentFile == file()))
+            return u"current file \"%1\", expected %2"_s.arg(state.CurrentFile, model.current ? file() : u"none"_s);
+        // The file holds what the model says was written or put there.
+        if (model.exists) {
+            const CsvReader::Result read = CsvReader::read(file());
+            QList<std::array<QString, 5>> records;
+            for (const AddressTableModel::Row &row : read.rows)
+                if (!row.isEmpty())
+                    records.append({row.cell(0).toString(), row.cell(1).toString(), row.cell(2).toString(),
+                                    row.cell(3).toString(), row.cell(4).toString()});
+            if (records != model.fileRecords)
+                return u"the file holds %1 records (first \"%2\"), expected %3 (first \"%4\")"_s.arg(records.size())
+                    .arg(records.value(0)[1], QString::number(model.fileRecords.size()), model.fileRecords.value(0)[1]);
+        }
         return {};
     }
 
@@ -630,14 +866,23 @@ private:
             const int width = height == 1 && pick(2) ? 1 : 1 + pick(4);
             for (int r = 0; r < height; ++r) {
                 for (int c = 0; c < width; ++c)
-                    text += (c ? u"\t"_s : QString()) + std::array{u"a"_s, u"9"_s, u"\"x\ny\""_s, QString(), u"z1"_s}[size_t(pick(5))];
+                    text += (c ? u"\t"_s : QString()) + std::array{u"a"_s, u"9"_s, u"\"x\ny\""_s, QString(), u"z1"_s, u"\U0001F600"_s}[size_t(pick(6))];
                 text += u"\r\n"_s;
             }
             return {Kind::Paste, 0, 0, text};
         }
         if (roll < 94)
             return {Kind::Sort, pick(3), pick(2)};
-        return {Kind::Capture, 0, 0, window->map().mapAddresses().base + u"pl?n="_s + QString::number(++links)};
+        if (roll < 96)
+            return {Kind::Capture, 0, 0, window->map().mapAddresses().base + u"pl?n="_s + QString::number(++links)};
+        // The file commands' seams.
+        switch (pick(5)) {
+        case 0: return {Kind::Save, pick(2), pick(3)};
+        case 1: return {Kind::Open, pick(3), pick(3)};
+        case 2: return {Kind::Close, 0, pick(2)};
+        case 3: return {Kind::External};
+        default: return {Kind::Activate, pick(2), pick(2)};
+        }
     }
 
     // Runs a sequence from a fresh table; the failing step's index and what
@@ -719,6 +964,60 @@ private Q_SLOTS:
         window.reset();
     }
 
+    // Row commands keep only the rows they take out, and the history keeps no
+    // more than its bound: the oldest steps go, the newest always stays.
+    void historyIsBoundedByMemory()
+    {
+        reset();
+        TableHistory &history = window->table().history();
+        grid()->SetRowCount(400);
+        for (int r = 1; r <= 400; ++r)
+            grid()->SetCell(2, r, u"東京都千代田区丸の内%1"_s.arg(r));
+        history.startOver(true);
+        grid()->GoToCell(1, 1);
+        window->table().setBlock(0, 0);
+        window->menus().mnEdt[3]->trigger(); // 行挿入 at the top
+        QCOMPARE(history.stack().count(), 1);
+        QVERIFY2(history.memory() < 1000, qPrintable(QString::number(history.memory())));
+        history.memoryFloor = 0; // the bound is twice the table's text
+        const auto restore = qScopeGuard([&history] { history.memoryFloor = TableHistory::MemoryFloor; });
+        for (int i = 0; i < 3; ++i) {
+            window->table().setBlock(1, 100);
+            window->menus().mnEdt[4]->trigger(); // 行削除 of 100 rows
+            QVERIFY(history.memory() <= history.memoryBound() || history.stack().index() == 1);
+        }
+        const int kept = history.stack().count();
+        QVERIFY(kept < 4);
+        QVERIFY(window->state().Dirty);
+        // What stays undoes to the table as the oldest step kept found it.
+        for (int guard = 0; guard < 10 && history.stack().canUndo(); ++guard)
+            window->menus().mnEdt[6]->trigger();
+        QCOMPARE(grid()->RowCount(), 101 + 100 * kept);
+        window->table().setBlock(0, 0);
+    }
+
+    // Every failure the random sequences found, replayed by name.
+    void foundSequences_data()
+    {
+        QTest::addColumn<QList<Action>>("actions");
+        QTest::addRow("untouched pre-fill saved as a record")
+            << QList<Action>{{Kind::Lookup, 1, 1}, {Kind::Type, 0, 0, u"a"_s}, {Kind::SaveReopen}};
+        QTest::addRow("clean point among undone steps")
+            << QList<Action>{{Kind::Edit, 4}, {Kind::Save, 0, 1}, {Kind::Undo}, {Kind::Type, 1, 0, u"xy"_s}};
+        QTest::addRow("link copied during an open's progress")
+            << QList<Action>{{Kind::Save, 1, 1}, {Kind::Open, 1, 2}};
+        QTest::addRow("link copied during the changed-file question")
+            << QList<Action>{{Kind::Type, 0, 0, u"a"_s}, {Kind::Save, 0, 0}, {Kind::External}, {Kind::Type, 0, 0, u"b"_s},
+                             {Kind::Save, 0, 1}};
+    }
+
+    void foundSequences()
+    {
+        QFETCH(QList<Action>, actions);
+        const auto [at, what] = run(actions);
+        QVERIFY2(at < 0, qPrintable(u"step %1: %2"_s.arg(at).arg(what)));
+    }
+
     void randomSequencesMatchTheModel()
     {
         const int steps = qEnvironmentVariableIsSet("KOTOVEN_MODEL_STEPS")
@@ -758,7 +1057,11 @@ private Q_SLOTS:
                 }
             }
         }
-        qInfo("model steps: %d", done);
+        qInfo("model steps: %d; links copied during a file command's question: %d, during its progress: %d", done,
+              seamCaptures[0], seamCaptures[1]);
+        // The file commands' seams were reached.
+        if (done >= 2000)
+            QVERIFY(seamCaptures[0] > 0 && seamCaptures[1] > 0);
     }
 };
 

@@ -12,3 +12,12 @@ bool TableChange::changesNothing(const AddressTableModel &model) const
     }
     return true;
 }
+
+qint64 TableChange::bytes() const
+{
+    qint64 total = qint64(sizeof(TableChange)) + qint64(m_other.size()) * qint64(sizeof(AddressTableModel::Row));
+    for (const AddressTableModel::Row &row : m_other)
+        if (row.text.isDetached()) // a text shared with the table costs nothing more
+            total += row.text.size() * qint64(sizeof(char16_t));
+    return total;
+}

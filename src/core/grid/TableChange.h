@@ -32,6 +32,10 @@ public:
         m_count = count;
     }
 
+    // Memory the change keeps: its rows' records and the UTF-16 bytes of
+    // the texts only it holds (a text shared with the table is not counted).
+    qint64 bytes() const;
+
     // Whether the table reads the same with the change and without it.
     bool changesNothing(const AddressTableModel &model) const;
 

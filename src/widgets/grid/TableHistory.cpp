@@ -6,6 +6,7 @@
 #include <QUndoCommand>
 
 #include <algorithm>
+#include <vector>
 #include <utility>
 
 namespace {
@@ -15,24 +16,34 @@ class TableStep final : public QUndoCommand
 public:
     TableStep(TableHistory &history, const QString &text, TableChange change, const TablePlace &before,
               const TablePlace &after)
-        : QUndoCommand(text), m_history(history), m_change(std::move(change)), m_before(before), m_after(after)
+        : QUndoCommand(text), m_history(history), m_change(std::move(change)), m_before(before), m_after(after),
+          m_bytes(m_change.bytes())
     {
     }
 
-    void undo() override { m_history.replay(m_change, m_before); }
+    void undo() override
+    {
+        if (!m_history.rebuilding())
+            m_history.replay(m_change, m_before);
+    }
     void redo() override
     {
         // Pushed after the change was made: the first redo has nothing to do.
-        if (std::exchange(m_pushed, false))
+        if (std::exchange(m_pushed, false) || m_history.rebuilding())
             return;
         m_history.replay(m_change, m_after);
     }
+
+    qint64 bytes() const { return m_bytes; } // as measured when the step was made
+    // The same step for a new stack, taking this one's rows.
+    TableStep *moved() { return new TableStep(m_history, text(), std::move(m_change), m_before, m_after); }
 
 private:
     TableHistory &m_history;
     TableChange m_change;
     TablePlace m_before;
     TablePlace m_after;
+    qint64 m_bytes;
     bool m_pushed = true;
 };
 
@@ -78,7 +89,64 @@ void TableHistory::record(const QString &text, int first, int count, const std::
 void TableHistory::push(const QString &text, TableChange change, const TablePlace &before)
 {
     ++m_moves;
-    m_stack.push(new TableStep(*this, text, std::move(change), before, place()));
+    pushStep(new TableStep(*this, text, std::move(change), before, place()));
+}
+
+void TableHistory::pushStep(QUndoCommand *step)
+{
+    m_stack.push(step);
+    keepWithinBound();
+}
+
+qint64 TableHistory::memory() const
+{
+    qint64 total = 0;
+    for (int i = 0; i < m_stack.count(); ++i)
+        total += static_cast<const TableStep *>(m_stack.command(i))->bytes();
+    return total;
+}
+
+qint64 TableHistory::memoryBound() const
+{
+    qint64 table = 0;
+    for (const AddressTableModel::Row &row : m_table.grid().table()->rows())
+        table += row.text.size() * qint64(sizeof(char16_t));
+    return std::max(memoryFloor, 2 * table);
+}
+
+void TableHistory::keepWithinBound()
+{
+    // The table is measured only when the steps keep more than the floor.
+    qint64 kept = memory();
+    if (kept <= memoryFloor)
+        return;
+    const qint64 bound = memoryBound();
+    const int index = m_stack.index();
+    int drop = 0;
+    // The oldest steps done go; the step just made always stays.
+    while (kept > bound && drop < index - 1)
+        kept -= static_cast<const TableStep *>(m_stack.command(drop++))->bytes();
+    if (drop == 0)
+        return;
+    // QUndoStack drops old steps only through its count limit, so the steps
+    // that stay move to a fresh stack, nothing replayed on the way.
+    const int clean = m_stack.cleanIndex();
+    std::vector<QUndoCommand *> moved;
+    for (int i = drop; i < m_stack.count(); ++i)
+        moved.push_back(const_cast<TableStep *>(static_cast<const TableStep *>(m_stack.command(i)))->moved());
+    m_rebuilding = true;
+    m_stack.clear();
+    for (QUndoCommand *step : moved)
+        m_stack.push(step);
+    if (clean >= drop) {
+        m_stack.setIndex(clean - drop);
+        m_stack.setClean();
+    } else {
+        m_stack.resetClean();
+    }
+    m_stack.setIndex(index - drop);
+    m_rebuilding = false;
+    m_table.state().Dirty = !m_stack.isClean();
 }
 
 void TableHistory::cellAboutToBeEdited(int row, int, const QString &)
@@ -96,7 +164,7 @@ void TableHistory::cellAboutToBeEdited(int row, int, const QString &)
     const TablePlace where = place();
     ++m_moves;
     // The table changes right after this: the step is pushed done.
-    m_stack.push(new TableStep(*this, QStringLiteral("入力"), TableChange(row, std::move(before), 1), where, where));
+    pushStep(new TableStep(*this, QStringLiteral("入力"), TableChange(row, std::move(before), 1), where, where));
 }
 
 void TableHistory::undo()

@@ -28,6 +28,9 @@ class TableHistory final : public QObject
     Q_OBJECT
 public:
     static constexpr int StepLimit = 100;
+    // The history also keeps no more memory than the larger of this and twice
+    // the table's own text; the oldest steps done go first.
+    static constexpr qint64 MemoryFloor = qint64(512) << 20;
 
     explicit TableHistory(AddressTable &table);
     Q_DISABLE_COPY_MOVE(TableHistory)
@@ -54,16 +57,28 @@ public:
     // history has moved since, the table stays dirty.
     void markSaved(quint64 writtenAt);
 
+    // Memory the steps keep, and the most they may keep for the table as it
+    // is now.
+    qint64 memory() const;
+    qint64 memoryBound() const;
+    qint64 memoryFloor = MemoryFloor; // tests make it small
+
     TablePlace place() const;
     void restore(const TablePlace &place);
     // Puts the other side of `change` into the table and goes to `place`.
     void replay(TableChange &change, const TablePlace &place);
 
+    // While the steps are moved to a new stack nothing may be replayed.
+    bool rebuilding() const { return m_rebuilding; }
+
 private:
     void cellAboutToBeEdited(int row, int column, const QString &text);
+    void pushStep(QUndoCommand *step);
+    void keepWithinBound();
 
     AddressTable &m_table;
     QUndoStack m_stack;
     int m_recording = 0;
     quint64 m_moves = 0;
+    bool m_rebuilding = false;
 };

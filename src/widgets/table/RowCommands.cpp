@@ -39,22 +39,22 @@ void RowCommands::mnEdt_Click(int index)
                            [&] { grid.ClearCells(1, rows.first, grid.ColCount(), rows.first + rows.count - 1); });
         break;
     case EditCommand::InsertRows:
-        if (rows.count == 0)
-            return;
-        m_table.record(QStringLiteral("行挿入"), rows.first, grid.RowCount() - rows.first + 1, [&] {
-            grid.SetRowCount(grid.RowCount() + rows.count);
-            grid.InsertRowsAt(rows.first, rows.count);
-        });
-        break;
     case EditCommand::DeleteRows: {
         if (rows.count == 0)
             return;
-        const int total = grid.RowCount();
-        m_table.record(QStringLiteral("行削除"), rows.first, total - rows.first + 1, [&] {
-            grid.DeleteRowsAt(rows.first, rows.count);
-            // Deleting every row still leaves one to type into.
-            grid.SetRowCount(std::max(total - rows.count, 1));
-        });
+        // A step keeps only the rows it takes out: none for an insert, the
+        // deleted ones for a delete; the rows after them just move.
+        AddressTableModel &model = *grid.table();
+        const TablePlace before = m_table.history().place();
+        const bool insert = command == EditCommand::InsertRows;
+        const int first = rows.first - 1;
+        const int removed = insert ? 0 : std::min(rows.count, model.rowCount() - first);
+        // Deleting every row still leaves one to type into.
+        const int added = insert ? rows.count : (removed == model.rowCount() ? 1 : 0);
+        TableChange change(0, {}, 0);
+        grid.KeepingPlace([&] { change = TableChange::splice(model, first, removed, AddressTableModel::Rows(added)); });
+        if (!change.changesNothing(model))
+            m_table.history().push(insert ? QStringLiteral("行挿入") : QStringLiteral("行削除"), std::move(change), before);
         break;
     }
     default:
