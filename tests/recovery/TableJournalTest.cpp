@@ -137,6 +137,17 @@ private Q_SLOTS:
 
         window->grid()->table()->setData(window->grid()->table()->index(0, 1), u"東京都"_qs);
         QTRY_COMPARE(journals().size(), 1);
+        // A save after which the table stays changed (a link came in while
+        // it wrote): the journal starts again from the file as saved.
+        const QString journal = path(u"journal/"_qs + journals().value(0));
+        QCOMPARE(RecoveryJournal::read(journal).source.file, path(u"b.csv"_qs));
+        QVERIFY(writeBytes(path(u"c.csv"_qs), Header + Row));
+        window->files().adoptFile(FileIdentity::of(path(u"c.csv"_qs), FileIdentity::hash(QByteArray(Header + Row))));
+        window->state().CurrentFile = path(u"c.csv"_qs);
+        QTRY_COMPARE(RecoveryJournal::read(journal).source.file, path(u"c.csv"_qs));
+        QCOMPARE(RecoveryJournal::read(journal).source.hash, FileIdentity::hash(QByteArray(Header + Row)));
+        window->files().adoptFile(FileIdentity::of(path(u"b.csv"_qs), FileIdentity::hash(readBytes(path(u"b.csv"_qs)))));
+        window->state().CurrentFile = path(u"b.csv"_qs);
         window->menus().mnEdt[6]->trigger(); // 元に戻す: the saved table again
         QVERIFY(!window->state().Dirty);
         QTRY_VERIFY(journals().isEmpty());

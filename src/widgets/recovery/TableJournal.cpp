@@ -95,12 +95,19 @@ void TableJournal::check()
             m_writer->remove();
         return;
     }
-    if (!m_writer->active() || m_writer->wantsRestart()) {
+    FileIdentity file = sourceFile ? sourceFile() : FileIdentity();
+    if (file.isNull() || file.path() != state.CurrentFile)
+        file = {};
+    // A save after which the table stays changed: the journal starts again
+    // from the file as saved.
+    const bool saved = file.bytesHash() != m_sourceHash || file.path() != m_sourcePath;
+    if (!m_writer->active() || m_writer->wantsRestart() || saved) {
+        m_sourceHash = file.bytesHash();
+        m_sourcePath = file.path();
         RecoveryJournal::Source source;
         source.host = QSysInfo::machineHostName();
         source.pid = QCoreApplication::applicationPid();
-        const FileIdentity file = sourceFile ? sourceFile() : FileIdentity();
-        if (!file.isNull() && file.path() == state.CurrentFile) {
+        if (!file.isNull()) {
             source.file = file.path();
             source.size = file.size();
             source.modifiedMs = file.modified().toMSecsSinceEpoch();

@@ -61,4 +61,6 @@ private:
     std::vector<RecoveryJournal::Writer::Step> m_pending; // this command's changes
     bool m_checkQueued = false;
     int m_prefillRow = 0; // the pre-fill the journal left out last
+    QString m_sourcePath; // the file the journal began from
+    QByteArray m_sourceHash;
 };
