@@ -1,13 +1,19 @@
 // Row commands on a table of a million realistic addresses, through the
-// commands and the grid the main window uses, and the table's memory.
+// commands and the grid the main window uses, and the table's memory; the
+// recovery journal's cost on the window's thread and its size.
 #include "widgets/grid/AddressTable.h"
 #include "widgets/grid/TableHistory.h"
 #include "widgets/grid/vAdd.h"
+#include "widgets/recovery/TableJournal.h"
 #include "widgets/table/RowCommands.h"
+#include "core/table/CsvWriter.h"
+#include "support/ScriptedDesktop.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QStatusBar>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -126,7 +132,70 @@ int main(int argc, char *argv[])
     const qint64 historyBytes = table.history().memory();
     const int historySteps = table.history().stack().count();
     table.setBlock(0, 0);
+
+    // The recovery journal: a whole-table step (the rows in reverse, as a
+    // sort makes them) at a million rows without and with the journal.
+    ScriptedDesktop desktop;
+    QStatusBar status;
+    QTemporaryDir journalFolder;
+    TableJournal journal(table, desktop, status);
+    const auto wholeTableStep = [&] {
+        AddressTableModel::Rows reversed = grid.table()->rows();
+        std::reverse(reversed.begin(), reversed.end());
+        const int count = grid.RowCount();
+        return millis([&] {
+            table.record(QStringLiteral("並べ替え"), 1, count,
+                         [&] { grid.table()->spliceRows(0, count, std::move(reversed)); });
+        });
+    };
+    state.Dirty = true;
+    const double wholeWithout = wholeTableStep();
+    journal.enable(journalFolder.path());
+    QCoreApplication::processEvents(); // the journal begins
+    double wholeWith = 0;
+    for (int i = 0; i < 3; ++i) {
+        wholeWith = std::max(wholeWith, wholeTableStep());
+        journal.writer()->flush();
+    }
+    // A cell typed while the writer still holds the rows of such a step: the
+    // table's list of rows is copied once.
+    wholeTableStep();
+    const double typedRightAfter = millis([&] { grid.table()->setData(grid.table()->index(5, 1), QStringLiteral("x")); });
+    journal.writer()->flush();
+    const qint64 csvLarge = CsvWriter::encode(table.content())->bytes.size();
+    const qint64 journalLarge = journal.writer()->fileBytes();
+    journal.closeNormally();
     const double clear = millis([&] { commands.mnEdt_Click(0); });
+
+    // Typing at 10,000 rows: each cell typed is one step.
+    vAdd small;
+    TableState smallState;
+    AddressTable smallTable(small, smallState);
+    small.table()->replaceRows(makeRows(textBytes).mid(0, 10'000));
+    QTemporaryDir smallFolder;
+    TableJournal smallJournal(smallTable, desktop, status);
+    const auto typing = [&](int steps) {
+        QRandomGenerator random(5);
+        QElapsedTimer timer;
+        timer.start();
+        for (int i = 0; i < steps; ++i) {
+            const QModelIndex cell = small.table()->index(int(random.bounded(10'000u)), int(random.bounded(5u)));
+            small.table()->setData(cell, QStringLiteral("東京都千代田区丸の内%1").arg(i));
+            QCoreApplication::processEvents(); // the step's group goes to the writer
+        }
+        return double(timer.nsecsElapsed()) / 1e6 / steps;
+    };
+    smallState.Dirty = true;
+    typing(2000); // the allocator warmed up
+    const double stepWithout = typing(2000);
+    smallJournal.enable(smallFolder.path());
+    QCoreApplication::processEvents();
+    const double stepWith = typing(2000);
+    smallJournal.writer()->flush();
+    const qint64 csvSmall = CsvWriter::encode(smallTable.content())->bytes.size();
+    const qint64 journalSmall = smallJournal.writer()->fileBytes();
+    const int smallGroups = RecoveryJournal::read(smallJournal.writer()->path()).steps;
+    smallJournal.closeNormally();
 
     std::printf("rows: %d rows\n", Rows);
     std::printf("fill: %.1f ms\n", fill);
@@ -137,5 +206,15 @@ int main(int argc, char *argv[])
     std::printf("text_utf16: %.1f MB\n", double(textBytes) / 1e6);
     std::printf("model_memory: %.1f MB\n", double(tableBytes) / 1e6);
     std::printf("model_memory_ratio: %.2f x\n", double(tableBytes) / double(textBytes));
+    std::printf("journal_step_10000_rows: %.3f ms per typed cell (%.3f ms without the journal; limit 1 ms more; "
+                "%d groups journaled)\n",
+                stepWith, stepWithout, smallGroups);
+    std::printf("journal_whole_table_step_%d_rows: %.1f ms (%.1f ms without the journal; limit 50 ms more)\n", Rows,
+                wholeWith, wholeWithout);
+    std::printf("journal_cell_typed_during_a_whole_table_write_%d_rows: %.1f ms\n", Rows, typedRightAfter);
+    std::printf("journal_size_10000_rows_after_2000_steps: %.2f MB for a %.2f MB CSV file (%.2f x; limit 2 x)\n",
+                double(journalSmall) / 1e6, double(csvSmall) / 1e6, double(journalSmall) / double(csvSmall));
+    std::printf("journal_size_%d_rows_after_3_whole_table_steps: %.1f MB for a %.1f MB CSV file (%.2f x; limit 2 x)\n",
+                Rows, double(journalLarge) / 1e6, double(csvLarge) / 1e6, double(journalLarge) / double(csvLarge));
     return 0;
 }

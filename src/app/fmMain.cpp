@@ -16,6 +16,7 @@
 #include "widgets/map/uWeb.h"
 #include "widgets/table/CellReactions.h"
 #include "widgets/table/DesktopImeBackend.h"
+#include "widgets/recovery/TableJournal.h"
 #include "widgets/table/FileCommands.h"
 #include "widgets/exchange/ExchangeCommands.h"
 #include "widgets/table/RowCommands.h"
@@ -160,6 +161,9 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
     m_environment = std::make_unique<UserEnvironment>(*this, desktop);
     m_files = std::make_unique<FileCommands>(*m_table, desktop, *this, *stBar);
 
+    m_journal = std::make_unique<TableJournal>(*m_table, desktop, *stBar);
+    m_journal->sourceFile = [this] { return m_files->fileIdentity(); };
+    m_journal->adoptFile = [this](const QString &, const FileIdentity &file) { m_files->adoptFile(file); };
     m_rows = std::make_unique<RowCommands>(*m_table);
     m_sheet = std::make_unique<SheetCommands>(*m_table, desktop, *stBar);
     m_statusFields = std::make_unique<StatusFields>(*m_table, *stBar);
@@ -339,6 +343,7 @@ void fmMain::closeEvent(QCloseEvent *event)
         return;
     }
     Form_QueryUnload();
+    m_journal->closeNormally();
     event->accept();
 }
 
@@ -526,6 +531,10 @@ void fmMain::checkFileOnDisk()
     if (!m_shutDown && !QApplication::activeModalWidget())
         m_files->CheckFileOnDisk();
 }
+
+void fmMain::keepJournal() { m_journal->enable(Program().UserDataFolder + u"journal"_qs); }
+
+void fmMain::offerRecovery() { m_journal->offerRestore(); }
 
 void fmMain::takeHandOver(const QString &path)
 {

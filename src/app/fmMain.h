@@ -16,6 +16,7 @@ class QSplitter;
 class QUrl;
 class ExchangeCommands;
 class FileCommands;
+class TableJournal;
 class ImeBackend;
 class LabelCommands;
 class ListCheckCommands;
@@ -57,6 +58,12 @@ public:
     FileCommands &files() const { return *m_files; }
     StatusFields &statusFields() const { return *m_statusFields; }
     ExchangeCommands &exchange() const { return *m_exchange; }
+    TableJournal &journal() const { return *m_journal; }
+    // Keeps the table's unsaved changes in a recovery journal in the user
+    // data folder (the program's one window does; tests choose).
+    void keepJournal();
+    // Offers back the changes of a run that ended without saving them.
+    void offerRecovery();
     LookupCommands &lookup() const { return *m_lookup; }
     ListCheckCommands &listCheck() const { return *m_listCheck; }
     MapCommands &map() const { return *m_map; }
@@ -131,6 +138,7 @@ private:
     std::unique_ptr<ListCheckCommands> m_listCheck;
     std::unique_ptr<MapCommands> m_map;
     std::unique_ptr<LabelCommands> m_labels;
+    std::unique_ptr<TableJournal> m_journal;
     QSplitter *m_splitter = nullptr;
     int m_fittedChrome = -1;    // row numbers, scroll bar and frame at the last fit
     bool m_startUpWait = false; // the wait cursor of start-up is still shown

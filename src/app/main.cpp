@@ -35,11 +35,15 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(icon);
 
     // One window per user: a running program takes the file and comes to the
-    // front; this start ends.
+    // front, and this start ends; or this start becomes that program, and
+    // listens before it builds its window.
     const std::optional<QString> file = FileNames::fileArgument(QApplication::arguments(), QDir::currentPath());
     SingleInstance instance;
-    if (instance.handOver(file))
+    const SingleInstance::Start start = instance.start(file);
+    if (start == SingleInstance::Start::HandedOver)
         return 0;
+    if (file)
+        instance.enqueue(*file);
 
     // Standard buttons and dialogs in Japanese.
     QTranslator qtTranslator;
@@ -52,16 +56,19 @@ int main(int argc, char *argv[])
     services.desktop = &desktop;
     auto *window = new fmMain(std::move(services));
     window->setAttribute(Qt::WA_DeleteOnClose);
-    // The window answers after the socket's own handling has ended.
-    instance.received = [target = QPointer<fmMain>(window)](const QString &handed) {
-        QTimer::singleShot(0, target, [target, handed] {
-            if (target)
-                target->takeHandOver(handed);
-        });
-    };
-    instance.listen();
     window->show();
-    if (file)
-        QTimer::singleShot(0, window, [window, path = *file] { window->openFile(path); });
+    // The one window keeps a recovery journal and, once shown, offers back
+    // what a run that ended without saving left in one.
+    if (start == SingleInstance::Start::Running) {
+        window->keepJournal();
+        QTimer::singleShot(0, window, &fmMain::offerRecovery);
+    }
+    // Files handed over (this start's own first) are opened one at a time,
+    // each once no question of the window is open.
+    instance.received = [target = QPointer<fmMain>(window)](const QString &handed) {
+        if (target)
+            target->takeHandOver(handed);
+    };
+    QTimer::singleShot(0, &instance, &SingleInstance::deliver);
     return QApplication::exec();
 }

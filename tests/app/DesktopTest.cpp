@@ -23,7 +23,13 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QWebEngineView>
+
+#include <QStandardPaths>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <future>
 #include <memory>
@@ -46,6 +52,92 @@ QStringList execLine(const QString &file)
                     arguments.append(part == u"%f"_qs ? file : part);
     return arguments;
 }
+
+// The visible top-level windows whose title matches `pattern` (xdotool's
+// ids): the main window's title names the Map URL, a message's is the
+// program's name.
+QStringList windows(const QString &pattern)
+{
+    QProcess search;
+    search.start(u"xdotool"_qs, {u"search"_qs, u"--onlyvisible"_qs, u"--name"_qs, pattern});
+    search.waitForFinished();
+    return QString::fromLatin1(search.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+}
+const QString MainWindows = u"Map URL"_qs;
+const QString Messages = u"^kotoven$"_qs;
+
+// A start of the program with a home of its own.
+QProcessEnvironment startEnvironment(const QString &home)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const auto &[name, sub] : {std::pair{u"HOME"_qs, QString()}, {u"XDG_RUNTIME_DIR"_qs, u"/run"_qs},
+                                    {u"XDG_CONFIG_HOME"_qs, u"/config"_qs}, {u"XDG_DATA_HOME"_qs, u"/data"_qs}})
+        env.insert(name, home + sub);
+    env.remove(u"XDG_CACHE_HOME"_qs);
+    return env;
+}
+
+// Runs `script` with the system's python3 as the user nobody; empty when that
+// cannot be done here (not root, no setpriv, python3 or such user).
+std::unique_ptr<QProcess> asNobody(const QString &script, const QStringList &arguments)
+{
+    QProcess id;
+    id.start(u"id"_qs, {u"-u"_qs, u"nobody"_qs});
+    id.waitForFinished();
+    const QString uid = QString::fromLatin1(id.readAllStandardOutput()).trimmed();
+    const QString python = u"/usr/bin/python3"_qs;
+    if (geteuid() != 0 || uid.isEmpty() || QStandardPaths::findExecutable(u"setpriv"_qs).isEmpty() ||
+        !QFileInfo(python).isExecutable())
+        return {};
+    auto process = std::make_unique<QProcess>();
+    process->start(u"setpriv"_qs, QStringList{u"--reuid=nobody"_qs, u"--regid=nogroup"_qs, u"--clear-groups"_qs,
+                                             python, u"-c"_qs, script} +
+                                      arguments);
+    return process;
+}
+
+// A folder for the user nobody alone.
+bool nobodysFolder(const QString &folder)
+{
+    QProcess id;
+    id.start(u"id"_qs, {u"-u"_qs, u"nobody"_qs});
+    id.waitForFinished();
+    const auto uid = static_cast<uid_t>(id.readAllStandardOutput().trimmed().toUInt());
+    const QByteArray name = QFile::encodeName(folder);
+    return QDir().mkpath(folder) && chown(name.constData(), uid, static_cast<gid_t>(-1)) == 0 &&
+           chmod(name.constData(), S_IRWXU) == 0;
+}
+
+// A server that answers every start as the running program would, and
+// keeps what it was sent in `log` (made once it listens).
+const QString AnsweringServer = uR"(
+import os, socket, sys
+s = socket.socket(socket.AF_UNIX)
+s.bind(sys.argv[1])
+os.chmod(sys.argv[1], 0o777)
+s.listen()
+open(sys.argv[2], 'wb').close()
+while True:
+    c, _ = s.accept()
+    data = c.recv(65536)
+    with open(sys.argv[2], 'ab') as log:
+        log.write(data)
+    c.sendall(b'ok\n')
+    c.close()
+)"_qs;
+
+// A start handing over a file: prints the answer it got (b'' for none).
+const QString HandingClient = uR"(
+import socket, sys
+c = socket.socket(socket.AF_UNIX)
+c.connect(sys.argv[1])
+c.sendall(sys.argv[2].encode() + b'\n')
+c.settimeout(30)
+try:
+    print(c.recv(100))
+except ConnectionResetError:  # closed with the line unread
+    print(b'')
+)"_qs;
 
 } // namespace
 
@@ -115,6 +207,7 @@ private Q_SLOTS:
         QTest::newRow("drop, changes given up") << u"drop"_qs << u"a.csv"_qs << true << Answer::Yes << zip << question;
         QTest::newRow("drop on the browser pane") << u"pane"_qs << u"c.csv"_qs << true << Answer::Ok << zip << none;
         QTest::newRow("another start") << u"another start"_qs << u"b.csv"_qs << true << Answer::Ok << zip << none;
+        QTest::newRow("another start, window busy") << u"busy start"_qs << u"b.csv"_qs << true << Answer::Ok << zip << none;
         QTest::newRow("another start, bad file")
             << u"another start"_qs << u"b.csv"_qs << false << Answer::Ok << zip
             << QStringList{u"%1 の形式が不正です\r3 行目を読み込めません"_qs};
@@ -154,16 +247,19 @@ private Q_SLOTS:
             auto *view = window->web()->findChild<QWebEngineView *>();
             drop(view->focusProxy() ? view->focusProxy() : view, file);
         } else {
-            const QString socket = path(u"socket"_qs);
-            QVERIFY(writeBytes(socket, QByteArray())); // left by a program that did not end cleanly
-            SingleInstance running(socket);
+            const QString folder = path(u"run"_qs);
+            QVERIFY(QDir().mkpath(folder) && chmod(QFile::encodeName(folder).constData(), S_IRWXU) == 0);
+            QVERIFY(writeBytes(folder + u"/kotoven.socket"_qs, QByteArray())); // left by a program killed
+            SingleInstance running(folder);
             running.received = [this](const QString &handed) { window->takeHandOver(handed); };
-            QVERIFY(running.listen());
+            QCOMPARE(running.start(std::nullopt), SingleInstance::Start::Running);
             // The other start blocks on its socket while this one answers.
-            std::future<bool> handed =
-                std::async(std::launch::async, [socket, file] { return SingleInstance(socket).handOver(file); });
+            std::future<SingleInstance::Start> handed =
+                std::async(std::launch::async, [folder, file] { return SingleInstance(folder).start(file); });
+            if (way == u"busy start"_qs) // longer than starts used to wait (a postal data update, say)
+                QThread::sleep(6);
             QTRY_VERIFY(handed.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
-            QVERIFY(handed.get());
+            QCOMPARE(handed.get(), SingleInstance::Start::HandedOver);
         }
 
         QStringList expected;
@@ -185,10 +281,7 @@ private Q_SLOTS:
         QVERIFY(QDir(home.path()).mkpath(u"run"_qs));
         QFile::setPermissions(home.filePath(u"run"_qs), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QVERIFY(writeBytes(path(u"bad.csv"_qs), Header + "1,2\r\n"));
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const auto &[name, sub] : {std::pair{u"HOME"_qs, QString()}, {u"XDG_RUNTIME_DIR"_qs, u"/run"_qs},
-                                        {u"XDG_CONFIG_HOME"_qs, u"/config"_qs}, {u"XDG_DATA_HOME"_qs, u"/data"_qs}})
-            env.insert(name, home.path() + sub);
+        const QProcessEnvironment env = startEnvironment(home.path());
         // The format message is a window of its own, titled with the program's name.
         const auto messageShown = [] {
             QProcess list;
@@ -217,6 +310,141 @@ private Q_SLOTS:
         QCOMPARE(first.state(), QProcess::Running);
         first.kill();
         first.waitForFinished();
+    }
+
+    void oneWindowForStartsAtOnce_data()
+    {
+        QTest::addColumn<bool>("firstKilled");
+        QTest::newRow("two starts at once") << false;
+        QTest::newRow("after a first start was killed") << true;
+    }
+
+    // Real starts of the program, each with a file that makes a message
+    // window: one main window takes the files in turn, the other start ends.
+    // A first start killed (its lock and socket left behind) stops none.
+    void oneWindowForStartsAtOnce()
+    {
+        QFETCH(bool, firstKilled);
+        const qsizetype own = windows(MainWindows).size(); // this test's own
+        QTemporaryDir home;
+        QVERIFY(QDir(home.path()).mkpath(u"run"_qs));
+        QVERIFY(chmod(QFile::encodeName(home.filePath(u"run"_qs)).constData(), S_IRWXU) == 0);
+        for (const QString &name : {u"bad1.csv"_qs, u"bad2.csv"_qs})
+            QVERIFY(writeBytes(path(name), Header + "1,2\r\n"));
+        const auto start = [&home](QProcess &process, const QStringList &arguments) {
+            process.setProcessEnvironment(startEnvironment(home.path()));
+            process.start(QStringLiteral(KOTOVEN_PROGRAM), arguments);
+        };
+        if (firstKilled) {
+            QProcess killed;
+            start(killed, {});
+            QTRY_COMPARE_WITH_TIMEOUT(windows(MainWindows).size(), own + 1, 60000);
+            killed.kill();
+            QVERIFY(killed.waitForFinished());
+            QTRY_COMPARE_WITH_TIMEOUT(windows(MainWindows).size(), own, 60000);
+            QVERIFY(QFileInfo::exists(home.filePath(u"run/kotoven.lock"_qs)));
+        }
+        QProcess first;
+        QProcess second;
+        start(first, {path(u"bad1.csv"_qs)});
+        if (firstKilled) // the second start comes once the first runs
+            QTRY_COMPARE_WITH_TIMEOUT(windows(Messages).size(), 1, 60000);
+        start(second, {path(u"bad2.csv"_qs)});
+        QTRY_VERIFY_WITH_TIMEOUT(first.state() == QProcess::NotRunning || second.state() == QProcess::NotRunning, 60000);
+        QProcess &ended = first.state() == QProcess::NotRunning ? first : second;
+        QProcess &running = &ended == &first ? second : first;
+        QCOMPARE(ended.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(ended.exitCode(), 0);
+        QCOMPARE(running.state(), QProcess::Running);
+
+        // The first file's message, then, once it is answered, the second's.
+        QTRY_COMPARE_WITH_TIMEOUT(windows(Messages).size(), 1, 60000);
+        QCOMPARE(windows(MainWindows).size(), own + 1);
+        const QString message = windows(Messages).value(0);
+        QProcess answer;
+        answer.start(u"xdotool"_qs, {u"windowfocus"_qs, u"--sync"_qs, message, u"key"_qs, u"Return"_qs});
+        QVERIFY(answer.waitForFinished(30000));
+        QTRY_VERIFY_WITH_TIMEOUT(windows(Messages).size() == 1 && windows(Messages)[0] != message, 60000);
+        QCOMPARE(windows(MainWindows).size(), own + 1);
+        running.kill();
+        running.waitForFinished();
+    }
+
+    // Another user's socket is never handed a file: not where the shared
+    // temporary folder would hold it when the runtime folder cannot be had,
+    // nor in a folder of ours. Nor does the running program take a file
+    // from another user.
+    void anotherUsersSocketIsNeverUsed()
+    {
+        const QString shared = path(u"tmp"_qs);
+        QVERIFY(QDir().mkpath(shared) && chmod(QFile::encodeName(shared).constData(), 01777) == 0);
+        QVERIFY(QFile::setPermissions(dir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                       QFileDevice::ExeOwner | QFileDevice::ExeOther));
+        const QString log = shared + u"/log"_qs;
+        // The other user listens where a start without a runtime folder used
+        // to look, and took Qt's fallback runtime folder first.
+        std::unique_ptr<QProcess> server = asNobody(AnsweringServer, {shared + u"/kotoven.socket"_qs, log});
+        if (!server)
+            QSKIP("needs root, setpriv and the user nobody");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(log), 30000);
+        QVERIFY(nobodysFolder(shared + u"/runtime-root"_qs));
+
+        QTemporaryDir home;
+        QVERIFY(writeBytes(path(u"bad.csv"_qs), Header + "1,2\r\n"));
+        QProcessEnvironment env = startEnvironment(home.path());
+        env.remove(u"XDG_RUNTIME_DIR"_qs);
+        env.insert(u"TMPDIR"_qs, shared);
+        QProcess start;
+        start.setProcessEnvironment(env);
+        start.start(QStringLiteral(KOTOVEN_PROGRAM), {path(u"bad.csv"_qs)});
+        QTRY_COMPARE_WITH_TIMEOUT(windows(Messages).size(), 1, 60000); // its own window took the file
+        QCOMPARE(start.state(), QProcess::Running);
+        QCOMPARE(readBytes(log), QByteArray());
+        const QString own = home.filePath(u".cache/kotoven-run"_qs);
+        QVERIFY(QFileInfo::exists(own + u"/kotoven.socket"_qs));
+        QCOMPARE(QFileInfo(own).permissions() & 0x0077, QFileDevice::Permissions());
+        start.kill();
+        start.waitForFinished();
+
+        // The other user's socket put into a folder of ours.
+        const QString ours = path(u"ours"_qs);
+        QVERIFY(QDir().mkpath(ours) && chmod(QFile::encodeName(ours).constData(), S_IRWXU) == 0);
+        QVERIFY(QFile::rename(shared + u"/kotoven.socket"_qs, ours + u"/kotoven.socket"_qs));
+        QCOMPARE(SingleInstance(ours).handOver(path(u"bad.csv"_qs)), SingleInstance::HandOver::Refused);
+        QCOMPARE(readBytes(log), QByteArray());
+        server->kill();
+        server->waitForFinished();
+
+        // The other user reaches our socket.
+        SingleInstance running(ours);
+        QStringList taken;
+        running.received = [&taken](const QString &file) { taken.append(file); };
+        QCOMPARE(running.start(std::nullopt), SingleInstance::Start::Running);
+        QVERIFY(chmod(QFile::encodeName(ours).constData(), S_IRWXU | S_IXOTH) == 0);
+        QVERIFY(chmod(QFile::encodeName(ours + u"/kotoven.socket"_qs).constData(), 0777) == 0);
+        std::unique_ptr<QProcess> client = asNobody(HandingClient, {ours + u"/kotoven.socket"_qs, u"/etc/passwd"_qs});
+        QTRY_COMPARE_WITH_TIMEOUT(client->state(), QProcess::NotRunning, 30000);
+        QCOMPARE(client->readAllStandardError(), QByteArray());
+        QCOMPARE(client->readAllStandardOutput().trimmed(), QByteArray("b''"));
+        QCoreApplication::processEvents();
+        QCOMPARE(taken, QStringList());
+    }
+
+    // A folder too deep for a socket's address still gives one program.
+    void deepFolderStillHandsOver()
+    {
+        const QString folder = path(QString(60, u'd') + u'/' + QString(60, u'e'));
+        QVERIFY(QDir().mkpath(folder) && chmod(QFile::encodeName(folder).constData(), S_IRWXU) == 0);
+        SingleInstance running(folder);
+        QStringList taken;
+        running.received = [&taken](const QString &file) { taken.append(file); };
+        QCOMPARE(running.start(std::nullopt), SingleInstance::Start::Running);
+        QVERIFY(!running.socketName().startsWith(u'/'));
+        std::future<SingleInstance::Start> handed =
+            std::async(std::launch::async, [folder] { return SingleInstance(folder).start(u"/a.csv"_qs); });
+        QTRY_VERIFY(handed.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
+        QCOMPARE(handed.get(), SingleInstance::Start::HandedOver);
+        QTRY_COMPARE(taken, QStringList{u"/a.csv"_qs});
     }
 
     void saveDialogNames_data()

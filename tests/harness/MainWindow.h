@@ -10,5 +10,8 @@ inline bool showAndActivate(fmMain &window)
 {
     window.show();
     window.activateWindow();
-    return QTest::qWaitForWindowActive(&window) && QTest::qWaitFor([&window] { return window.activated(); });
+    // Generous limits: a loaded machine takes long to show a window with a
+    // browser pane.
+    return QTest::qWaitForWindowActive(&window, 30000) &&
+           QTest::qWaitFor([&window] { return window.activated(); }, 30000);
 }

@@ -500,7 +500,7 @@ private Q_SLOTS:
             auto *dialog = qobject_cast<AddressLookupDialog *>(w);
             QTableView *list = dialog->candidateList();
             QCOMPARE(dialog->candidates()->rowCount(), 2); // one code, two prefectures
-            QVERIFY(QTest::qWaitForWindowExposed(w));
+            QVERIFY(QTest::qWaitForWindowExposed(w, 30000));
             const QRect second = list->visualRect(dialog->candidates()->index(1, 1));
             QTest::mousePress(list->viewport(), Qt::LeftButton, Qt::NoModifier, second.center());
             QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, second.center());

@@ -55,7 +55,7 @@ private:
     void press(int key)
     {
         window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QVERIFY(QTest::qWaitForWindowActive(window.get(), 30000));
         QTest::keyClick(window->grid(), Qt::Key(key));
     }
 

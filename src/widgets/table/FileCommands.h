@@ -55,6 +55,13 @@ public:
 
     // The file as last read or written.
     const FileIdentity &fileIdentity() const { return m_identity; }
+    // Changes restored after a crash were made to `identity`'s file, which
+    // still holds those bytes: it is the file 上書き保存 writes again.
+    void adoptFile(const FileIdentity &identity)
+    {
+        m_identity = identity;
+        m_declinedSize = -1;
+    }
 
     int progressDelayMs = 500; // a load or save running longer shows its progress
 

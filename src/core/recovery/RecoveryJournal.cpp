@@ -1,0 +1,411 @@
+#include "RecoveryJournal.h"
+
+#include <QDataStream>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <array>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace RecoveryJournal {
+
+namespace {
+
+constexpr char Magic[] = "KOTOVEN-JOURNAL-1\n";
+constexpr qsizetype MagicSize = sizeof Magic - 1;
+enum RecordType : quint8 { HeaderRecord = 1, SnapshotRecord = 2, StepRecord = 3 };
+// Records larger than this are compressed (on the writer's thread).
+constexpr qsizetype CompressFrom = 4096;
+constexpr quint8 Compressed = 0x80;
+// A record no writer makes: a damaged length.
+constexpr quint32 RecordLimit = 1U << 30;
+
+quint32 crc32(QByteArrayView bytes)
+{
+    static const std::array<quint32, 256> table = [] {
+        std::array<quint32, 256> t{};
+        for (quint32 i = 0; i < 256; ++i) {
+            quint32 c = i;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1U) != 0 ? 0xEDB88320U ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    quint32 crc = 0xFFFFFFFFU;
+    for (const char byte : bytes)
+        crc = table[(crc ^ quint8(byte)) & 0xFFU] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFU;
+}
+
+void putRows(QDataStream &out, const AddressTableModel::Rows &rows, qsizetype from, qsizetype count,
+             const Writer::Prefill &prefill)
+{
+    out << quint32(count);
+    for (qsizetype i = from; i < from + count; ++i) {
+        AddressTableModel::Row row = rows[i];
+        if (i == prefill.row && row.cell(AddressTableModel::Add) == prefill.text)
+            row.setCell(AddressTableModel::Add, {});
+        out << row.text.toUtf8();
+        if (!row.text.isEmpty())
+            for (const quint32 end : row.ends)
+                out << end;
+    }
+}
+
+bool getRows(QDataStream &in, AddressTableModel::Rows &rows)
+{
+    quint32 count = 0;
+    in >> count;
+    if (in.status() != QDataStream::Ok || count > RecordLimit)
+        return false;
+    // Each row takes at least four bytes: a damaged count asks for no more.
+    rows.reserve(qsizetype(std::min<qint64>(count, in.device()->bytesAvailable() / 4)));
+    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+        QByteArray text;
+        in >> text;
+        AddressTableModel::Row row;
+        row.text = QString::fromUtf8(text);
+        if (!row.text.isEmpty()) {
+            quint32 last = 0;
+            for (quint32 &end : row.ends) {
+                in >> end;
+                // Cell ends run forward inside the text.
+                if (end < last || end > quint32(row.text.size()))
+                    return false;
+                last = end;
+            }
+        }
+        rows.append(std::move(row));
+    }
+    return in.status() == QDataStream::Ok;
+}
+
+// The table's size as a CSV file in code page 932, near enough.
+qint64 csvSize(const AddressTableModel::Rows &rows)
+{
+    qint64 size = 0;
+    for (const AddressTableModel::Row &row : rows) {
+        if (row.text.isEmpty())
+            continue;
+        size += 12; // quotes, commas, line end
+        for (const QChar c : row.text)
+            size += c.unicode() < 0x80 ? 1 : 2;
+    }
+    return size;
+}
+
+QByteArray record(RecordType type, QByteArray body)
+{
+    quint8 kind = type;
+    if (body.size() >= CompressFrom) {
+        body = qCompress(body, 1);
+        kind |= Compressed;
+    }
+    body.prepend(char(kind));
+    return frame(body);
+}
+
+bool writeAll(int fd, QByteArrayView bytes)
+{
+    const char *at = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, at, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        at += n;
+        left -= n;
+    }
+    return true;
+}
+
+void syncFolder(const QString &file)
+{
+    const int dir = ::open(QFile::encodeName(QFileInfo(file).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+} // namespace
+
+QByteArray frame(const QByteArray &payload)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out << quint32(payload.size()) << crc32(payload);
+    bytes += payload;
+    return bytes;
+}
+
+Recovered read(const QByteArray &bytes)
+{
+    Recovered result;
+    if (!bytes.startsWith(QByteArrayView(Magic, MagicSize))) {
+        result.damaged = !bytes.isEmpty();
+        return result;
+    }
+    qsizetype at = MagicSize;
+    bool header = false;
+    while (at < bytes.size()) {
+        if (bytes.size() - at < 8) {
+            result.damaged = true;
+            break;
+        }
+        QDataStream head(bytes.mid(at, 8));
+        quint32 size = 0;
+        quint32 crc = 0;
+        head >> size >> crc;
+        if (size == 0 || size > RecordLimit || bytes.size() - at - 8 < qsizetype(size)) {
+            result.damaged = true;
+            break;
+        }
+        QByteArray payload = bytes.mid(at + 8, size);
+        if (crc32(payload) != crc) {
+            result.damaged = true;
+            break;
+        }
+        at += 8 + qsizetype(size);
+        const auto kind = quint8(payload[0]);
+        QByteArray body = payload.mid(1);
+        if ((kind & Compressed) != 0)
+            body = qUncompress(body);
+        QDataStream in(body);
+        bool good = true;
+        switch (kind & ~Compressed) {
+        case HeaderRecord:
+            in >> result.source.host >> result.source.pid >> result.source.file >> result.source.size >>
+                result.source.modifiedMs >> result.source.hash;
+            good = in.status() == QDataStream::Ok;
+            header = good;
+            break;
+        case SnapshotRecord: {
+            AddressTableModel::Rows rows;
+            good = header && getRows(in, rows);
+            if (good) {
+                result.rows = std::move(rows);
+                result.valid = true;
+                result.steps = 0;
+            }
+            break;
+        }
+        case StepRecord: {
+            // A group applies whole or not at all.
+            AddressTableModel::Rows rows = result.rows;
+            quint32 count = 0;
+            in >> count;
+            good = result.valid && in.status() == QDataStream::Ok && count <= RecordLimit;
+            for (quint32 i = 0; good && i < count; ++i) {
+                qint32 first = 0;
+                qint32 removed = 0;
+                AddressTableModel::Rows added;
+                in >> first >> removed;
+                good = getRows(in, added) && first >= 0 && removed >= 0 && first <= rows.size() &&
+                       removed <= rows.size() - first;
+                if (good) {
+                    rows.remove(first, removed);
+                    rows.insert(first, added.size(), AddressTableModel::Row());
+                    std::move(added.begin(), added.end(), rows.begin() + first);
+                }
+            }
+            if (good) {
+                result.rows = std::move(rows);
+                ++result.steps;
+            }
+            break;
+        }
+        default:
+            good = false;
+        }
+        if (!good) {
+            result.damaged = true;
+            break;
+        }
+    }
+    return result;
+}
+
+Recovered read(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return read(file.readAll());
+}
+
+bool inUse(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
+Writer::Writer(QString path) : m_path(std::move(path)), m_thread([this] { run(); }) {}
+
+Writer::~Writer()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void Writer::begin(const Source &source, const AddressTableModel::Rows &rows, const Prefill &prefill)
+{
+    m_active = true;
+    {
+        const std::lock_guard lock(m_mutex);
+        Job job{Job::Begin, source, {}};
+        job.steps.push_back({0, 0, rows, 0, int(rows.size()), prefill, 0});
+        m_jobs.push_back(std::move(job));
+        ++m_queued;
+        m_hurry = true; // the table's rows stay shared until written
+    }
+    m_wake.notify_all();
+}
+
+Writer::Step Writer::step(int first, int removed, const AddressTableModel::Rows &rows, int from, int count,
+                          const Prefill &prefill)
+{
+    if (count <= 64)
+        return {first, removed, rows.mid(from, count), 0, count, {prefill.row - from, prefill.text}, from};
+    return {first, removed, rows, from, count, prefill, 0};
+}
+
+void Writer::steps(std::vector<Step> group)
+{
+    if (!m_active || group.empty())
+        return;
+    const std::lock_guard lock(m_mutex);
+    m_jobs.push_back({Job::Steps, {}, std::move(group)});
+    ++m_queued;
+}
+
+void Writer::remove()
+{
+    m_active = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_jobs.push_back({Job::Remove, {}, {}});
+        ++m_queued;
+        m_hurry = true;
+    }
+    m_wake.notify_all();
+}
+
+void Writer::flush()
+{
+    std::unique_lock lock(m_mutex);
+    m_hurry = true;
+    m_wake.notify_all();
+    m_done.wait(lock, [this] { return m_written == m_queued; });
+}
+
+void Writer::run()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        // A batch at most SyncMs after its first step, sooner when asked.
+        m_wake.wait_for(lock, std::chrono::milliseconds(SyncMs), [this] { return m_stop || m_hurry; });
+        m_hurry = false;
+        std::deque<Job> jobs;
+        jobs.swap(m_jobs);
+        const bool stop = m_stop;
+        lock.unlock();
+        bool wrote = false;
+        for (Job &job : jobs) {
+            write(job);
+            wrote = wrote || job.kind == Job::Steps;
+        }
+        if (wrote && m_fd >= 0)
+            ::fdatasync(m_fd);
+        jobs.clear(); // the shared rows go before the table changes again
+        lock.lock();
+        m_written = m_queued - m_jobs.size();
+        m_done.notify_all();
+        if (stop && m_jobs.empty())
+            return;
+    }
+}
+
+void Writer::write(Job &job)
+{
+    switch (job.kind) {
+    case Job::Begin: {
+        // A new file beside the old one, made whole and synced, then put in
+        // its place.
+        const QString fresh = m_path + u".new"_qs;
+        QDir().mkpath(QFileInfo(m_path).absolutePath());
+        const int fd = ::open(QFile::encodeName(fresh).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return;
+        ::flock(fd, LOCK_EX);
+        QByteArray header;
+        QDataStream out(&header, QIODevice::WriteOnly);
+        out << job.source.host << job.source.pid << job.source.file << job.source.size << job.source.modifiedMs
+            << job.source.hash;
+        QByteArray snapshot;
+        QDataStream rows(&snapshot, QIODevice::WriteOnly);
+        Step &table = job.steps.front();
+        putRows(rows, table.rows, 0, table.rows.size(), table.prefill);
+        m_csvBytes = csvSize(table.rows);
+        job.steps.clear();
+        const QByteArray bytes =
+            QByteArray(Magic, MagicSize) + record(HeaderRecord, header) + record(SnapshotRecord, snapshot);
+        if (!writeAll(fd, bytes) || ::fsync(fd) != 0 || ::rename(QFile::encodeName(fresh).constData(),
+                                                                 QFile::encodeName(m_path).constData()) != 0) {
+            ::close(fd);
+            ::unlink(QFile::encodeName(fresh).constData());
+            return;
+        }
+        syncFolder(m_path);
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+        m_fileBytes = bytes.size();
+        return;
+    }
+    case Job::Steps: {
+        if (m_fd < 0)
+            return;
+        QByteArray body;
+        QDataStream out(&body, QIODevice::WriteOnly);
+        out << quint32(job.steps.size());
+        for (const Step &step : job.steps) {
+            out << qint32(step.first) << qint32(step.removed);
+            putRows(out, step.rows, step.from, step.count, step.prefill);
+        }
+        job.steps.clear();
+        const QByteArray bytes = record(StepRecord, body);
+        if (writeAll(m_fd, bytes))
+            m_fileBytes += bytes.size();
+        return;
+    }
+    case Job::Remove:
+        if (m_fd >= 0) {
+            ::unlink(QFile::encodeName(m_path).constData());
+            ::close(m_fd);
+            m_fd = -1;
+        }
+        m_fileBytes = 0;
+        return;
+    }
+}
+
+} // namespace RecoveryJournal

@@ -1,0 +1,141 @@
+// The recovery journal written on its thread and read back: random changes
+// against a plain list of rows, every cut of a damaged end, the pre-fill.
+#include "core/recovery/RecoveryJournal.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using Rows = AddressTableModel::Rows;
+using RecoveryJournal::Writer;
+
+namespace {
+
+Rows rowsOf(std::initializer_list<const char16_t *> addresses)
+{
+    Rows rows;
+    for (const char16_t *address : addresses)
+        rows.append(AddressTableModel::Row::fromCells({}, QStringView(address), {}, {}, {}));
+    return rows;
+}
+
+bool same(const Rows &a, const Rows &b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const auto &x, const auto &y) {
+               return x.text == y.text && x.ends == y.ends;
+           });
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// Random splices, each its own group or several in one, with the journal
+// begun again midway: what is read back is the table after the last group.
+TEST(RecoveryJournal, ReadsBackTheTableAfterEveryGroup)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("1.journal"));
+    QRandomGenerator random(11);
+    Rows table = rowsOf({u"東京都", u"", u"大阪府"});
+    Writer writer(path);
+    writer.begin({QStringLiteral("host"), 1, {}, -1, 0, {}}, table, {});
+    int groups = 0;
+    for (int i = 0; i < 300; ++i) {
+        std::vector<Writer::Step> group;
+        for (int k = int(random.bounded(1, 4)); k > 0; --k) {
+            const int first = int(random.bounded(int(table.size()) + 1));
+            const int removed = int(random.bounded(int(table.size()) - first + 1));
+            Rows added;
+            for (int n = int(random.bounded(200)) > 190 ? 100 : int(random.bounded(3)); n > 0; --n)
+                added.append(AddressTableModel::Row::fromCells(QString::number(random.generate()), u"住所", {}, {}, {}));
+            table.remove(first, removed);
+            for (qsizetype n = 0; n < added.size(); ++n)
+                table.insert(first + n, added[n]);
+            group.push_back(Writer::step(first, removed, table, first, int(added.size()), {}));
+        }
+        writer.steps(std::move(group));
+        ++groups;
+        if (i == 150) {
+            writer.begin({QStringLiteral("host"), 1, {}, -1, 0, {}}, table, {});
+            groups = 0;
+        }
+    }
+    writer.flush();
+    const RecoveryJournal::Recovered back = RecoveryJournal::read(path);
+    EXPECT_TRUE(back.valid);
+    EXPECT_FALSE(back.damaged);
+    EXPECT_EQ(back.steps, groups);
+    EXPECT_TRUE(same(back.rows, table));
+    EXPECT_TRUE(RecoveryJournal::inUse(path)); // its writer holds it
+}
+
+// A journal cut anywhere, or with a byte changed, gives the table after the
+// last whole group, never more, and says it was damaged.
+TEST(RecoveryJournal, DamagedEndRestoresUpToTheLastWholeGroup)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("2.journal"));
+    std::vector<Rows> after{rowsOf({u"a", u"b"})};
+    std::vector<qsizetype> ends;
+    {
+        Writer writer(path);
+        writer.begin({QStringLiteral("host"), 2, QStringLiteral("/x.csv"), 10, 5, "hash"}, after[0], {});
+        writer.flush();
+        ends.push_back(bytesOf(path).size());
+        for (int i = 0; i < 3; ++i) {
+            Rows next = after.back();
+            next.append(AddressTableModel::Row::fromCells(u"1", QString::number(i), {}, {}, {}));
+            writer.steps({Writer::step(int(next.size()) - 1, 0, next, int(next.size()) - 1, 1, {})});
+            writer.flush();
+            after.push_back(next);
+            ends.push_back(bytesOf(path).size());
+        }
+    }
+    EXPECT_FALSE(RecoveryJournal::inUse(path)); // its writer is gone
+    const QByteArray whole = bytesOf(path);
+    for (qsizetype cut = ends[0]; cut <= whole.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        const RecoveryJournal::Recovered back = RecoveryJournal::read(whole.left(cut));
+        const auto whole_ = std::upper_bound(ends.begin(), ends.end(), cut) - ends.begin() - 1;
+        ASSERT_TRUE(back.valid);
+        EXPECT_EQ(back.source.file, QStringLiteral("/x.csv"));
+        EXPECT_EQ(back.steps, whole_);
+        EXPECT_TRUE(same(back.rows, after[size_t(whole_)]));
+        EXPECT_EQ(back.damaged, cut != ends[size_t(whole_)]);
+    }
+    for (qsizetype at = ends[1]; at < whole.size(); ++at) {
+        QByteArray changed = whole;
+        changed[at] = char(changed[at] ^ 0x5A);
+        const RecoveryJournal::Recovered back = RecoveryJournal::read(changed);
+        EXPECT_TRUE(back.valid && back.damaged && back.steps < 3) << at;
+    }
+    EXPECT_FALSE(RecoveryJournal::read(QByteArray("not a journal")).valid);
+}
+
+// An untouched pre-fill is no content: the journal keeps the empty cell.
+TEST(RecoveryJournal, LeavesTheUntouchedPrefillOut)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("3.journal"));
+    Rows table = rowsOf({u"東京都　", u"東京都　"});
+    Writer writer(path);
+    writer.begin({}, table, {1, QStringLiteral("東京都　")});
+    table[0].setCell(AddressTableModel::Zip, u"100-0005");
+    writer.steps({Writer::step(0, 1, table, 0, 1, {1, QStringLiteral("東京都　")})});
+    writer.flush();
+    const Rows back = RecoveryJournal::read(path).rows;
+    ASSERT_EQ(back.size(), 2);
+    EXPECT_EQ(back[0].cell(AddressTableModel::Zip), u"100-0005");
+    EXPECT_EQ(back[0].cell(AddressTableModel::Add), u"東京都　");
+    EXPECT_TRUE(back[1].cell(AddressTableModel::Add).isEmpty());
+    writer.remove();
+    writer.flush();
+    EXPECT_FALSE(QFile::exists(path));
+}
