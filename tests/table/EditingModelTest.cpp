@@ -1063,7 +1063,9 @@ private Q_SLOTS:
         if (qEnvironmentVariableIsSet("KOTOVEN_MODEL_SEED"))
             seeds = {quint32(qEnvironmentVariableIntValue("KOTOVEN_MODEL_SEED"))};
         else
-            seeds = {20261207u, quint32(QDateTime::currentMSecsSinceEpoch() & 0x7fffffff)};
+            seeds = {qEnvironmentVariableIsSet("KOTOVEN_MODEL_FIRST_SEED")
+                         ? quint32(qEnvironmentVariableIntValue("KOTOVEN_MODEL_FIRST_SEED")) : 20261207u,
+                     quint32(QDateTime::currentMSecsSinceEpoch() & 0x7fffffff)};
         int done = 0;
         for (const quint32 seed : seeds) {
             qInfo("model seed %u", seed);

@@ -16,6 +16,9 @@ QLabel *field(QStatusBar &status, const char *name)
     auto *label = new QLabel(&status);
     label->setObjectName(QString::fromLatin1(name));
     label->setContentsMargins(4, 0, 4, 0);
+    // Japanese text is drawn in a taller fallback font: held to the bar's own
+    // line height, the fields leave the bar, and so the panes, as high as before.
+    label->setMaximumHeight(status.fontMetrics().height());
     status.addPermanentWidget(label);
     return label;
 }
