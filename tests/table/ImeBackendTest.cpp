@@ -24,14 +24,23 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include <csignal>
+#include <poll.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -486,6 +495,68 @@ private Q_SLOTS:
         QVERIFY(!imeEnabledFor(grid));
         QTest::keyClick(grid, Qt::Key_Right);
         QVERIFY(imeEnabledFor(grid));
+        window->close();
+        QDBusConnection::disconnectFromBus(IBusImeBackend::QtModuleConnection);
+    }
+
+    // A daemon that answers at once, while the window's start keeps its thread
+    // busy for longer than the second (a slow or loaded machine): the answer
+    // waiting on the socket counts, and IBus is not reported as silent.
+    void busyStartStillHearsTheDaemon()
+    {
+        QTemporaryDir config;
+        const ScopedEnv module("QT_IM_MODULE", "ibus"), home("XDG_CONFIG_HOME", config.path().toUtf8());
+        // The daemon answers on a thread of its own, whatever this one does.
+        const QByteArray path = config.filePath(u"answering-bus"_qs).toUtf8();
+        const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        QVERIFY(::bind(listener, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0);
+        QVERIFY(::listen(listener, 8) == 0);
+        std::atomic<int> asked = 0;
+        std::atomic<bool> stop = false;
+        std::thread daemon([&] {
+            while (!stop) {
+                pollfd wait{listener, POLLIN, 0};
+                if (::poll(&wait, 1, 50) <= 0)
+                    continue;
+                const int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+                if (client < 0)
+                    continue;
+                ++asked;
+                char bytes[256];
+                pollfd question{client, POLLIN, 0};
+                if (::poll(&question, 1, 5000) > 0 && ::read(client, bytes, sizeof bytes) > 0)
+                    (void)!::write(client, "REJECTED\r\n", 10); // an answer; no bus is opened
+                ::close(client);
+            }
+        });
+        const auto cleanUp = qScopeGuard([&] {
+            stop = true;
+            daemon.join();
+            ::close(listener);
+        });
+        QFile file(ImeFramework::ibusAddressFilePath(IBusImeBackend::environment()));
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()) && file.open(QIODevice::WriteOnly));
+        file.write("IBUS_ADDRESS=unix:path=" + path + ",guid=0c\nIBUS_DAEMON_PID="
+                   + QByteArray::number(QCoreApplication::applicationPid()));
+        file.close();
+        QVERIFY(QDBusConnection::connectToBus(m_address, IBusImeBackend::QtModuleConnection).isConnected());
+
+        ScriptedDesktop desktop;
+        fmMainServices services;
+        services.desktop = &desktop;
+        auto window = std::make_unique<fmMain>(std::move(services));
+        QSignalSpy notices(window->statusBar(), &QStatusBar::messageChanged);
+        auto *backend = window->findChild<DesktopImeBackend *>();
+        QVERIFY(backend);
+        QThread::msleep(2500); // the start goes on without turning the event loop
+        QTRY_COMPARE_WITH_TIMEOUT(backend->ibus()->presence(), IBusImeBackend::Presence::Absent, 30000);
+        QVERIFY(asked > 0);
+        QVERIFY(std::none_of(notices.begin(), notices.end(), [](const QList<QVariant> &args) {
+            return args.value(0).toString() == DesktopImeBackend::IBusUnanswered;
+        }));
         window->close();
         QDBusConnection::disconnectFromBus(IBusImeBackend::QtModuleConnection);
     }

@@ -5,6 +5,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QInputMethodQueryEvent>
@@ -14,6 +15,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -72,7 +74,23 @@ void IBusImeBackend::open(const QString &address)
         probe->abort();
         probe->deleteLater();
     };
-    connect(timer, &QTimer::timeout, this, [this, end] {
+    // The second counts while the window's thread can listen: an answer that
+    // is already waiting is taken, and a timer that fired late (the start kept
+    // the thread busy, as a slow machine does) gives the daemon a second more.
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    connect(timer, &QTimer::timeout, this, [this, probe, timer, end, connectBus, started] {
+        if (probe->state() == QLocalSocket::ConnectedState && (probe->canReadLine() || probe->waitForReadyRead(0))
+            && probe->canReadLine()) {
+            end();
+            connectBus();
+            return;
+        }
+        if (started->elapsed() > 2 * CallTimeoutMs) {
+            started->start();
+            timer->start(CallTimeoutMs);
+            return;
+        }
         end();
         setPresence(Presence::Absent);
         Q_EMIT unanswered();
