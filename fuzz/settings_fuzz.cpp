@@ -27,6 +27,9 @@ public:
     QString chooseFile(const FileRequest &) override { return {}; }
     bool handOff(const QUrl &, const Fallback &) override { return true; }
     std::optional<SortChoice> chooseSort(const QStringList &, int) override { return std::nullopt; }
+    int choose(const QString &, const QStringList &labels) override { return int(labels.size()) - 1; }
+    int chooseSheet(const std::vector<SheetInfo> &, int) override { return -1; }
+    bool mapColumns(const SourceTable &, ColumnMapping &) override { return false; }
 };
 
 class Reader
@@ -139,8 +142,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         case 5: yIni::readNumber(in.text()); break;
         default: {
-            // A document with characters code page 932 cannot hold is not written.
-            const bool writable = Cp932::encode(ini.docText()).unmappableCount == 0;
+            // A document is written back in the encoding it was read in: not
+            // at all when code page 932 cannot hold a character, nor when its
+            // UTF-8 held bytes that did not decode and are still lost in it.
+            const bool writable = ini.docEncoding() == yIni::Encoding::Cp932
+                                      ? Cp932::encode(ini.docText()).unmappableCount == 0
+                                      : !(ini.docUndecodable() && ini.docText().contains(QChar::ReplacementCharacter));
             ini.SetTxt(ok);
             check(ok == writable);
             yIni again;

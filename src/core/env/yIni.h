@@ -91,6 +91,8 @@ public:
     const QString &docPath() const { return DocPath; }
     const QString &docText() const { return DocText; }
     Encoding docEncoding() const { return m_encoding; }
+    // The document was read as UTF-8 and held bytes that did not decode.
+    bool docUndecodable() const { return m_undecodable; }
     const QString &groupName() const { return GroupName; }
     const QString &groupText() const { return GroupText; }
     const QObject *ownerWnd() const { return OwnerWnd; }
