@@ -24,8 +24,10 @@ public:
     // The file at `path` as the file system gives it now, with `hash` the hash
     // of the bytes just read from it or written to it.
     static FileIdentity of(const QString &path, const QByteArray &hash);
-    // The hash of the bytes read or written.
-    static constexpr auto Algorithm = QCryptographicHash::Sha256;
+    // The hash of the bytes read or written. It tells a changed file from an
+    // unchanged one, nothing more: SHA-1 runs at four times SHA-256's speed
+    // here, which a million-row file's load feels.
+    static constexpr auto Algorithm = QCryptographicHash::Sha1;
     static QByteArray hash(QByteArrayView bytes);
 
     bool isNull() const { return m_hash.isEmpty(); }
