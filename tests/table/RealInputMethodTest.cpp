@@ -8,6 +8,7 @@
 #include "widgets/grid/vAdd.h"
 #include "harness/MainWindow.h"
 #include "support/ScriptedDesktop.h"
+#include "widgets/table/DesktopImeBackend.h"
 #include "widgets/table/FcitxImeBackend.h"
 #include "widgets/table/IBusImeBackend.h"
 
@@ -186,6 +187,12 @@ private Q_SLOTS:
         vAdd *grid = m_window->grid();
         grid->SetCell(2, 1, u"東京都\u3000千代田区"_qs);
         QVERIFY(showAndActivate(*m_window));
+        if (UsesIBus) {
+            // A daemon still starting up is taken up once it answers.
+            auto *backend = m_window->findChild<DesktopImeBackend *>();
+            QVERIFY(backend);
+            QTRY_COMPARE_WITH_TIMEOUT(backend->ibus()->presence(), IBusImeBackend::Presence::Present, 30000);
+        }
         grid->setFocus();
         // The window's input context has the focus, and starts closed.
         if (!UsesIBus)

@@ -67,7 +67,7 @@ void IBusImeBackend::open(const QString &address)
         probe->setSocketOptions(QLocalSocket::AbstractNamespaceOption);
     auto *timer = new QTimer(probe);
     timer->setSingleShot(true);
-    // Each outcome ends the probe; the first one counts.
+    // An answer or an error ends the probe; silence only reports it.
     const auto end = [probe, timer] {
         timer->stop();
         probe->disconnect();
@@ -77,6 +77,9 @@ void IBusImeBackend::open(const QString &address)
     // The second counts while the window's thread can listen: an answer that
     // is already waiting is taken, and a timer that fired late (the start kept
     // the thread busy, as a slow machine does) gives the daemon a second more.
+    // A daemon still silent then is given up for now, the widgets take over
+    // and the user is told; should it answer later (a daemon still starting
+    // up), its bus is opened then.
     auto started = std::make_shared<QElapsedTimer>();
     started->start();
     connect(timer, &QTimer::timeout, this, [this, probe, timer, end, connectBus, started] {
@@ -91,7 +94,6 @@ void IBusImeBackend::open(const QString &address)
             timer->start(CallTimeoutMs);
             return;
         }
-        end();
         setPresence(Presence::Absent);
         Q_EMIT unanswered();
     });
