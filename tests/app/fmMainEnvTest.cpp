@@ -268,7 +268,9 @@ private Q_SLOTS:
                                     u"F2"_qs, u"F3"_qs, u"F4"_qs, u"F5"_qs, u"F7"_qs, u"F8"_qs, u"UserData.ini"_qs,
                                     u"User.xml"_qs, u"KEN_ALL.CSV"_qs, u"utf_ken_all.csv"_qs, u"JIGYOSYO.CSV"_qs,
                                     u"SKK-JISYO.zipcode"_qs, u"SKK-JISYO.office.zipcode"_qs, u"郵便番号データの更新"_qs,
-                                    u"郵便番号,住所,勤務先等,電話番号,MAP URL"_qs})
+                                    u"郵便番号,住所,勤務先等,電話番号,MAP URL"_qs, u"取り込み"_qs, u"書き出し"_qs,
+                                    u"宛名ラベル印刷"_qs, u"Ctrl+I"_qs, u"F6"_qs,
+                                    u"前回、保存されずに終了した変更があります。復元しますか"_qs})
             QVERIFY2(text.contains(word), qPrintable(word));
     }
 };
