@@ -12,6 +12,8 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusContext>
+#include <QDBusVariant>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDir>
@@ -84,14 +86,30 @@ public Q_SLOTS:
     QDBusObjectPath CurrentInputContext() { return QDBusObjectPath(u"/org/freedesktop/IBus/InputContext_3"_qs); }
 };
 
-class FakeInputContext final : public QObject
+// As the daemon does, a context gets its engine only a while after it is
+// first used (here: two calls later), and drops properties activated before.
+class FakeInputContext final : public QObject, protected QDBusContext
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.IBus.InputContext")
 public:
     QStringList log;
+    int callsWithoutEngine = 2;
 public Q_SLOTS:
-    void PropertyActivate(const QString &property, uint state) { log.append(property + QString::number(state)); }
+    QDBusVariant GetEngine()
+    {
+        if (!engine())
+            sendErrorReply(QDBusError::Failed, u"Input context does not have engine."_qs);
+        return QDBusVariant(u"mozc-jp"_qs);
+    }
+    void PropertyActivate(const QString &property, uint state)
+    {
+        if (engine())
+            log.append(property + QString::number(state));
+    }
+
+private:
+    bool engine() { return callsWithoutEngine-- <= 0; }
 };
 
 // Sets an environment variable for a scope.
@@ -432,7 +450,9 @@ private Q_SLOTS:
         context.log.clear();
         vAdd *grid = window->grid();
         grid->setFocus();
-        for (int i = 0; i < 3; ++i) // the workplace switches nothing
+        QTest::keyClick(grid, Qt::Key_Right);
+        QTRY_COMPARE(context.log, QStringList({u"InputMode.Hiragana1"_qs}));
+        for (int i = 0; i < 2; ++i) // the workplace switches nothing
             QTest::keyClick(grid, Qt::Key_Right);
         QTRY_COMPARE(context.log, QStringList({u"InputMode.Hiragana1"_qs, u"InputMode.Direct1"_qs}));
         window->hide();

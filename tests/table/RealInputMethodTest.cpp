@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QLocale>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -198,11 +199,18 @@ private Q_SLOTS:
         if (!UsesIBus)
             QTRY_COMPARE_WITH_TIMEOUT(state(), 1, 10000);
 
+        std::unique_ptr<QSignalSpy> switched;
+        if (UsesIBus)
+            switched = std::make_unique<QSignalSpy>(m_window->findChild<DesktopImeBackend *>()->ibus(),
+                                                    &IBusImeBackend::switched);
         xdotool({u"key"_qs, u"Down"_qs});
         xdotool({u"key"_qs, u"Right"_qs}); // the address of row 2: opened, pre-filled
         QTRY_COMPARE(grid->CurCol(), 2);
         if (!UsesIBus)
             QTRY_COMPARE_WITH_TIMEOUT(state(), 2, 10000);
+        else // typing starts once the daemon took the switch, as a person's would
+            QTRY_VERIFY_WITH_TIMEOUT(!switched->isEmpty() && switched->last().first() == u"InputMode.Hiragana"_qs,
+                                     10000);
         QCOMPARE(grid->GetCell(2, 2), u"東京都\u3000"_qs);
         // Mozc composes "minato" into hiragana; Return commits it, a second
         // Return ends the cell's editing and moves down to row 3, as Enter

@@ -97,7 +97,14 @@ void IBusImeBackend::open(const QString &address)
         setPresence(Presence::Absent);
         Q_EMIT unanswered();
     });
-    connect(probe, &QLocalSocket::errorOccurred, this, [this, end] {
+    connect(probe, &QLocalSocket::errorOccurred, this, [this, end, address](QLocalSocket::LocalSocketError error) {
+        if (error == QLocalSocket::SocketTimeoutError) {
+            // A connection the daemon did not take in time (a loaded
+            // machine) is silence, not an end: try again.
+            end();
+            QTimer::singleShot(CallTimeoutMs, this, [this, address] { open(address); });
+            return;
+        }
         end(); // nobody listens there: the daemon has ended
         setPresence(Presence::Absent);
     });
@@ -138,15 +145,30 @@ void IBusImeBackend::watch()
     connect(m_watcher, &QDBusServiceWatcher::serviceRegistered, this, [this] { setPresence(Presence::Present); });
     connect(m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] { setPresence(Presence::Absent); });
 
+    askOwner(0);
+}
+
+void IBusImeBackend::askOwner(int attempt)
+{
     QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
                                                       QStringLiteral("/org/freedesktop/DBus"),
                                                       QStringLiteral("org.freedesktop.DBus"),
                                                       QStringLiteral("NameHasOwner"));
     ask << Service;
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(ask, CallTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, attempt](QDBusPendingCallWatcher *w) {
         w->deleteLater();
         const QDBusPendingReply<bool> reply = *w;
+        // A bus slow to answer (a loaded machine, a daemon still starting)
+        // is asked again: only its answer, or its end, tells.
+        const QDBusError::ErrorType error = reply.isError() ? reply.error().type() : QDBusError::NoError;
+        if ((error == QDBusError::NoReply || error == QDBusError::Timeout || error == QDBusError::TimedOut)
+            && attempt < OwnerAttempts && m_presence != Presence::Present) {
+            askOwner(attempt + 1);
+            return;
+        }
+        if (m_presence == Presence::Present && !reply.isValid())
+            return; // the registration was seen meanwhile
         setPresence(reply.isValid() && reply.value() ? Presence::Present : Presence::Absent);
     });
 }
@@ -210,11 +232,12 @@ void IBusImeBackend::send(const ImeMode::Request &request)
     if (m_presence == Presence::Absent)
         return;
     const QString property = ImeFramework::mozcInputMode(request, m_conversion);
+    const quint64 generation = ++m_sendGeneration;
     QDBusMessage ask = QDBusMessage::createMethodCall(Service, Path, Interface, QStringLiteral("CurrentInputContext"));
     ask.setAutoStartService(false);
     const QDBusConnection bus = callBus();
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(ask, CallTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, bus, property](QDBusPendingCallWatcher *w) {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, property, generation](QDBusPendingCallWatcher *w) {
         w->deleteLater();
         const QDBusPendingReply<QDBusObjectPath> reply = *w;
         if (!reply.isValid()) {
@@ -223,18 +246,60 @@ void IBusImeBackend::send(const ImeMode::Request &request)
             noticeFailure(reply.error(), true);
             return;
         }
-        QDBusMessage activate = QDBusMessage::createMethodCall(Service, reply.value().path(),
-                                                               InputContextInterface,
-                                                               QStringLiteral("PropertyActivate"));
-        activate << property << PropertyChecked;
-        activate.setAutoStartService(false);
-        auto *done = new QDBusPendingCallWatcher(bus.asyncCall(activate, CallTimeoutMs), this);
-        connect(done, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *d) {
-            d->deleteLater();
-            if (d->isError())
-                noticeFailure(d->error(), false);
-        });
+        activateWhenReady(reply.value().path(), property, generation, 0);
     });
+}
+
+void IBusImeBackend::activateWhenReady(const QString &context, const QString &property, quint64 generation,
+                                       int attempt)
+{
+    // A context that has just had its first focus gets its engine from the
+    // daemon a moment later, and the daemon drops a property activated on a
+    // context without one: the switch waits for the engine, unless a later
+    // request has taken its place.
+    if (generation != m_sendGeneration || m_presence == Presence::Absent)
+        return;
+    const QDBusConnection bus = callBus();
+    QDBusMessage engine = QDBusMessage::createMethodCall(Service, context, InputContextInterface,
+                                                         QStringLiteral("GetEngine"));
+    engine.setAutoStartService(false);
+    auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(engine, CallTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, context, property, generation, attempt](QDBusPendingCallWatcher *w) {
+                w->deleteLater();
+                if (generation != m_sendGeneration)
+                    return;
+                if (w->isError()) {
+                    const QDBusError error = w->error();
+                    switch (error.type()) {
+                    case QDBusError::ServiceUnknown:
+                    case QDBusError::Disconnected:
+                    case QDBusError::UnknownObject:
+                        noticeFailure(error, false);
+                        return;
+                    case QDBusError::UnknownMethod: // a daemon without the call: switch at once
+                        break;
+                    default: // no engine yet
+                        if (attempt < EngineWaitAttempts)
+                            QTimer::singleShot(EngineWaitMs, this, [=, this] {
+                                activateWhenReady(context, property, generation, attempt + 1);
+                            });
+                        return;
+                    }
+                }
+                QDBusMessage activate = QDBusMessage::createMethodCall(Service, context, InputContextInterface,
+                                                                       QStringLiteral("PropertyActivate"));
+                activate << property << PropertyChecked;
+                activate.setAutoStartService(false);
+                auto *done = new QDBusPendingCallWatcher(callBus().asyncCall(activate, CallTimeoutMs), this);
+                connect(done, &QDBusPendingCallWatcher::finished, this, [this, property](QDBusPendingCallWatcher *d) {
+                    d->deleteLater();
+                    if (d->isError())
+                        noticeFailure(d->error(), false);
+                    else
+                        Q_EMIT switched(property);
+                });
+            });
 }
 
 QDBusConnection IBusImeBackend::callBus() const

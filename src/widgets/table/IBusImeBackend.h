@@ -46,6 +46,13 @@ public:
     static inline const QString QtModuleConnection = QStringLiteral("QIBusProxy");
     static constexpr uint PropertyChecked = 1;
     static constexpr int CallTimeoutMs = 1000;
+    // How often, and how far apart, a switch asks whether a context that
+    // has just got the focus has its engine yet.
+    static constexpr int EngineWaitAttempts = 40;
+    static constexpr int EngineWaitMs = 50;
+    // How often the bus is asked whether the daemon is there before silence
+    // counts as absence.
+    static constexpr int OwnerAttempts = 10;
 
     // A disconnected bus, or no IBus module of Qt's, makes a backend that is
     // absent from the start. The bus tells whether the daemon is there.
@@ -69,13 +76,17 @@ Q_SIGNALS:
     // The daemon took the connection but did not answer in time: IBus is
     // taken as absent.
     void unanswered();
+    // The daemon took a switch of Mozc's input mode to `property`.
+    void switched(const QString &property);
 
 private:
     void followApplication();
     void open(const QString &address);
     void watch();
+    void askOwner(int attempt);
     QDBusConnection callBus() const;
     void send(const ImeMode::Request &request);
+    void activateWhenReady(const QString &context, const QString &property, quint64 generation, int attempt);
     void followFocus(QObject *focus);
     void setPresence(Presence presence);
     void noticeFailure(const QDBusError &error, bool fromDaemon);
@@ -86,5 +97,6 @@ private:
     quint32 m_conversion = ImeMode::Native | ImeMode::FullShape | ImeMode::Roman; // last set
     ImeMode::Request m_last;
     bool m_asked = false;       // a request has been made
+    quint64 m_sendGeneration = 0; // the last switch sent; earlier ones still waiting give way
     bool m_focusLost = true;    // no window of the program has the focus
 };

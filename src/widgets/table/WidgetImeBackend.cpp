@@ -1,9 +1,11 @@
 #include "WidgetImeBackend.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QInputMethodQueryEvent>
+#include <QWindow>
 
 namespace {
 constexpr Qt::InputMethodHints LatinHints = Qt::ImhLatinOnly | Qt::ImhPreferLatin;
@@ -52,8 +54,17 @@ void WidgetImeBackend::attach(QWidget *widget)
 
 void WidgetImeBackend::release()
 {
+    const bool wasHolding = !m_released;
     m_released = true;
     adjustAll();
+    // A framework's Qt module hears of a widget only when it takes the focus:
+    // a widget that refused compositions then (the framework answered late)
+    // is announced again, or its keys would bypass the input method until
+    // the focus moves.
+    QWindow *window = QGuiApplication::focusWindow();
+    QWidget *focus = QApplication::focusWidget();
+    if (wasHolding && window && focus && m_widgets.contains(focus) && window->focusObject() == focus)
+        Q_EMIT window->focusObjectChanged(focus);
 }
 
 void WidgetImeBackend::adjustAll()
