@@ -1045,6 +1045,9 @@ private Q_SLOTS:
         QTest::addRow("link copied during the changed-file question")
             << QList<Action>{{Kind::Type, 0, 0, u"a"_s}, {Kind::Save, 0, 0}, {Kind::External}, {Kind::Type, 0, 0, u"b"_s},
                              {Kind::Save, 0, 1}};
+        QTest::addRow("Enter after a paste that ended a Tab run")
+            << QList<Action>{{Kind::SaveReopen}, {Kind::Click, 1, 5}, {Kind::Type, 1, 0, u"3x"_s},
+                             {Kind::Paste, 0, 0, u"\ta\t\uD55C\r\n"_s}, {Kind::Key, Qt::Key_Return}};
     }
 
     void foundSequences()

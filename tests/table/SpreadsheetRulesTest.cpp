@@ -302,7 +302,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Keys pressed from a cell of a 5-column grid of 10 rows: 'T' Tab, 'B'
 // Shift+Tab (both wrap to the next or previous row at the row's end), 'E'
-// Enter, 'R' another move (an arrow key, a click), which ends a run.
+// Enter, 'R' another move (an arrow key, a click), which ends a run; 'W' a
+// Tab from the last column of a one-row table, back to its first cell.
 struct KeysCase
 {
     const char *name;
@@ -327,11 +328,12 @@ TEST_P(TabEnterTest, EndsWhereASpreadsheetWould)
         Cell next = at;
         switch (*key) {
         case 'T': next = at.col < Cols ? Cell{at.col + 1, at.row} : Cell{1, at.row + 1}; break;
+        case 'W': next = {1, at.row}; break;
         case 'B': next = at.col > 1 ? Cell{at.col - 1, at.row} : Cell{Cols, at.row - 1}; break;
         case 'E': next = SheetKeys::enterTarget(run, at, Rows); break;
         case 'R': next = {std::min(at.col + 1, Cols), at.row}; break;
         }
-        run = *key == 'T' || *key == 'B' ? SheetKeys::afterTab(run, at, next) : SheetKeys::TabRun{};
+        run = *key == 'T' || *key == 'B' || *key == 'W' ? SheetKeys::afterTab(run, at, next) : SheetKeys::TabRun{};
         at = next;
     }
     EXPECT_EQ(at, c.to) << at.col << ',' << at.row;
@@ -341,6 +343,7 @@ INSTANTIATE_TEST_SUITE_P(
     Keys, TabEnterTest,
     testing::Values(KeysCase{"enter_alone_goes_down", {3, 2}, "E", {3, 3}},
                     KeysCase{"tab_run_then_enter", {1, 2}, "TTTE", {1, 3}},
+                    KeysCase{"wrap_in_a_one_row_table_ends_the_run", {4, 1}, "TWE", {1, 2}},
                     KeysCase{"run_started_mid_row", {2, 4}, "TTE", {2, 5}},
                     KeysCase{"two_rows_typed_across", {1, 1}, "TTETTE", {1, 3}},
                     KeysCase{"shift_tab_stays_in_the_run", {2, 1}, "TTBE", {2, 2}},

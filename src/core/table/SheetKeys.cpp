@@ -1,10 +1,14 @@
 #include "SheetKeys.h"
 
+#include <cstdlib>
+
 namespace SheetKeys {
 
 TabRun afterTab(const TabRun &run, Cell from, Cell to)
 {
-    if (to.row != from.row || to.row < 1)
+    // Tab moves one column; a longer move within the row is the wrap of a
+    // one-row table back to its first cell, which no run goes on across.
+    if (to.row != from.row || to.row < 1 || std::abs(to.col - from.col) != 1)
         return {};
     const bool goesOn = run.row == from.row && run.atCol == from.col;
     return {to.row, goesOn ? run.startCol : from.col, to.col};

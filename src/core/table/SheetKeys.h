@@ -22,7 +22,8 @@ struct Cell
 };
 
 // The run after Tab or Shift+Tab moved the active cell from `from` to `to`:
-// within one row it goes on (or starts at `from`); onto another row it ends.
+// within one row it goes on (or starts at `from`); onto another row, or
+// back to the first cell of a one-row table, it ends.
 TabRun afterTab(const TabRun &run, Cell from, Cell to);
 
 // Where Enter goes from `at` in a grid of `rowCount` rows: one row down, to
