@@ -14,9 +14,12 @@
 #include "widgets/grid/vAdd.h"
 #include "widgets/lookup/ListCheckCommands.h"
 #include "widgets/lookup/ListCheckPane.h"
+#include "core/exchange/DelimitedText.h"
 #include "core/exchange/XlsxReader.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QTableWidget>
@@ -90,7 +93,8 @@ private Q_SLOTS:
         QCOMPARE(window->table().state().CurrentFile, QString());
         QVERIFY(window->table().state().Dirty);
         QCOMPARE(window->statusBar()->currentMessage(),
-                 u"3 行を取り込みました (数値になっていた郵便番号 1 件、電話番号 1 件を直しました)"_qs);
+                 u"3 行を取り込みました (数値になっていた郵便番号 1 件、電話番号 1 件を直しました)"
+                 "。ほかの 3 列は表に出さずに保持し、書き出しで元の位置に戻します"_qs);
         // 上書き保存 asks for a name rather than writing anywhere.
         window->menus().mnFile[1]->trigger();
         QCOMPARE(desktop.fileRequests.last().mode, Desktop::FileMode::Save);
@@ -225,6 +229,144 @@ private Q_SLOTS:
         QCOMPARE(model().rowCount(), int(rows.size()));
         for (int r = 0; r < rows.size(); ++r)
             QCOMPARE(row(r), rows[r]);
+    }
+
+    // The list's columns the table does not show stay with their rows
+    // through 行挿入, 行削除, 並べ替え, 元に戻す and 貼り付け, and 書き出し puts
+    // each one back in its own column: 氏名 first, 登録日 and 敬称付き last,
+    // 住所1+住所2 as one text where 住所1 was.
+    void keptColumnsStayWithTheirRows()
+    {
+        QFile book(data(u"list.xlsx"_qs));
+        QVERIFY(book.open(QIODevice::ReadOnly));
+        const std::vector<QStringList> source = XlsxReader::read(book.readAll(), 1).table.rows;
+        QCOMPARE(source.front(), (QStringList{u"氏名"_qs, u"〒"_qs, u"住所1"_qs, u"住所2"_qs, u"会社名"_qs, u"TEL"_qs,
+                                             u"登録日"_qs, u"敬称付き"_qs}));
+        importFile(data(u"list.xlsx"_qs));
+        QCOMPARE(model().rowCount(), int(source.size()) - 1);
+        // Each record as it is to come back, by its 氏名.
+        QMap<QString, QStringList> expected;
+        for (int r = 0; r < model().rowCount(); ++r) {
+            const QStringList &from = source[std::size_t(r) + 1];
+            const QStringList shown = row(r);
+            expected[from.value(0)] = {from.value(0), shown[0], shown[1], shown[2], shown[3], from.value(6),
+                                       from.value(7)};
+        }
+        QCOMPARE(expected.size(), 3);
+        const auto rowOf = [this](const QString &name) {
+            for (int r = 0; r < model().rowCount(); ++r)
+                if (model().row(r).keptCells().value(0) == name)
+                    return r;
+            return -1;
+        };
+        vAdd &grid = window->table().grid();
+        grid.GoToCell(1, 1);
+        window->menus().mnEdt[3]->trigger(); // 行挿入 at the top
+        window->table().setBlock(rowOf(u"鈴木花子"_qs) + 1, rowOf(u"鈴木花子"_qs) + 1);
+        window->menus().mnEdt[4]->trigger(); // 行削除
+        window->table().setBlock(0, 0);
+        expected.remove(u"鈴木花子"_qs);
+        desktop.sorts.push_back(Desktop::SortChoice{AddressTableModel::Add, false});
+        window->menus().mnEdt[15]->trigger(); // 並べ替え, 住所 ascending
+        QCOMPARE(rowOf(u"佐藤一郎"_qs), 0);
+        QCOMPARE(rowOf(u"山田太郎"_qs), 1);
+        window->menus().mnEdt[6]->trigger(); // 元に戻す: the blank row is on top again
+        QCOMPARE(rowOf(u"山田太郎"_qs), 1);
+        QCOMPARE(rowOf(u"佐藤一郎"_qs), 2);
+        QGuiApplication::clipboard()->setText(u"999-9999\t貼り付けた住所"_qs);
+        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), u"999-9999\t貼り付けた住所"_qs, 5000);
+        grid.GoToCell(1, rowOf(u"佐藤一郎"_qs) + 1);
+        window->menus().mnEdt[11]->trigger(); // 貼り付け over 郵便番号 and 住所
+        QCOMPARE(row(2)[1], u"貼り付けた住所"_qs);
+        expected[u"佐藤一郎"_qs][1] = u"999-9999"_qs;
+        expected[u"佐藤一郎"_qs][2] = u"貼り付けた住所"_qs;
+
+        for (const QString &name : {u"back.xlsx"_qs, u"back.tsv"_qs}) {
+            if (name.endsWith(u".tsv"))
+                desktop.choices.push_back(2); // UTF-8
+            desktop.files.push_back(path(name));
+            window->menus().mnFile[8]->trigger();
+            QFile written(path(name));
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            const QByteArray bytes = written.readAll();
+            const std::vector<QStringList> back = name.endsWith(u".xlsx") ? XlsxReader::read(bytes, 0).table.rows
+                                                                          : DelimitedText::read(bytes).table.rows;
+            QVERIFY(!back.empty());
+            QCOMPARE(back.front(), (QStringList{u"氏名"_qs, u"〒"_qs, u"住所1"_qs, u"会社名"_qs, u"TEL"_qs,
+                                               u"登録日"_qs, u"敬称付き"_qs}));
+            int records = 0;
+            for (std::size_t r = 1; r < back.size(); ++r) {
+                QStringList cells = back[r];
+                while (!cells.isEmpty() && cells.last().isEmpty())
+                    cells.removeLast();
+                if (cells.isEmpty())
+                    continue; // the blank row inserted
+                QStringList want = expected.value(cells.value(0));
+                while (!want.isEmpty() && want.last().isEmpty())
+                    want.removeLast();
+                QCOMPARE(cells, want);
+                ++records;
+            }
+            QCOMPARE(records, 2);
+        }
+        QCOMPARE(window->table().state().Kept.kept, (std::vector<int>{0, 6, 7}));
+    }
+
+    // A CSV save keeps no other columns: it says so, and closing still asks;
+    // はい then writes them with 書き出し. 初期化 clears them (元に戻す brings
+    // them back), and 開く forgets the list's layout.
+    void keptColumnsOnlyGoWithAnExport()
+    {
+        importFile(data(u"list.xlsx"_qs));
+        desktop.files.push_back(path(u"list.csv"_qs));
+        window->menus().mnFile[1]->trigger(); // 上書き保存 asks a name
+        QVERIFY(!window->table().state().Dirty);
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 u"保存しました (3 行)。取り込んだほかの列は書き出しでだけ保存されます"_qs);
+        QVERIFY(window->table().keptUnwritten());
+
+        window->menus().mnEdt[0]->trigger(); // 初期化
+        QVERIFY(!window->table().keptUnwritten());
+        for (int r = 0; r < model().rowCount(); ++r)
+            QVERIFY(model().row(r).isEmpty());
+        window->menus().mnEdt[6]->trigger(); // 元に戻す
+        QVERIFY(model().row(0).hasKept());
+        QVERIFY(window->table().keptUnwritten());
+
+        desktop.asked.clear();
+        desktop.answers.push_back(Desktop::Answer::Cancel);
+        window->menus().mnFile[6]->trigger(); // 終了
+        QCOMPARE(desktop.asked.size(), 1);
+        QCOMPARE(desktop.asked[0].text, u"現在のﾃﾞｰﾀｰを保存しますか"_qs);
+        QVERIFY(!window->shutDown());
+        QVERIFY(window->isVisible());
+
+        // 開く: a CSV file brings no other columns.
+        desktop.answers.clear();
+        desktop.asked.clear();
+        desktop.choices.push_back(1); // 保存せずに開く: asked for the kept columns
+        desktop.files.push_back(path(u"list.csv"_qs));
+        window->menus().mnFile[0]->trigger();
+        QCOMPARE(model().cell(0, AddressTableModel::Zip), u"060-0042");
+        QVERIFY(!model().row(0).hasKept());
+        QVERIFY(!window->table().state().Kept.any());
+
+        // Taken in again and saved: はい at closing writes the workbook.
+        importFile(data(u"list.xlsx"_qs));
+        desktop.files.push_back(path(u"list.csv"_qs));
+        desktop.answers.push_back(Desktop::Answer::Yes); // replace list.csv
+        window->menus().mnFile[1]->trigger();
+        QVERIFY(!window->table().state().Dirty);
+        desktop.answers.clear();
+        desktop.asked.clear();
+        desktop.answers.push_back(Desktop::Answer::Yes);
+        desktop.files.push_back(path(u"kept.xlsx"_qs));
+        window->menus().mnFile[6]->trigger();
+        QCOMPARE(desktop.asked.size(), 1);
+        QVERIFY(window->shutDown());
+        QFile written(path(u"kept.xlsx"_qs));
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(XlsxReader::read(written.readAll(), 0).table.rows.front().value(0), u"氏名"_qs);
     }
 
     void checkResultsAsASecondSheet()

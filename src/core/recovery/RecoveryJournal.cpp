@@ -15,7 +15,8 @@ namespace RecoveryJournal {
 
 namespace {
 
-constexpr char Magic[] = "KOTOVEN-JOURNAL-1\n";
+// 2: rows keep a fifth cell end, kept cells after it; the header the kept columns.
+constexpr char Magic[] = "KOTOVEN-JOURNAL-2\n";
 constexpr qsizetype MagicSize = sizeof Magic - 1;
 enum RecordType : quint8 { HeaderRecord = 1, SnapshotRecord = 2, StepRecord = 3 };
 // Records larger than this are compressed (on the writer's thread).
@@ -184,7 +185,7 @@ Recovered read(const QByteArray &bytes)
         switch (kind & ~Compressed) {
         case HeaderRecord:
             in >> result.source.host >> result.source.pid >> result.source.file >> result.source.size >>
-                result.source.modifiedMs >> result.source.hash;
+                result.source.modifiedMs >> result.source.hash >> result.source.kept;
             good = in.status() == QDataStream::Ok;
             header = good;
             break;
@@ -359,7 +360,7 @@ void Writer::write(Job &job)
         QByteArray header;
         QDataStream out(&header, QIODevice::WriteOnly);
         out << job.source.host << job.source.pid << job.source.file << job.source.size << job.source.modifiedMs
-            << job.source.hash;
+            << job.source.hash << job.source.kept;
         QByteArray snapshot;
         QDataStream rows(&snapshot, QIODevice::WriteOnly);
         Step &table = job.steps.front();

@@ -25,6 +25,7 @@ namespace {
 const QString OpenQuestion = QStringLiteral("現在のﾃﾞｰﾀｰを更新しますか");
 const QString ReplaceQuestion = QStringLiteral("%1 は既にあります\r置き換えますか");
 const QString CloseQuestion = QStringLiteral("現在のﾃﾞｰﾀｰを保存しますか");
+const QString KeptNotSaved = QStringLiteral("。取り込んだほかの列は書き出しでだけ保存されます");
 const QString BadFormat = QStringLiteral(" の形式が不正です");
 const QString BadLine = QStringLiteral("%1 行目を読み込めません");
 const QString Copied = QStringLiteral("表の内容をｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰしました");
@@ -153,11 +154,13 @@ void FileCommands::OpenFile(const QString &path)
 bool FileCommands::mayReplaceTable()
 {
     m_table.grid().CommitEdit();
-    if (!m_table.state().Dirty)
+    const bool dirty = m_table.state().Dirty;
+    if (!dirty && !m_table.keptUnwritten())
         return true;
     // The buttons say what they do; a cancelled or failed save opens nothing.
+    // Kept columns of a list taken in are saved by 書き出し alone.
     switch (m_desktop.choose(OpenQuestion, {SaveAndOpen, OpenWithoutSaving, CancelButton})) {
-    case 0: return SaveCsv(false);
+    case 0: return dirty ? SaveCsv(false) : exportKept && exportKept();
     case 1: return true;
     default: return false;
     }
@@ -210,6 +213,7 @@ FileCommands::LoadResult FileCommands::LoadCsv(const QString &path)
             || result.status == CsvReader::Result::Status::BadFormat)
             m_table.quietly([&] {
                 m_table.grid().table()->replaceRows(std::move(result.rows));
+                m_table.state().Kept = {}; // a CSV file keeps no other columns
                 m_table.state().PrefillRow = 0;
                 m_table.state().ReadAsUtf8 = result.encoding == CsvReader::Result::Encoding::Utf8;
                 // An empty file still leaves a row to type into.
@@ -307,7 +311,8 @@ bool FileCommands::SaveCsv(bool askName)
     m_identity = FileIdentity::of(name, FileIdentity::hash(encoded->bytes));
     m_declinedSize = -1;
     m_table.history().markSaved(taken);
-    m_status.showMessage(Saved.arg(ReadVerdict::records(content)), NoticeMs);
+    m_status.showMessage(Saved.arg(ReadVerdict::records(content)) + (m_table.keptUnwritten() ? KeptNotSaved : QString()),
+                         NoticeMs);
     return true;
 }
 
@@ -365,11 +370,14 @@ bool FileCommands::ConfirmClose()
     m_table.grid().CommitEdit();
     // A link copied while the question or the save was open is taken once
     // they are over, and asked about again.
-    while (m_table.state().Dirty) {
+    // Columns kept from a list taken in are asked about too, even after a
+    // save: only 書き出し keeps them.
+    while (m_table.state().Dirty || m_table.keptUnwritten()) {
         AddressTable::FileCommandScope hold(m_table);
         switch (m_desktop.ask(CloseQuestion, Desktop::Buttons::YesNoCancel)) {
         case Desktop::Answer::Yes:
-            if (!SaveCsv(false)) // a cancelled or failed save keeps the window open
+            // A cancelled or failed save keeps the window open.
+            if (m_table.state().Dirty ? !SaveCsv(false) : !(exportKept && exportKept()))
                 return false;
             break;
         case Desktop::Answer::No:

@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+
 class AddressTable;
 class Desktop;
 class QStatusBar;
@@ -62,6 +64,10 @@ public:
         m_identity = identity;
         m_declinedSize = -1;
     }
+
+    // 書き出し, for the kept columns of a list taken in when closing: true
+    // when written.
+    std::function<bool()> exportKept;
 
     int progressDelayMs = 500; // a load or save running longer shows its progress
 
