@@ -12,6 +12,7 @@
 #include "widgets/grid/AddressTable.h"
 #include "widgets/grid/TableHistory.h"
 #include "widgets/grid/vAdd.h"
+#include "widgets/labels/LabelCommands.h"
 #include "widgets/lookup/ListCheckCommands.h"
 #include "widgets/lookup/ListCheckPane.h"
 #include "core/exchange/DelimitedText.h"
@@ -367,6 +368,39 @@ private Q_SLOTS:
         QFile written(path(u"kept.xlsx"_qs));
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(XlsxReader::read(written.readAll(), 0).table.rows.front().value(0), u"氏名"_qs);
+    }
+
+    // A column kept by 取り込み can be the labels' addressee: its name with
+    // 様, chosen by its header and remembered by it.
+    void keptColumnAsTheLabelsAddressee()
+    {
+        importFile(data(u"list.xlsx"_qs));
+        const LabelSource source = window->labels().source();
+        QCOMPARE(source.keptColumns, (QStringList{u"氏名"_qs, u"登録日"_qs, u"敬称付き"_qs}));
+        QList<FittedLabel> labels;
+        window->labels().runDialog = [&](LabelDialog &dialog) {
+            dialog.chooseSheet(u"12面"_qs);
+            dialog.setHonorific(Honorific::Onchu);
+            dialog.setAddressee(0);
+            labels = dialog.pages().labels();
+            return dialog.savePdf() ? int(QDialog::Accepted) : int(QDialog::Rejected); // keeps the choices
+        };
+        desktop.files.push_back(path(u"labels.pdf"_qs));
+        window->menus().mnFile[9]->trigger();
+        QVERIFY(QFile::exists(path(u"labels.pdf"_qs)));
+        QCOMPARE(labels.size(), 3);
+        QCOMPARE(labels[0].lines.mid(labels[0].lines.size() - 2), (QStringList{u"山田商事"_qs, u"山田太郎　様"_qs}));
+        QCOMPARE(labels[2].lines.last(), u"佐藤一郎　様"_qs);
+        // Offered again the next time; not offered once no row keeps one.
+        int chosen = -1;
+        window->labels().runDialog = [&](LabelDialog &dialog) {
+            chosen = dialog.findChild<QComboBox *>(u"addressee"_qs)->currentIndex();
+            return int(QDialog::Rejected);
+        };
+        window->menus().mnFile[9]->trigger();
+        QCOMPARE(chosen, 1);
+        window->menus().mnEdt[0]->trigger(); // 初期化
+        QVERIFY(window->labels().source().keptColumns.isEmpty());
     }
 
     void checkResultsAsASecondSheet()
