@@ -17,8 +17,12 @@
 #include "widgets/lookup/ListCheckPane.h"
 #include "core/exchange/DelimitedText.h"
 #include "core/exchange/XlsxReader.h"
+#include "core/exchange/XlsxWriter.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QProgressDialog>
+#include <QTimer>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QCheckBox>
@@ -401,6 +405,51 @@ private Q_SLOTS:
         QCOMPARE(chosen, 1);
         window->menus().mnEdt[0]->trigger(); // 初期化
         QVERIFY(window->labels().source().keptColumns.isEmpty());
+    }
+
+    // A long 取り込み shows its progress; cancelled, it leaves the table.
+    void cancelledImportLeavesTheTable_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("workbook") << u"big.xlsx"_qs;
+        QTest::newRow("csv") << u"big.csv"_qs;
+    }
+
+    void cancelledImportLeavesTheTable()
+    {
+        QFETCH(QString, name);
+        std::vector<QStringList> rows{{u"氏名"_qs, u"郵便番号"_qs, u"住所"_qs}};
+        for (int i = 0; i < 20000; ++i)
+            rows.push_back({u"名前%1"_qs.arg(i), u"100-0005"_qs, u"東京都千代田区丸の内%1"_qs.arg(i)});
+        if (name.endsWith(u".xlsx")) {
+            QCOMPARE(XlsxWriter::write(path(name), {{u"名簿"_qs, rows}}), QString());
+        } else {
+            QFile file(path(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(DelimitedText::write(rows, u',', DelimitedText::Encoding::Utf8).bytes);
+        }
+        model().setCell(0, 0, u"mine"_qs);
+        window->table().history().startOver(true);
+        const int before = model().rowCount();
+        window->exchange().progressDelayMs = 0;
+        bool shown = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &poll, [&poll, &shown] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *progress = qobject_cast<QProgressDialog *>(w); progress && progress->isVisible()) {
+                    shown = true;
+                    progress->cancel();
+                    poll.stop();
+                    return;
+                }
+        });
+        poll.start(0);
+        importFile(path(name));
+        QVERIFY(shown);
+        QCOMPARE(model().rowCount(), before);
+        QCOMPARE(model().cell(0, 0), u"mine");
+        QVERIFY(!window->table().state().Dirty);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
     }
 
     void checkResultsAsASecondSheet()

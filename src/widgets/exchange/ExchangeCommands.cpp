@@ -9,6 +9,7 @@
 #include "core/exchange/XlsxReader.h"
 #include "core/exchange/XlsxWriter.h"
 #include "widgets/grid/AddressTable.h"
+#include "widgets/grid/BusyProgress.h"
 #include "widgets/grid/TableHistory.h"
 #include "widgets/grid/vAdd.h"
 
@@ -37,7 +38,10 @@ const QString NothingMapped = QStringLiteral("取り込む列がありません"
 const QString CheckSheetQuestion = QStringLiteral("一括チェックの結果も「チェック結果」シートに書き出しますか");
 const QString CheckSheetName = QStringLiteral("チェック結果");
 const QString EncodingQuestion = QStringLiteral("%1 の文字コードを選んでください");
+const QString Importing = QStringLiteral("取り込んでいます");
 constexpr int NoticeMs = 5000;
+// Rows between two looks at the progress dialog.
+constexpr qint64 ProgressRows = 4096;
 
 QString dialogTitle()
 {
@@ -232,22 +236,38 @@ void ExchangeCommands::importChosen(const QString &path)
     }
 
     RowMapper mapper(mapping, source.columnCount());
-    if (sheetIndex >= 0) {
-        source = {};
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const QString error = XlsxReader::readRows(bytes, sheetIndex, [&mapper](const QStringList &cells) {
-            mapper.add(cells);
-            return true;
-        });
-        QApplication::restoreOverrideCursor();
-        if (!error.isEmpty()) {
-            m_desktop.message(ReadFailed + path + u'\r' + error);
-            return;
+    {
+        // A long read shows its progress and can be cancelled: the table
+        // stays as it was.
+        BusyProgress busy(m_status.window(), Importing, progressDelayMs);
+        bool cancelled = false;
+        if (sheetIndex >= 0) {
+            source = {};
+            // How many rows the sheet has is known only at its end.
+            qint64 rows = 0;
+            const QString error =
+                XlsxReader::readRows(bytes, sheetIndex, [&mapper, &busy, &rows, &cancelled](const QStringList &cells) {
+                    mapper.add(cells);
+                    if (++rows % ProgressRows == 0 && !busy.step(rows, 0))
+                        cancelled = true;
+                    return !cancelled;
+                });
+            if (!error.isEmpty() && !cancelled) {
+                m_desktop.message(ReadFailed + path + u'\r' + error);
+                return;
+            }
+        } else {
+            const auto total = qint64(source.rows.size());
+            for (qint64 r = 0; r < total && !cancelled; ++r) {
+                if (r % ProgressRows == 0 && !busy.step(r, total))
+                    cancelled = true;
+                else
+                    mapper.add(source.rows[std::size_t(r)]);
+            }
+            source = {};
         }
-    } else {
-        for (const QStringList &row : source.rows)
-            mapper.add(row);
-        source = {};
+        if (cancelled)
+            return;
     }
     MappedRows &mapped = mapper.result();
     const qsizetype count = mapped.rows.size();

@@ -56,6 +56,8 @@ public:
     // of the list taken in while rows keep its other columns, else the five.
     static std::vector<QStringList> exportRows(const AddressTableModel::Rows &content, const KeptColumns &kept);
 
+    int progressDelayMs = 500; // a 取り込み running longer shows its progress
+
 private:
     void importChosen(const QString &path);
 

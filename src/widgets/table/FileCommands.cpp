@@ -5,6 +5,7 @@
 #include "core/env/Program.h"
 #include "core/env/TextFile.h"
 #include "widgets/grid/AddressTable.h"
+#include "widgets/grid/BusyProgress.h"
 #include "widgets/grid/TableHistory.h"
 #include "widgets/grid/vAdd.h"
 #include "core/table/CsvReader.h"
@@ -14,10 +15,7 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QPointer>
-#include <QProgressDialog>
 #include <QStatusBar>
 
 namespace {
@@ -48,57 +46,6 @@ const QString Loaded = QStringLiteral("%1 行を読み込みました");
 const QString LoadedUtf8 = QStringLiteral("%1 行を読み込みました (UTF-8)");
 const QString Saved = QStringLiteral("保存しました (%1 行)");
 constexpr int NoticeMs = 5000;
-
-// The wait cursor for the whole of a load or save, and a progress dialog with
-// a cancel button once it has run longer than the delay.
-class Busy final
-{
-public:
-    Busy(QWidget *window, const QString &label, int delayMs) : m_window(window), m_label(label), m_delayMs(delayMs)
-    {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_clock.start();
-    }
-    ~Busy()
-    {
-        delete m_dialog;
-        QApplication::restoreOverrideCursor();
-    }
-    Q_DISABLE_COPY_MOVE(Busy)
-
-    // Share of the whole in thousandths; false once the person cancelled.
-    bool step(qint64 done, qint64 total)
-    {
-        if (!m_dialog) {
-            if (m_clock.elapsed() < m_delayMs)
-                return true;
-            m_dialog = new QProgressDialog(m_label, QString(), 0, 1000, m_window);
-            m_dialog->setCancelButtonText(QProgressDialog::tr("Cancel"));
-            m_dialog->setWindowTitle(Program().title());
-            m_dialog->setWindowModality(Qt::WindowModal);
-            m_dialog->setMinimumDuration(0);
-            m_dialog->setAutoClose(false);
-            m_dialog->setAutoReset(false);
-            m_dialog->show();
-        }
-        // Lets the dialog paint and take its cancel click.
-        m_dialog->setValue(int(total > 0 ? done * 1000 / total : 0));
-        QCoreApplication::processEvents();
-        return !m_dialog->wasCanceled();
-    }
-
-    Csv::Progress progress(double from, double to)
-    {
-        return Csv::stage([this](qint64 done, qint64 total) { return step(done, total); }, from, to);
-    }
-
-private:
-    QWidget *m_window;
-    QString m_label;
-    int m_delayMs;
-    QElapsedTimer m_clock;
-    QPointer<QProgressDialog> m_dialog; // owned here although parented to the window
-};
 
 // The one file dialog of Open and Save As; it offers the name chosen last.
 QString chooseCsvFile(Desktop &desktop, Desktop::FileMode mode, QString &lastName)
@@ -206,7 +153,7 @@ FileCommands::LoadResult FileCommands::LoadCsv(const QString &path)
     CsvReader::Result result;
     bool faithful = false;
     {
-        Busy busy(&m_window, Loading, progressDelayMs);
+        BusyProgress busy(&m_window, Loading, progressDelayMs);
         result = CsvReader::read(path, busy.progress(0.0, 1.0));
         faithful = ReadVerdict::writableBack(result);
         if (result.status == CsvReader::Result::Status::Loaded
@@ -282,7 +229,7 @@ bool FileCommands::SaveCsv(bool askName)
     }
     EnsureFileSystem();
 
-    Busy busy(&m_window, Saving, progressDelayMs);
+    BusyProgress busy(&m_window, Saving, progressDelayMs);
     const quint64 taken = m_table.history().position();
     const AddressTableModel::Rows content = m_table.content();
     std::optional<CsvWriter::Encoded> encoded = CsvWriter::encode(content, busy.progress(0.0, 0.5));
