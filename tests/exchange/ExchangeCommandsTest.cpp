@@ -3,7 +3,9 @@
 // workbook, bad input, and export → import round trips.
 #include "app/fmMain.h"
 #include "core/exchange/ColumnMapping.h"
+#include "core/env/Program.h"
 #include "core/grid/TableState.h"
+#include "core/recovery/RecoveryJournal.h"
 #include "harness/MainWindow.h"
 #include "harness/WidgetTestMain.h"
 #include "support/ScriptedDesktop.h"
@@ -14,6 +16,7 @@
 #include "widgets/grid/vAdd.h"
 #include "widgets/labels/LabelCommands.h"
 #include "widgets/lookup/ListCheckCommands.h"
+#include "widgets/recovery/TableJournal.h"
 #include "widgets/lookup/ListCheckPane.h"
 #include "core/exchange/DelimitedText.h"
 #include "core/exchange/XlsxReader.h"
@@ -24,6 +27,7 @@
 #include <QProgressDialog>
 #include <QTimer>
 #include <QClipboard>
+#include <QDir>
 #include <QGuiApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -405,6 +409,48 @@ private Q_SLOTS:
         QCOMPARE(chosen, 1);
         window->menus().mnEdt[0]->trigger(); // 初期化
         QVERIFY(window->labels().source().keptColumns.isEmpty());
+    }
+
+    // The recovery journal keeps the kept columns, even once the table is
+    // saved as CSV; restored after a crash, they come back with the list's
+    // layout, and 書き出し writes it.
+    void journalGivesTheKeptColumnsBack()
+    {
+        Program().UserDataFolder = dir->path() + u'/';
+        window->keepJournal();
+        importFile(data(u"list.xlsx"_qs));
+        desktop.files.push_back(path(u"list.csv"_qs));
+        window->menus().mnFile[1]->trigger();
+        QVERIFY(!window->table().state().Dirty);
+        const QDir journals(path(u"journal"_qs));
+        QTRY_COMPARE(journals.entryList({u"*.journal"_qs}, QDir::Files).size(), 1);
+        const QString own = journals.filePath(journals.entryList({u"*.journal"_qs}, QDir::Files).value(0));
+        // Begun again from the file as saved, not ended: the other columns
+        // are saved nowhere yet.
+        QTRY_COMPARE(RecoveryJournal::read(own).source.file, path(u"list.csv"_qs));
+        QVERIFY(!RecoveryJournal::read(own).source.kept.isEmpty());
+        // As a run that ended without 書き出し leaves it.
+        QVERIFY(QFile::copy(own, journals.filePath(u"99999.journal"_qs)));
+
+        desktop.choices.push_back(1); // 保存せずに開く
+        desktop.files.push_back(path(u"list.csv"_qs));
+        window->menus().mnFile[0]->trigger();
+        QVERIFY(!window->table().state().Kept.any());
+        desktop.answers.push_back(Desktop::Answer::Yes);
+        window->offerRecovery();
+        QVERIFY(model().row(0).hasKept());
+        QCOMPARE(model().row(0).keptCells().value(0), u"山田太郎"_qs);
+        QCOMPARE(window->table().state().Kept.kept, (std::vector<int>{0, 6, 7}));
+        desktop.files.push_back(path(u"back.xlsx"_qs));
+        window->menus().mnFile[8]->trigger();
+        QFile written(path(u"back.xlsx"_qs));
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const std::vector<QStringList> back = XlsxReader::read(written.readAll(), 0).table.rows;
+        QCOMPARE(back.size(), std::size_t(4));
+        QCOMPARE(back[0].value(0), u"氏名"_qs);
+        QCOMPARE(back[1].value(0), u"山田太郎"_qs);
+        QCOMPARE(back[1].value(1), u"060-0042"_qs);
+        window->journal().closeNormally();
     }
 
     // A long 取り込み shows its progress; cancelled, it leaves the table.
