@@ -295,6 +295,12 @@ TEST(KeptColumns, LayoutPutsEveryColumnBackInItsPlace)
     }
     EXPECT_FALSE(KeptColumns::fromText(u"2\x1fh"_s));
     EXPECT_FALSE(KeptColumns::fromText(QString()));
+    KeptColumns wide;
+    wide.kept = {KeptColumns::MaxColumns}; // no list is that wide: a damaged text
+    EXPECT_FALSE(KeptColumns::fromText(wide.toText()));
+    wide.kept = {0};
+    wide.names = {u"a\x1f" u"b"_s};
+    EXPECT_EQ(KeptColumns::fromText(wide.toText())->names, QStringList{u"a b"_s});
 }
 
 TEST(DelimitedText, ReadsEveryEncodingAndBothDelimiters)

@@ -233,14 +233,24 @@ void RowMapper::add(const QStringList &row)
         any = any || !cell.isEmpty();
         cells[std::size_t(t)] = std::move(cell);
     }
-    // The other columns as they were, the columns to the widest row's end.
+    // The other columns as they were, up to the last one holding anything;
+    // a row of such a list without any keeps one empty cell, which marks it
+    // as taken in with them.
     QStringList kept;
+    bool unmapped = false;
     for (qsizetype c = 0; c < m_columns; ++c) {
         if (std::size_t(c) < m_mapped.size() && m_mapped[std::size_t(c)])
             continue;
-        kept.append(c < row.size() ? row[c] : QString());
+        unmapped = true;
+        if (c >= row.size())
+            break;
+        kept.append(row[c]);
         any = any || !kept.back().isEmpty();
     }
+    while (!kept.isEmpty() && kept.back().isEmpty())
+        kept.removeLast();
+    if (unmapped && kept.isEmpty())
+        kept.append(QString());
     if (any)
         m_out.rows.append(AddressTableModel::Row::fromCells(cells[0], cells[1], cells[2], cells[3], cells[4],
                                                             AddressTableModel::Row::keptText(kept)));

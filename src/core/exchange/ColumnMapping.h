@@ -49,7 +49,7 @@ inline const QString Separator = QStringLiteral("\u3000");
 
 // Lays rows into the table's columns one at a time as they are read: source
 // cells joined, codes and phones repaired, the columns not mapped kept in the
-// row (one kept cell each, for `columns` columns at least), the header and
+// row (`columns`: the list's width as far as known), the header and
 // rows with nothing in any column left out.
 class RowMapper final
 {

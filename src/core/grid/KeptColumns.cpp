@@ -29,7 +29,7 @@ std::optional<std::vector<int>> parseNumbers(const QString &text)
     for (const QString &part : text.split(u'+')) {
         bool ok = false;
         const int n = part.toInt(&ok);
-        if (!ok || n < 0)
+        if (!ok || n < 0 || n >= KeptColumns::MaxColumns)
             return std::nullopt;
         list.push_back(n);
     }
@@ -72,7 +72,8 @@ QString KeptColumns::toText() const
     QStringList parts{QStringLiteral("1"), header ? QStringLiteral("h") : QStringLiteral("-"), numbers(kept)};
     for (const std::vector<int> &from : mapped)
         parts.append(numbers(from));
-    parts.append(names);
+    for (const QString &name : names)
+        parts.append(QString(name).replace(u'\x1f', u' '));
     return parts.join(u'\x1f');
 }
 

@@ -15,6 +15,7 @@
 struct KeptColumns
 {
     static constexpr int TableColumns = 5;
+    static constexpr int MaxColumns = 16384; // a spreadsheet's columns
 
     bool header = false;   // the list's first row named its columns
     QStringList names;     // that row (empty without one)
