@@ -105,12 +105,19 @@ bool FileCommands::mayReplaceTable()
     if (!dirty && !m_table.keptUnwritten())
         return true;
     // The buttons say what they do; a cancelled or failed save opens nothing.
-    // Kept columns of a list taken in are saved by 書き出し alone.
     switch (m_desktop.choose(OpenQuestion, {SaveAndOpen, OpenWithoutSaving, CancelButton})) {
-    case 0: return dirty ? SaveCsv(false) : exportKept && exportKept();
+    case 0: return saveAll(dirty);
     case 1: return true;
     default: return false;
     }
+}
+
+bool FileCommands::saveAll(bool dirty)
+{
+    if (dirty && !SaveCsv(false))
+        return false;
+    // Kept columns of a list taken in are saved by 書き出し alone.
+    return !m_table.keptUnwritten() || (exportKept && exportKept());
 }
 
 void FileCommands::forgetFile()
@@ -324,7 +331,7 @@ bool FileCommands::ConfirmClose()
         switch (m_desktop.ask(CloseQuestion, Desktop::Buttons::YesNoCancel)) {
         case Desktop::Answer::Yes:
             // A cancelled or failed save keeps the window open.
-            if (m_table.state().Dirty ? !SaveCsv(false) : !(exportKept && exportKept()))
+            if (!saveAll(m_table.state().Dirty))
                 return false;
             break;
         case Desktop::Answer::No:

@@ -73,6 +73,9 @@ public:
 
 private:
     void openChosen(const QString &chosen);
+    // 上書き保存 when `dirty`, then 書き出し while kept columns are unwritten;
+    // false when either was cancelled or failed.
+    bool saveAll(bool dirty);
     // Before a plain save over `name`: true to write there, false to cancel;
     // `askName` set when a new name is to be chosen instead.
     bool mayOverwrite(const QString &name, bool &askName);
