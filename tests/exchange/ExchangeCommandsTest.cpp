@@ -1,6 +1,7 @@
 // 取り込み and 書き出し through the window: a workbook LibreOffice wrote taken
 // in with the guessed mapping, the mapping remembered per header, a dropped
-// workbook, bad input, and export → import round trips.
+// workbook, bad input, export → import round trips, the list's other columns
+// kept in their rows and written back in its layout, and a cancelled read.
 #include "app/fmMain.h"
 #include "core/exchange/ColumnMapping.h"
 #include "core/env/Program.h"
@@ -240,242 +241,140 @@ private Q_SLOTS:
             QCOMPARE(row(r), rows[r]);
     }
 
-    // The list's columns the table does not show stay with their rows
-    // through 行挿入, 行削除, 並べ替え, 元に戻す and 貼り付け, and 書き出し puts
-    // each one back in its own column: 氏名 first, 登録日 and 敬称付き last,
-    // 住所1+住所2 as one text where 住所1 was.
+    // Rows keep the list's other columns through 行挿入, 行削除, 並べ替え, 元に戻す
+    // and 貼り付け, and 書き出し puts each back in its own column: 氏名 first,
+    // 登録日 and 敬称付き last, 住所1+住所2 as one text where 住所1 was.
     void keptColumnsStayWithTheirRows()
     {
         QFile book(data(u"list.xlsx"_qs));
         QVERIFY(book.open(QIODevice::ReadOnly));
         const std::vector<QStringList> source = XlsxReader::read(book.readAll(), 1).table.rows;
-        QCOMPARE(source.front(), (QStringList{u"氏名"_qs, u"〒"_qs, u"住所1"_qs, u"住所2"_qs, u"会社名"_qs, u"TEL"_qs,
-                                             u"登録日"_qs, u"敬称付き"_qs}));
         importFile(data(u"list.xlsx"_qs));
-        QCOMPARE(model().rowCount(), int(source.size()) - 1);
-        // Each record as it is to come back, by its 氏名.
-        QMap<QString, QStringList> expected;
+        QMap<QString, QStringList> expected; // each record as it is to come back, by its 氏名
         for (int r = 0; r < model().rowCount(); ++r) {
             const QStringList &from = source[std::size_t(r) + 1];
-            const QStringList shown = row(r);
-            expected[from.value(0)] = {from.value(0), shown[0], shown[1], shown[2], shown[3], from.value(6),
-                                       from.value(7)};
+            expected[from[0]] = QStringList{from[0]} + row(r).mid(0, 4) + QStringList{from.value(6), from.value(7)};
         }
-        QCOMPARE(expected.size(), 3);
         const auto rowOf = [this](const QString &name) {
             for (int r = 0; r < model().rowCount(); ++r)
                 if (model().row(r).keptCells().value(0) == name)
                     return r;
             return -1;
         };
-        vAdd &grid = window->table().grid();
-        grid.GoToCell(1, 1);
+        window->table().grid().GoToCell(1, 1);
         window->menus().mnEdt[3]->trigger(); // 行挿入 at the top
         window->table().setBlock(rowOf(u"鈴木花子"_qs) + 1, rowOf(u"鈴木花子"_qs) + 1);
         window->menus().mnEdt[4]->trigger(); // 行削除
         window->table().setBlock(0, 0);
         expected.remove(u"鈴木花子"_qs);
         desktop.sorts.push_back(Desktop::SortChoice{AddressTableModel::Add, false});
-        window->menus().mnEdt[15]->trigger(); // 並べ替え, 住所 ascending
+        window->menus().mnEdt[15]->trigger(); // 並べ替え by 住所: the blank row goes last
         QCOMPARE(rowOf(u"佐藤一郎"_qs), 0);
-        QCOMPARE(rowOf(u"山田太郎"_qs), 1);
-        window->menus().mnEdt[6]->trigger(); // 元に戻す: the blank row is on top again
-        QCOMPARE(rowOf(u"山田太郎"_qs), 1);
+        window->menus().mnEdt[6]->trigger(); // 元に戻す
         QCOMPARE(rowOf(u"佐藤一郎"_qs), 2);
         QGuiApplication::clipboard()->setText(u"999-9999\t貼り付けた住所"_qs);
         QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), u"999-9999\t貼り付けた住所"_qs, 5000);
-        grid.GoToCell(1, rowOf(u"佐藤一郎"_qs) + 1);
-        window->menus().mnEdt[11]->trigger(); // 貼り付け over 郵便番号 and 住所
-        QCOMPARE(row(2)[1], u"貼り付けた住所"_qs);
+        window->table().grid().GoToCell(1, 3);
+        window->menus().mnEdt[11]->trigger(); // 貼り付け over 佐藤's 郵便番号 and 住所
         expected[u"佐藤一郎"_qs][1] = u"999-9999"_qs;
         expected[u"佐藤一郎"_qs][2] = u"貼り付けた住所"_qs;
 
         for (const QString &name : {u"back.xlsx"_qs, u"back.tsv"_qs}) {
-            if (name.endsWith(u".tsv"))
-                desktop.choices.push_back(2); // UTF-8
+            desktop.choices.push_back(2); // UTF-8, for the TSV file
             desktop.files.push_back(path(name));
             window->menus().mnFile[8]->trigger();
             QFile written(path(name));
             QVERIFY(written.open(QIODevice::ReadOnly));
             const QByteArray bytes = written.readAll();
-            const std::vector<QStringList> back = name.endsWith(u".xlsx") ? XlsxReader::read(bytes, 0).table.rows
-                                                                          : DelimitedText::read(bytes).table.rows;
-            QVERIFY(!back.empty());
+            std::vector<QStringList> back = name.endsWith(u".xlsx") ? XlsxReader::read(bytes, 0).table.rows
+                                                                    : DelimitedText::read(bytes).table.rows;
             QCOMPARE(back.front(), (QStringList{u"氏名"_qs, u"〒"_qs, u"住所1"_qs, u"会社名"_qs, u"TEL"_qs,
                                                u"登録日"_qs, u"敬称付き"_qs}));
-            int records = 0;
-            for (std::size_t r = 1; r < back.size(); ++r) {
-                QStringList cells = back[r];
-                while (!cells.isEmpty() && cells.last().isEmpty())
-                    cells.removeLast();
-                if (cells.isEmpty())
-                    continue; // the blank row inserted
-                QStringList want = expected.value(cells.value(0));
-                while (!want.isEmpty() && want.last().isEmpty())
-                    want.removeLast();
-                QCOMPARE(cells, want);
-                ++records;
+            QCOMPARE(back.size(), std::size_t(4)); // the header, the blank row, 山田, 佐藤
+            for (std::size_t r = 2; r < back.size(); ++r) {
+                const QStringList want = expected.value(back[r].value(0));
+                QCOMPARE(back[r].mid(0, want.size()), want);
             }
-            QCOMPARE(records, 2);
+            desktop.choices.clear();
         }
-        QCOMPARE(window->table().state().Kept.kept, (std::vector<int>{0, 6, 7}));
     }
 
-    // A CSV save keeps no other columns: it says so, and closing still asks;
-    // はい then writes them with 書き出し. 初期化 clears them (元に戻す brings
-    // them back), and 開く forgets the list's layout.
+    // A CSV save keeps no other columns: it says so, the journal goes on, and
+    // closing asks until 書き出し writes them (はい saves and writes). 初期化
+    // clears them; 元に戻す brings them back. 開く forgets them; the journal
+    // gives them back after a crash.
     void keptColumnsOnlyGoWithAnExport()
-    {
-        importFile(data(u"list.xlsx"_qs));
-        desktop.files.push_back(path(u"list.csv"_qs));
-        window->menus().mnFile[1]->trigger(); // 上書き保存 asks a name
-        QVERIFY(!window->table().state().Dirty);
-        QCOMPARE(window->statusBar()->currentMessage(),
-                 u"保存しました (3 行)。取り込んだほかの列は書き出しでだけ保存されます"_qs);
-        QVERIFY(window->table().keptUnwritten());
-
-        window->menus().mnEdt[0]->trigger(); // 初期化
-        QVERIFY(!window->table().keptUnwritten());
-        for (int r = 0; r < model().rowCount(); ++r)
-            QVERIFY(model().row(r).isEmpty());
-        window->menus().mnEdt[6]->trigger(); // 元に戻す
-        QVERIFY(model().row(0).hasKept());
-        QVERIFY(window->table().keptUnwritten());
-
-        desktop.asked.clear();
-        desktop.answers.push_back(Desktop::Answer::Cancel);
-        window->menus().mnFile[6]->trigger(); // 終了
-        QCOMPARE(desktop.asked.size(), 1);
-        QCOMPARE(desktop.asked[0].text, u"現在のﾃﾞｰﾀｰを保存しますか"_qs);
-        QVERIFY(!window->shutDown());
-        QVERIFY(window->isVisible());
-
-        // 開く: a CSV file brings no other columns.
-        desktop.answers.clear();
-        desktop.asked.clear();
-        desktop.choices.push_back(1); // 保存せずに開く: asked for the kept columns
-        desktop.files.push_back(path(u"list.csv"_qs));
-        window->menus().mnFile[0]->trigger();
-        QCOMPARE(model().cell(0, AddressTableModel::Zip), u"060-0042");
-        QVERIFY(!model().row(0).hasKept());
-        QVERIFY(!window->table().state().Kept.any());
-
-        // Taken in again: はい at closing saves the table and writes the
-        // workbook, one question for both.
-        importFile(data(u"list.xlsx"_qs));
-        desktop.answers.clear();
-        desktop.asked.clear();
-        desktop.answers.push_back(Desktop::Answer::Yes);
-        desktop.files.push_back(path(u"again.csv"_qs));
-        desktop.files.push_back(path(u"kept.xlsx"_qs));
-        window->menus().mnFile[6]->trigger();
-        QCOMPARE(desktop.asked.size(), 1);
-        QVERIFY(window->shutDown());
-        QVERIFY(QFile::exists(path(u"again.csv"_qs)));
-        QFile written(path(u"kept.xlsx"_qs));
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        QCOMPARE(XlsxReader::read(written.readAll(), 0).table.rows.front().value(0), u"氏名"_qs);
-    }
-
-    // A column kept by 取り込み can be the labels' addressee: its name with
-    // 様, chosen by its header and remembered by it.
-    void keptColumnAsTheLabelsAddressee()
-    {
-        importFile(data(u"list.xlsx"_qs));
-        const LabelSource source = window->labels().source();
-        QCOMPARE(source.keptColumns, (QStringList{u"氏名"_qs, u"登録日"_qs, u"敬称付き"_qs}));
-        QList<FittedLabel> labels;
-        window->labels().runDialog = [&](LabelDialog &dialog) {
-            dialog.chooseSheet(u"12面"_qs);
-            dialog.setHonorific(Honorific::Onchu);
-            dialog.setAddressee(0);
-            labels = dialog.pages().labels();
-            return dialog.savePdf() ? int(QDialog::Accepted) : int(QDialog::Rejected); // keeps the choices
-        };
-        desktop.files.push_back(path(u"labels.pdf"_qs));
-        window->menus().mnFile[9]->trigger();
-        QVERIFY(QFile::exists(path(u"labels.pdf"_qs)));
-        QCOMPARE(labels.size(), 3);
-        QCOMPARE(labels[0].lines.mid(labels[0].lines.size() - 2), (QStringList{u"山田商事"_qs, u"山田太郎　様"_qs}));
-        QCOMPARE(labels[2].lines.last(), u"佐藤一郎　様"_qs);
-        // Offered again the next time; not offered once no row keeps one.
-        int chosen = -1;
-        window->labels().runDialog = [&](LabelDialog &dialog) {
-            chosen = dialog.findChild<QComboBox *>(u"addressee"_qs)->currentIndex();
-            return int(QDialog::Rejected);
-        };
-        window->menus().mnFile[9]->trigger();
-        QCOMPARE(chosen, 1);
-        window->menus().mnEdt[0]->trigger(); // 初期化
-        QVERIFY(window->labels().source().keptColumns.isEmpty());
-    }
-
-    // The recovery journal keeps the kept columns, even once the table is
-    // saved as CSV; restored after a crash, they come back with the list's
-    // layout, and 書き出し writes it.
-    void journalGivesTheKeptColumnsBack()
     {
         Program().UserDataFolder = dir->path() + u'/';
         window->keepJournal();
         importFile(data(u"list.xlsx"_qs));
         desktop.files.push_back(path(u"list.csv"_qs));
-        window->menus().mnFile[1]->trigger();
-        QVERIFY(!window->table().state().Dirty);
+        window->menus().mnFile[1]->trigger(); // 上書き保存 asks a name
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 u"保存しました (3 行)。取り込んだほかの列は書き出しでだけ保存されます"_qs);
         const QDir journals(path(u"journal"_qs));
-        QTRY_COMPARE(journals.entryList({u"*.journal"_qs}, QDir::Files).size(), 1);
-        const QString own = journals.filePath(journals.entryList({u"*.journal"_qs}, QDir::Files).value(0));
-        // Begun again from the file as saved, not ended: the other columns
-        // are saved nowhere yet.
+        QTRY_COMPARE(journals.entryList({u"*.journal"_qs}).size(), 1);
+        const QString own = journals.filePath(journals.entryList({u"*.journal"_qs}).value(0));
+        // Begun again from the file as saved, not ended.
         QTRY_COMPARE(RecoveryJournal::read(own).source.file, path(u"list.csv"_qs));
-        QVERIFY(!RecoveryJournal::read(own).source.kept.isEmpty());
-        // As a run that ended without 書き出し leaves it.
-        QVERIFY(QFile::copy(own, journals.filePath(u"99999.journal"_qs)));
+        QVERIFY(QFile::copy(own, journals.filePath(u"99999.journal"_qs))); // as a crash leaves it
 
-        desktop.choices.push_back(1); // 保存せずに開く
+        window->menus().mnEdt[0]->trigger(); // 初期化
+        QVERIFY(!window->table().keptUnwritten());
+        window->menus().mnEdt[6]->trigger(); // 元に戻す
+        QVERIFY(window->table().keptUnwritten());
+        desktop.asked.clear();
+        desktop.answers = {Desktop::Answer::Cancel};
+        window->menus().mnFile[6]->trigger(); // 終了
+        QCOMPARE(desktop.asked.value(0).text, u"現在のﾃﾞｰﾀｰを保存しますか"_qs);
+        QVERIFY(!window->shutDown());
+
+        desktop.choices.push_back(1); // 保存せずに開く: asked for the kept columns
         desktop.files.push_back(path(u"list.csv"_qs));
         window->menus().mnFile[0]->trigger();
-        QVERIFY(!window->table().state().Kept.any());
-        desktop.answers.push_back(Desktop::Answer::Yes);
+        QVERIFY(!model().row(0).hasKept() && !window->table().state().Kept.any());
+        desktop.answers = {Desktop::Answer::Yes};
         window->offerRecovery();
-        QVERIFY(model().row(0).hasKept());
         QCOMPARE(model().row(0).keptCells().value(0), u"山田太郎"_qs);
         QCOMPARE(window->table().state().Kept.kept, (std::vector<int>{0, 6, 7}));
-        desktop.files.push_back(path(u"back.xlsx"_qs));
-        window->menus().mnFile[8]->trigger();
-        QFile written(path(u"back.xlsx"_qs));
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        const std::vector<QStringList> back = XlsxReader::read(written.readAll(), 0).table.rows;
-        QCOMPARE(back.size(), std::size_t(4));
-        QCOMPARE(back[0].value(0), u"氏名"_qs);
-        QCOMPARE(back[1].value(0), u"山田太郎"_qs);
-        QCOMPARE(back[1].value(1), u"060-0042"_qs);
+
+        // Restored, the table is unsaved too: one はい saves list.csv again
+        // and writes the workbook.
+        desktop.asked.clear();
+        desktop.answers = {Desktop::Answer::Yes};
+        desktop.files = {path(u"kept.xlsx"_qs)};
+        window->menus().mnFile[6]->trigger();
+        QCOMPARE(desktop.asked.size(), 1);
+        QVERIFY(window->shutDown());
+        QVERIFY(QFile::exists(path(u"kept.xlsx"_qs)));
         window->journal().closeNormally();
     }
 
-    // A long 取り込み shows its progress; cancelled, it leaves the table.
-    void cancelledImportLeavesTheTable_data()
+    // A kept column as the labels' addressee: its own line with 様.
+    void keptColumnAsTheLabelsAddressee()
     {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("workbook") << u"big.xlsx"_qs;
-        QTest::newRow("csv") << u"big.csv"_qs;
+        importFile(data(u"list.xlsx"_qs));
+        QCOMPARE(window->labels().source().keptColumns, (QStringList{u"氏名"_qs, u"登録日"_qs, u"敬称付き"_qs}));
+        QList<FittedLabel> labels;
+        window->labels().runDialog = [&](LabelDialog &dialog) {
+            dialog.setHonorific(Honorific::Onchu);
+            dialog.setAddressee(0);
+            labels = dialog.pages().labels();
+            return int(QDialog::Rejected);
+        };
+        window->menus().mnFile[9]->trigger();
+        QCOMPARE(labels.size(), 3);
+        QCOMPARE(labels[0].lines.mid(labels[0].lines.size() - 2), (QStringList{u"山田商事"_qs, u"山田太郎　様"_qs}));
     }
 
+    // A long 取り込み shows its progress; cancelled, it leaves the table.
     void cancelledImportLeavesTheTable()
     {
-        QFETCH(QString, name);
         std::vector<QStringList> rows{{u"氏名"_qs, u"郵便番号"_qs, u"住所"_qs}};
         for (int i = 0; i < 20000; ++i)
             rows.push_back({u"名前%1"_qs.arg(i), u"100-0005"_qs, u"東京都千代田区丸の内%1"_qs.arg(i)});
-        if (name.endsWith(u".xlsx")) {
-            QCOMPARE(XlsxWriter::write(path(name), {{u"名簿"_qs, rows}}), QString());
-        } else {
-            QFile file(path(name));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(DelimitedText::write(rows, u',', DelimitedText::Encoding::Utf8).bytes);
-        }
+        QCOMPARE(XlsxWriter::write(path(u"big.xlsx"_qs), {{u"名簿"_qs, rows}}), QString());
         model().setCell(0, 0, u"mine"_qs);
-        window->table().history().startOver(true);
-        const int before = model().rowCount();
         window->exchange().progressDelayMs = 0;
         bool shown = false;
         QTimer poll;
@@ -485,15 +384,12 @@ private Q_SLOTS:
                     shown = true;
                     progress->cancel();
                     poll.stop();
-                    return;
                 }
         });
         poll.start(0);
-        importFile(path(name));
+        importFile(path(u"big.xlsx"_qs));
         QVERIFY(shown);
-        QCOMPARE(model().rowCount(), before);
         QCOMPARE(model().cell(0, 0), u"mine");
-        QVERIFY(!window->table().state().Dirty);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
     }
 
