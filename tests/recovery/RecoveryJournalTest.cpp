@@ -2,6 +2,7 @@
 // against a plain list of rows, every cut of a damaged end, the pre-fill.
 #include "core/recovery/RecoveryJournal.h"
 
+#include <QDataStream>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -170,4 +171,27 @@ TEST(RecoveryJournal, KeepsTheKeptCellsAndTheirLayout)
     EXPECT_EQ(back.rows[1].keptCells(), QStringList{QString(70000, u'長')});
     EXPECT_EQ(back.rows[2].cell(AddressTableModel::Tel), u"03-1234-5678");
     EXPECT_EQ(back.rows[2].keptCells(), QStringList{QStringLiteral("鈴木\n花子")});
+}
+
+// A journal of the first form, left by the program before rows kept other
+// columns (four cell ends a row), is still read.
+TEST(RecoveryJournal, ReadsTheFirstForm)
+{
+    QByteArray header;
+    QDataStream head(&header, QIODevice::WriteOnly);
+    head << QStringLiteral("host") << qint64(7) << QString() << qint64(-1) << qint64(0) << QByteArray();
+    QByteArray snapshot;
+    QDataStream rows(&snapshot, QIODevice::WriteOnly);
+    rows << quint32(2) << QStringLiteral("100-0005東京都").toUtf8() << quint32(8) << quint32(11) << quint32(11)
+         << quint32(11) << QByteArray();
+    const QByteArray bytes = QByteArray("KOTOVEN-JOURNAL-1\n") + RecoveryJournal::frame(char(1) + header)
+                             + RecoveryJournal::frame(char(2) + snapshot);
+    const RecoveryJournal::Recovered back = RecoveryJournal::read(bytes);
+    ASSERT_TRUE(back.valid);
+    EXPECT_FALSE(back.damaged);
+    ASSERT_EQ(back.rows.size(), 2);
+    EXPECT_EQ(back.rows[0].cell(AddressTableModel::Zip), u"100-0005");
+    EXPECT_EQ(back.rows[0].cell(AddressTableModel::Add), u"東京都");
+    EXPECT_FALSE(back.rows[0].hasKept());
+    EXPECT_TRUE(back.rows[1].isEmpty());
 }
