@@ -203,6 +203,7 @@ fmMain::fmMain(fmMainServices services, QWidget *parent) : QMainWindow(parent), 
         TableFileHooks{[this] { return m_files->mayReplaceTable(); }, [this] { m_files->forgetFile(); },
                        [this] { return ExchangeCommands::modelRows(m_listCheck->results()); }},
         *stBar);
+    m_files->exportKept = [this] { return m_exchange->ExportList(); };
     // An apply from the check's pane is taken back from there as well.
     for (int i : {6, 7})
         m_listCheck->pane().addAction(m_menus.mnEdt[i]);

@@ -1,9 +1,12 @@
 // 取り込み and 書き出し through the window: a workbook LibreOffice wrote taken
 // in with the guessed mapping, the mapping remembered per header, a dropped
-// workbook, bad input, and export → import round trips.
+// workbook, bad input, export → import round trips, the list's other columns
+// kept in their rows and written back in its layout, and a cancelled read.
 #include "app/fmMain.h"
 #include "core/exchange/ColumnMapping.h"
+#include "core/env/Program.h"
 #include "core/grid/TableState.h"
+#include "core/recovery/RecoveryJournal.h"
 #include "harness/MainWindow.h"
 #include "harness/WidgetTestMain.h"
 #include "support/ScriptedDesktop.h"
@@ -12,11 +15,21 @@
 #include "widgets/grid/AddressTable.h"
 #include "widgets/grid/TableHistory.h"
 #include "widgets/grid/vAdd.h"
+#include "widgets/labels/LabelCommands.h"
 #include "widgets/lookup/ListCheckCommands.h"
+#include "widgets/recovery/TableJournal.h"
 #include "widgets/lookup/ListCheckPane.h"
+#include "core/exchange/DelimitedText.h"
 #include "core/exchange/XlsxReader.h"
+#include "core/exchange/XlsxWriter.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QProgressDialog>
+#include <QTimer>
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QTableWidget>
@@ -90,7 +103,8 @@ private Q_SLOTS:
         QCOMPARE(window->table().state().CurrentFile, QString());
         QVERIFY(window->table().state().Dirty);
         QCOMPARE(window->statusBar()->currentMessage(),
-                 u"3 行を取り込みました (数値になっていた郵便番号 1 件、電話番号 1 件を直しました)"_qs);
+                 u"3 行を取り込みました (数値になっていた郵便番号 1 件、電話番号 1 件を直しました)"
+                 "。ほかの 3 列は表に出さずに保持し、書き出しで元の位置に戻します"_qs);
         // 上書き保存 asks for a name rather than writing anywhere.
         window->menus().mnFile[1]->trigger();
         QCOMPARE(desktop.fileRequests.last().mode, Desktop::FileMode::Save);
@@ -225,6 +239,158 @@ private Q_SLOTS:
         QCOMPARE(model().rowCount(), int(rows.size()));
         for (int r = 0; r < rows.size(); ++r)
             QCOMPARE(row(r), rows[r]);
+    }
+
+    // Rows keep the list's other columns through 行挿入, 行削除, 並べ替え, 元に戻す
+    // and 貼り付け, and 書き出し puts each back in its own column: 氏名 first,
+    // 登録日 and 敬称付き last, 住所1+住所2 as one text where 住所1 was.
+    void keptColumnsStayWithTheirRows()
+    {
+        QFile book(data(u"list.xlsx"_qs));
+        QVERIFY(book.open(QIODevice::ReadOnly));
+        const std::vector<QStringList> source = XlsxReader::read(book.readAll(), 1).table.rows;
+        importFile(data(u"list.xlsx"_qs));
+        QMap<QString, QStringList> expected; // each record as it is to come back, by its 氏名
+        for (int r = 0; r < model().rowCount(); ++r) {
+            const QStringList &from = source[std::size_t(r) + 1];
+            expected[from[0]] = QStringList{from[0]} + row(r).mid(0, 4) + QStringList{from.value(6), from.value(7)};
+        }
+        const auto rowOf = [this](const QString &name) {
+            for (int r = 0; r < model().rowCount(); ++r)
+                if (model().row(r).keptCells().value(0) == name)
+                    return r;
+            return -1;
+        };
+        window->table().grid().GoToCell(1, 1);
+        window->menus().mnEdt[3]->trigger(); // 行挿入 at the top
+        window->table().setBlock(rowOf(u"鈴木花子"_qs) + 1, rowOf(u"鈴木花子"_qs) + 1);
+        window->menus().mnEdt[4]->trigger(); // 行削除
+        window->table().setBlock(0, 0);
+        expected.remove(u"鈴木花子"_qs);
+        desktop.sorts.push_back(Desktop::SortChoice{AddressTableModel::Add, false});
+        window->menus().mnEdt[15]->trigger(); // 並べ替え by 住所: the blank row goes last
+        QCOMPARE(rowOf(u"佐藤一郎"_qs), 0);
+        window->menus().mnEdt[6]->trigger(); // 元に戻す
+        QCOMPARE(rowOf(u"佐藤一郎"_qs), 2);
+        QGuiApplication::clipboard()->setText(u"999-9999\t貼り付けた住所"_qs);
+        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), u"999-9999\t貼り付けた住所"_qs, 5000);
+        window->table().grid().GoToCell(1, 3);
+        window->menus().mnEdt[11]->trigger(); // 貼り付け over 佐藤's 郵便番号 and 住所
+        expected[u"佐藤一郎"_qs][1] = u"999-9999"_qs;
+        expected[u"佐藤一郎"_qs][2] = u"貼り付けた住所"_qs;
+
+        for (const QString &name : {u"back.xlsx"_qs, u"back.tsv"_qs}) {
+            desktop.choices.push_back(2); // UTF-8, for the TSV file
+            desktop.files.push_back(path(name));
+            window->menus().mnFile[8]->trigger();
+            QFile written(path(name));
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            const QByteArray bytes = written.readAll();
+            std::vector<QStringList> back = name.endsWith(u".xlsx") ? XlsxReader::read(bytes, 0).table.rows
+                                                                    : DelimitedText::read(bytes).table.rows;
+            QCOMPARE(back.front(), (QStringList{u"氏名"_qs, u"〒"_qs, u"住所1"_qs, u"会社名"_qs, u"TEL"_qs,
+                                               u"登録日"_qs, u"敬称付き"_qs}));
+            QCOMPARE(back.size(), std::size_t(4)); // the header, the blank row, 山田, 佐藤
+            for (std::size_t r = 2; r < back.size(); ++r) {
+                const QStringList want = expected.value(back[r].value(0));
+                QCOMPARE(back[r].mid(0, want.size()), want);
+            }
+            desktop.choices.clear();
+        }
+    }
+
+    // A CSV save keeps no other columns: it says so, the journal goes on, and
+    // closing asks until 書き出し writes them (はい saves and writes). 初期化
+    // clears them; 元に戻す brings them back. 開く forgets them; the journal
+    // gives them back after a crash.
+    void keptColumnsOnlyGoWithAnExport()
+    {
+        Program().UserDataFolder = dir->path() + u'/';
+        window->keepJournal();
+        importFile(data(u"list.xlsx"_qs));
+        desktop.files.push_back(path(u"list.csv"_qs));
+        window->menus().mnFile[1]->trigger(); // 上書き保存 asks a name
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 u"保存しました (3 行)。取り込んだほかの列は書き出しでだけ保存されます"_qs);
+        const QDir journals(path(u"journal"_qs));
+        QTRY_COMPARE(journals.entryList({u"*.journal"_qs}).size(), 1);
+        const QString own = journals.filePath(journals.entryList({u"*.journal"_qs}).value(0));
+        // Begun again from the file as saved, not ended.
+        QTRY_COMPARE(RecoveryJournal::read(own).source.file, path(u"list.csv"_qs));
+        QVERIFY(QFile::copy(own, journals.filePath(u"99999.journal"_qs))); // as a crash leaves it
+
+        window->menus().mnEdt[0]->trigger(); // 初期化
+        QVERIFY(!window->table().keptUnwritten());
+        window->menus().mnEdt[6]->trigger(); // 元に戻す
+        QVERIFY(window->table().keptUnwritten());
+        desktop.asked.clear();
+        desktop.answers = {Desktop::Answer::Cancel};
+        window->menus().mnFile[6]->trigger(); // 終了
+        QCOMPARE(desktop.asked.value(0).text, u"現在のﾃﾞｰﾀｰを保存しますか"_qs);
+        QVERIFY(!window->shutDown());
+
+        desktop.choices.push_back(1); // 保存せずに開く: asked for the kept columns
+        desktop.files.push_back(path(u"list.csv"_qs));
+        window->menus().mnFile[0]->trigger();
+        QVERIFY(!model().row(0).hasKept() && !window->table().state().Kept.any());
+        desktop.answers = {Desktop::Answer::Yes};
+        window->offerRecovery();
+        QCOMPARE(model().row(0).keptCells().value(0), u"山田太郎"_qs);
+        QCOMPARE(window->table().state().Kept.kept, (std::vector<int>{0, 6, 7}));
+
+        // Restored, the table is unsaved too: one はい saves list.csv again
+        // and writes the workbook.
+        desktop.asked.clear();
+        desktop.answers = {Desktop::Answer::Yes};
+        desktop.files = {path(u"kept.xlsx"_qs)};
+        window->menus().mnFile[6]->trigger();
+        QCOMPARE(desktop.asked.size(), 1);
+        QVERIFY(window->shutDown());
+        QVERIFY(QFile::exists(path(u"kept.xlsx"_qs)));
+        window->journal().closeNormally();
+    }
+
+    // A kept column as the labels' addressee: its own line with 様.
+    void keptColumnAsTheLabelsAddressee()
+    {
+        importFile(data(u"list.xlsx"_qs));
+        QCOMPARE(window->labels().source().keptColumns, (QStringList{u"氏名"_qs, u"登録日"_qs, u"敬称付き"_qs}));
+        QList<FittedLabel> labels;
+        window->labels().runDialog = [&](LabelDialog &dialog) {
+            dialog.setHonorific(Honorific::Onchu);
+            dialog.setAddressee(0);
+            labels = dialog.pages().labels();
+            return int(QDialog::Rejected);
+        };
+        window->menus().mnFile[9]->trigger();
+        QCOMPARE(labels.size(), 3);
+        QCOMPARE(labels[0].lines.mid(labels[0].lines.size() - 2), (QStringList{u"山田商事"_qs, u"山田太郎　様"_qs}));
+    }
+
+    // A long 取り込み shows its progress; cancelled, it leaves the table.
+    void cancelledImportLeavesTheTable()
+    {
+        std::vector<QStringList> rows{{u"氏名"_qs, u"郵便番号"_qs, u"住所"_qs}};
+        for (int i = 0; i < 20000; ++i)
+            rows.push_back({u"名前%1"_qs.arg(i), u"100-0005"_qs, u"東京都千代田区丸の内%1"_qs.arg(i)});
+        QCOMPARE(XlsxWriter::write(path(u"big.xlsx"_qs), {{u"名簿"_qs, rows}}), QString());
+        model().setCell(0, 0, u"mine"_qs);
+        window->exchange().progressDelayMs = 0;
+        bool shown = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &poll, [&poll, &shown] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *progress = qobject_cast<QProgressDialog *>(w); progress && progress->isVisible()) {
+                    shown = true;
+                    progress->cancel();
+                    poll.stop();
+                }
+        });
+        poll.start(0);
+        importFile(path(u"big.xlsx"_qs));
+        QVERIFY(shown);
+        QCOMPARE(model().cell(0, 0), u"mine");
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
     }
 
     void checkResultsAsASecondSheet()

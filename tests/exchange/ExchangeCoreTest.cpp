@@ -221,11 +221,86 @@ TEST(ColumnMapping, AppliesJoinsRepairsAndRemembers)
     EXPECT_EQ(out.repairedCodes, 2);
     EXPECT_EQ(out.repairedPhones, 2);
     EXPECT_EQ(applyMapping(source, m, 1).rows.size(), 1);
+    // The column no table column takes stays with its row, unseen.
+    EXPECT_EQ(out.layout.kept, std::vector<int>{0});
+    EXPECT_EQ(out.layout.names, source.rows[0]);
+    EXPECT_EQ(out.rows[0].keptCells(), QStringList{u"山田"_s});
+    EXPECT_EQ(out.rows[2].keptCells(), QStringList{u"佐藤"_s});
+    // A row with something in a kept column only is a row too; the kept
+    // cells survive a change of a shown cell.
+    source.rows[2][0] = u"高橋"_s;
+    AddressTableModel::Row only = applyMapping(source, m).rows[1];
+    EXPECT_TRUE(only.isBlank());
+    only.setCell(AddressTableModel::Url, u"https://a.example/"_s);
+    EXPECT_EQ(only.cell(AddressTableModel::Url), u"https://a.example/");
+    EXPECT_EQ(only.keptCells(), QStringList{u"高橋"_s});
 
     EXPECT_EQ(ColumnMapping::fromText(m.toText(), 5), m);
     EXPECT_FALSE(ColumnMapping::fromText(m.toText(), 4)); // a column the list no longer has
     EXPECT_FALSE(ColumnMapping::fromText(QStringLiteral("x;;;;;"), 5));
     EXPECT_NE(ColumnMapping::rememberKey(source.rows[0]), ColumnMapping::rememberKey(source.rows[1]));
+}
+
+// The layout 書き出し writes a list taken in with other columns back in:
+// source columns 0..n-1, each either kept (at its place) or feeding a table
+// column (joined ones at the first's place, the rest left out).
+TEST(KeptColumns, LayoutPutsEveryColumnBackInItsPlace)
+{
+    using Out = KeptColumns::Output;
+    struct Case
+    {
+        const char *name;
+        bool header;
+        QStringList names;
+        std::array<std::vector<int>, 5> mapped;
+        std::vector<int> kept;
+        std::array<bool, 5> filled;
+        std::vector<Out> expected;
+    };
+    const QStringList list{u"氏名"_s, u"〒"_s, u"住所1"_s, u"住所2"_s, u"会社名"_s, u"TEL"_s, u"登録日"_s};
+    const std::array<bool, 5> none{};
+    const std::vector<Case> cases{
+        {"kept first, middle and last; a join", true, list, {{{1}, {2, 3}, {4}, {5}, {}}}, {0, 6}, none,
+         {{-1, 0, u"氏名"_s}, {0, -1, u"〒"_s}, {1, -1, u"住所1"_s}, {2, -1, u"会社名"_s}, {3, -1, u"TEL"_s},
+          {-1, 1, u"登録日"_s}}},
+        {"joined in another order: at the leftmost one's place", true, list, {{{1}, {3, 2}, {4}, {5}, {}}}, {0, 6},
+         none,
+         {{-1, 0, u"氏名"_s}, {0, -1, u"〒"_s}, {1, -1, u"住所1"_s}, {2, -1, u"会社名"_s}, {3, -1, u"TEL"_s},
+          {-1, 1, u"登録日"_s}}},
+        {"joined columns apart: the later ones left out", true, list, {{{1}, {2, 6}, {}, {}, {}}}, {0, 3, 4, 5},
+         none,
+         {{-1, 0, u"氏名"_s}, {0, -1, u"〒"_s}, {1, -1, u"住所1"_s}, {-1, 1, u"住所2"_s}, {-1, 2, u"会社名"_s},
+          {-1, 3, u"TEL"_s}}},
+        {"table order differs from the list's", true, {u"TEL"_s, u"備考"_s, u"住所"_s},
+         {{{}, {2}, {}, {0}, {}}}, {1}, none, {{3, -1, u"TEL"_s}, {-1, 0, u"備考"_s}, {1, -1, u"住所"_s}}},
+        {"a table column the list had none of, filled: last", true, {u"住所"_s, u"氏名"_s},
+         {{{}, {0}, {}, {}, {}}}, {1}, {{true, true, false, false, true}},
+         {{1, -1, u"住所"_s}, {-1, 0, u"氏名"_s}, {0, -1, u"郵便番号"_s}, {4, -1, u"Map URL"_s}}},
+        {"one list column in two table columns", true, {u"住所"_s, u"氏名"_s}, {{{}, {0}, {0}, {}, {}}}, {1}, none,
+         {{1, -1, u"住所"_s}, {2, -1, u"住所"_s}, {-1, 0, u"氏名"_s}}},
+        {"no header: captions, kept ones unnamed", false, {}, {{{1}, {0}, {}, {}, {}}}, {2}, none,
+         {{1, -1, u"住所"_s}, {0, -1, u"郵便番号"_s}, {-1, 0, QString()}}},
+        {"no kept columns", true, {u"〒"_s, u"住所"_s}, {{{0}, {1}, {}, {}, {}}}, {}, none,
+         {{0, -1, u"〒"_s}, {1, -1, u"住所"_s}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        KeptColumns k;
+        k.header = c.header;
+        k.names = c.names;
+        k.mapped = c.mapped;
+        k.kept = c.kept;
+        EXPECT_EQ(k.layout(c.filled), c.expected);
+        EXPECT_EQ(KeptColumns::fromText(k.toText()), k);
+    }
+    EXPECT_FALSE(KeptColumns::fromText(u"2\x1fh"_s));
+    EXPECT_FALSE(KeptColumns::fromText(QString()));
+    KeptColumns wide;
+    wide.kept = {KeptColumns::MaxColumns}; // no list is that wide: a damaged text
+    EXPECT_FALSE(KeptColumns::fromText(wide.toText()));
+    wide.kept = {0};
+    wide.names = {u"a\x1f" u"b"_s};
+    EXPECT_EQ(KeptColumns::fromText(wide.toText())->names, QStringList{u"a b"_s});
 }
 
 TEST(DelimitedText, ReadsEveryEncodingAndBothDelimiters)

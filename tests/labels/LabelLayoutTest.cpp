@@ -114,6 +114,32 @@ TEST(LabelLayout, LinesAndFitting)
     content.honorific = Honorific::None;
     EXPECT_EQ(labelLines(record, content, atMost(99)).addressee, QStringLiteral("宮内庁"));
 
+    // A name from a column kept by 取り込み: its own line with 様, and the
+    // 勤務先等 above it without an honorific; a row with a name alone is a
+    // row to print.
+    struct Named
+    {
+        const char16_t *cmp;
+        const char16_t *name;
+        Honorific honorific;
+        const char16_t *lines;
+    };
+    for (const Named &n : std::initializer_list<Named>{
+             {u"宮内庁", u"山田太郎", Honorific::Onchu, u"〒100-0005|東京都千代田区千代田1-1|宮内庁|山田太郎　様"},
+             {u"", u" 山田太郎 ", Honorific::Onchu, u"〒100-0005|東京都千代田区千代田1-1|山田太郎　様"},
+             {u"宮内庁", u"　", Honorific::Onchu, u"〒100-0005|東京都千代田区千代田1-1|宮内庁　御中"},
+             {u"宮内庁", u"", Honorific::Sama, u"〒100-0005|東京都千代田区千代田1-1|宮内庁　様"},
+         }) {
+        LabelRecord named = record;
+        named.cmp = QString::fromUtf16(n.cmp);
+        named.name = QString::fromUtf16(n.name);
+        content.honorific = n.honorific;
+        EXPECT_EQ(join(labelLines(named, content, atMost(99)).all()), QString::fromUtf16(n.lines));
+    }
+    EXPECT_FALSE(isBlankRecord({4, {}, {}, {}, {}, QStringLiteral("山田太郎")}));
+    EXPECT_TRUE(isBlankRecord({4, {}, {}, {}, {}, QStringLiteral(" ")}));
+    content.honorific = Honorific::None;
+
     // A narrow label: the text shrinks rather than break the town's name,
     // and breaks anywhere only when no size keeps the town whole.
     const LabelRecord kyoto{3, {}, QStringLiteral("京都府京都市下京区東塩小路町721-1（京都タワービル）"), {}, {}};

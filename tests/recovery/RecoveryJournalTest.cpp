@@ -2,6 +2,7 @@
 // against a plain list of rows, every cut of a damaged end, the pre-fill.
 #include "core/recovery/RecoveryJournal.h"
 
+#include <QDataStream>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -138,4 +139,59 @@ TEST(RecoveryJournal, LeavesTheUntouchedPrefillOut)
     writer.remove();
     writer.flush();
     EXPECT_FALSE(QFile::exists(path));
+}
+
+// Rows taken in from a list of another layout keep its other columns: the
+// journal gives back every kept cell with its row (a row of kept cells only,
+// a step and a pre-fill on such rows), and the layout in its header.
+TEST(RecoveryJournal, KeepsTheKeptCellsAndTheirLayout)
+{
+    using Row = AddressTableModel::Row;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("4.journal"));
+    const auto keptRow = [](QStringView zip, QStringView add, const QStringList &kept) {
+        return Row::fromCells(zip, add, {}, {}, {}, Row::keptText(kept));
+    };
+    const QStringList yamada{QStringLiteral("山田太郎"), QString(), QStringLiteral("2024/4/1")};
+    Rows table{keptRow(u"060-0042", u"北海道　", yamada), keptRow({}, {}, {QStringLiteral("鈴木\n花子")}), Row()};
+    RecoveryJournal::Source source;
+    source.kept = QStringLiteral("layout");
+    Writer writer(path);
+    writer.begin(source, table, {0, QStringLiteral("北海道　")});
+    table[1].setCell(AddressTableModel::Tel, u"03-1234-5678");
+    table.insert(1, keptRow(u"1", u"2", {QString(70000, u'長')})); // a length past 16 bits
+    writer.steps({Writer::step(1, 1, table, 2, 1, {}), Writer::step(1, 0, table, 1, 1, {})});
+    writer.flush();
+    const RecoveryJournal::Recovered back = RecoveryJournal::read(path);
+    EXPECT_EQ(back.source.kept, QStringLiteral("layout"));
+    table[0].setCell(AddressTableModel::Add, {}); // the pre-fill is no content; its kept cells are
+    EXPECT_TRUE(same(back.rows, table));
+    ASSERT_EQ(back.rows.size(), 4);
+    EXPECT_EQ(back.rows[0].keptCells(), yamada);
+    EXPECT_EQ(back.rows[1].keptCells(), QStringList{QString(70000, u'長')});
+    EXPECT_EQ(back.rows[2].cell(AddressTableModel::Tel), u"03-1234-5678");
+    EXPECT_EQ(back.rows[2].keptCells(), QStringList{QStringLiteral("鈴木\n花子")});
+}
+
+// A journal of the first form, left by the program before rows kept other
+// columns (four cell ends a row), is still read.
+TEST(RecoveryJournal, ReadsTheFirstForm)
+{
+    QByteArray header;
+    QDataStream head(&header, QIODevice::WriteOnly);
+    head << QStringLiteral("host") << qint64(7) << QString() << qint64(-1) << qint64(0) << QByteArray();
+    QByteArray snapshot;
+    QDataStream rows(&snapshot, QIODevice::WriteOnly);
+    rows << quint32(2) << QStringLiteral("100-0005東京都").toUtf8() << quint32(8) << quint32(11) << quint32(11)
+         << quint32(11) << QByteArray();
+    const QByteArray bytes = QByteArray("KOTOVEN-JOURNAL-1\n") + RecoveryJournal::frame(char(1) + header)
+                             + RecoveryJournal::frame(char(2) + snapshot);
+    const RecoveryJournal::Recovered back = RecoveryJournal::read(bytes);
+    ASSERT_TRUE(back.valid);
+    EXPECT_FALSE(back.damaged);
+    ASSERT_EQ(back.rows.size(), 2);
+    EXPECT_EQ(back.rows[0].cell(AddressTableModel::Zip), u"100-0005");
+    EXPECT_EQ(back.rows[0].cell(AddressTableModel::Add), u"東京都");
+    EXPECT_FALSE(back.rows[0].hasKept());
+    EXPECT_TRUE(back.rows[1].isEmpty());
 }

@@ -173,10 +173,35 @@ QString repairedPhone(const QString &cell, bool &repaired)
     return u'0' + trimmed;
 }
 
+RowMapper::RowMapper(const ColumnMapping &mapping, qsizetype columns)
+    : m_mapping(mapping), m_skip(mapping.header ? 1 : 0), m_columns(columns)
+{
+    for (const std::vector<int> &from : m_mapping.sources)
+        for (const int c : from) {
+            if (std::size_t(c) >= m_mapped.size())
+                m_mapped.resize(std::size_t(c) + 1, false);
+            m_mapped[std::size_t(c)] = true;
+        }
+    m_out.layout.header = mapping.header;
+    m_out.layout.mapped = mapping.sources;
+}
+
+MappedRows &RowMapper::result()
+{
+    // Every column the list has that no table column takes is kept.
+    m_out.layout.kept.clear();
+    for (qsizetype c = 0; c < m_columns; ++c)
+        if (std::size_t(c) >= m_mapped.size() || !m_mapped[std::size_t(c)])
+            m_out.layout.kept.push_back(int(c));
+    return m_out;
+}
+
 void RowMapper::add(const QStringList &row)
 {
+    m_columns = std::max(m_columns, row.size());
     if (m_skip > 0) {
         --m_skip;
+        m_out.layout.names = row;
         return;
     }
     std::array<QString, AddressTableModel::ColumnCount> cells;
@@ -208,13 +233,32 @@ void RowMapper::add(const QStringList &row)
         any = any || !cell.isEmpty();
         cells[std::size_t(t)] = std::move(cell);
     }
+    // The other columns as they were, up to the last one holding anything;
+    // a row of such a list without any keeps one empty cell, which marks it
+    // as taken in with them.
+    QStringList kept;
+    bool unmapped = false;
+    for (qsizetype c = 0; c < m_columns; ++c) {
+        if (std::size_t(c) < m_mapped.size() && m_mapped[std::size_t(c)])
+            continue;
+        unmapped = true;
+        if (c >= row.size())
+            break;
+        kept.append(row[c]);
+        any = any || !kept.back().isEmpty();
+    }
+    while (!kept.isEmpty() && kept.back().isEmpty())
+        kept.removeLast();
+    if (unmapped && kept.isEmpty())
+        kept.append(QString());
     if (any)
-        m_out.rows.append(AddressTableModel::Row::fromCells(cells[0], cells[1], cells[2], cells[3], cells[4]));
+        m_out.rows.append(AddressTableModel::Row::fromCells(cells[0], cells[1], cells[2], cells[3], cells[4],
+                                                            AddressTableModel::Row::keptText(kept)));
 }
 
 MappedRows applyMapping(const SourceTable &source, const ColumnMapping &mapping, qsizetype limit)
 {
-    RowMapper mapper(mapping);
+    RowMapper mapper(mapping, source.columnCount());
     for (const QStringList &row : source.rows) {
         if (limit >= 0 && mapper.result().rows.size() >= limit)
             break;

@@ -2,6 +2,7 @@
 
 #include "SourceTable.h"
 #include "core/grid/AddressTableModel.h"
+#include "core/grid/KeptColumns.h"
 
 #include <QString>
 #include <QStringList>
@@ -35,7 +36,8 @@ struct ColumnMapping
 // A list from elsewhere laid into the table's columns.
 struct MappedRows
 {
-    AddressTableModel::Rows rows;
+    AddressTableModel::Rows rows; // the columns not mapped kept in each row
+    KeptColumns layout;           // the list's layout, for 書き出し
     qsizetype repairedCodes = 0;  // postal codes a spreadsheet stored as numbers
     qsizetype repairedPhones = 0; // phone numbers that lost their leading 0
 };
@@ -46,18 +48,21 @@ inline const QString Separator = QStringLiteral("\u3000");
 } // namespace ColumnJoin
 
 // Lays rows into the table's columns one at a time as they are read: source
-// cells joined, codes and phones repaired, the header and rows with nothing
-// in any mapped column left out.
+// cells joined, codes and phones repaired, the columns not mapped kept in the
+// row (`columns`: the list's width as far as known), the header and
+// rows with nothing in any column left out.
 class RowMapper final
 {
 public:
-    explicit RowMapper(const ColumnMapping &mapping) : m_mapping(mapping), m_skip(mapping.header ? 1 : 0) {}
+    explicit RowMapper(const ColumnMapping &mapping, qsizetype columns = 0);
     void add(const QStringList &row);
-    MappedRows &result() { return m_out; }
+    MappedRows &result();
 
 private:
     ColumnMapping m_mapping;
     int m_skip;
+    qsizetype m_columns;
+    std::vector<bool> m_mapped; // per source column
     MappedRows m_out;
 };
 

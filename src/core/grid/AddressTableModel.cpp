@@ -5,8 +5,38 @@
 QStringView AddressTableModel::Row::cell(int column) const
 {
     const quint32 begin = column == 0 ? 0 : ends[size_t(column - 1)];
-    const quint32 end = column == ColumnCount - 1 ? quint32(text.size()) : ends[size_t(column)];
+    const quint32 end = ends[size_t(column)];
     return QStringView(text).mid(begin, end - begin);
+}
+
+QStringList AddressTableModel::Row::keptCells() const
+{
+    QStringList cells;
+    const QStringView kept = QStringView(text).sliced(ends[ColumnCount - 1]);
+    for (qsizetype at = 0; at + 2 <= kept.size();) {
+        const qsizetype length = (qsizetype(kept[at].unicode()) << 16) | qsizetype(kept[at + 1].unicode());
+        at += 2;
+        const qsizetype take = std::min(length, kept.size() - at);
+        cells.append(kept.sliced(at, take).toString());
+        at += take;
+    }
+    return cells;
+}
+
+QString AddressTableModel::Row::keptText(const QStringList &cells)
+{
+    QString kept;
+    qsizetype size = 0;
+    for (const QString &cell : cells)
+        size += 2 + cell.size();
+    kept.reserve(size);
+    for (const QString &cell : cells) {
+        const auto length = quint32(cell.size());
+        kept.append(QChar(char16_t(length >> 16)));
+        kept.append(QChar(char16_t(length & 0xFFFFU)));
+        kept.append(cell);
+    }
+    return kept;
 }
 
 void AddressTableModel::Row::setCell(int column, QStringView value)
@@ -14,20 +44,20 @@ void AddressTableModel::Row::setCell(int column, QStringView value)
     std::array<QStringView, ColumnCount> cells;
     for (int c = 0; c < ColumnCount; ++c)
         cells[size_t(c)] = c == column ? value : cell(c);
-    *this = fromCells(cells[0], cells[1], cells[2], cells[3], cells[4]);
+    *this = fromCells(cells[0], cells[1], cells[2], cells[3], cells[4], QStringView(text).sliced(ends[ColumnCount - 1]));
 }
 
 AddressTableModel::Row AddressTableModel::Row::fromCells(QStringView zip, QStringView add, QStringView cmp,
-                                                         QStringView tel, QStringView url)
+                                                         QStringView tel, QStringView url, QStringView kept)
 {
     Row row;
-    row.text.reserve(zip.size() + add.size() + cmp.size() + tel.size() + url.size());
+    row.text.reserve(zip.size() + add.size() + cmp.size() + tel.size() + url.size() + kept.size());
     const std::array<QStringView, ColumnCount> cells{zip, add, cmp, tel, url};
     for (int c = 0; c < ColumnCount; ++c) {
         row.text.append(cells[size_t(c)]);
-        if (c < ColumnCount - 1)
-            row.ends[size_t(c)] = quint32(row.text.size());
+        row.ends[size_t(c)] = quint32(row.text.size());
     }
+    row.text.append(kept);
     if (row.text.isEmpty())
         row.text = QString(); // blank rows hold no buffer
     else

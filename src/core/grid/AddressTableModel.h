@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <array>
@@ -10,9 +11,11 @@
 #include <vector>
 
 // The address table: rows of five text cells. Each row keeps its five cells in
-// one string with four split points, so a table of a million rows costs little
+// one string with five split points, so a table of a million rows costs little
 // more than the text it holds, and inserting or deleting rows moves one small
-// record per row.
+// record per row. After the five cells a row taken in from a list of another
+// layout keeps that list's other columns, unseen (its kept cells): they go
+// wherever the row goes.
 class AddressTableModel final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -23,14 +26,27 @@ public:
 
     struct Row
     {
-        QString text;                // the five cells one after another
-        std::array<quint32, 4> ends{}; // end of cells 0..3 inside text
+        QString text;                  // the five cells one after another, then the kept cells
+        std::array<quint32, 5> ends{}; // end of cells 0..4 inside text
 
         QStringView cell(int column) const;
+        // Changes one of the five cells; the kept cells stay.
         void setCell(int column, QStringView value);
+        // Nothing at all, kept cells included.
         bool isEmpty() const { return text.isEmpty(); }
+        // The five cells are empty (kept cells may hold something).
+        bool isBlank() const { return ends[ColumnCount - 1] == 0; }
+        // The five cells as one text.
+        QStringView shown() const { return QStringView(text).first(ends[ColumnCount - 1]); }
+        // Kept cells: a row taken in with other columns has one for each of
+        // them (empty ones too); other rows have none.
+        bool hasKept() const { return text.size() > qsizetype(ends[ColumnCount - 1]); }
+        QStringList keptCells() const;
+        // The kept cells as they stand after the five cells: each one its
+        // length in two characters, then its text.
+        static QString keptText(const QStringList &cells);
         static Row fromCells(QStringView zip, QStringView add, QStringView cmp, QStringView tel,
-                             QStringView url);
+                             QStringView url, QStringView kept = {});
     };
 
     // Rows are relocatable, so inserting, deleting and growing move memory in

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "KeptColumns.h"
+
 #include <QString>
+
+#include <optional>
 
 // What the window keeps beside the grid about the table; the file, row and
 // cell commands share one instance.
@@ -17,4 +21,9 @@ struct TableState
     // suggestion, taken back when the active cell leaves its row.
     int PrefillRow = 0;  // 0: none
     QString PrefillText;
+    // The layout of the list last taken in, whose other columns the rows
+    // keep; empty after 開く. 書き出し writes them back.
+    KeptColumns Kept;
+    // The history's position when 書き出し last wrote the table; none yet.
+    std::optional<quint64> ExportedAt;
 };

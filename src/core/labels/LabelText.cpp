@@ -155,6 +155,8 @@ QStringList LabelLines::all() const
     lines.append(address);
     if (!addressee.isEmpty())
         lines.append(addressee);
+    if (!person.isEmpty())
+        lines.append(person);
     if (!phone.isEmpty())
         lines.append(phone);
     return lines;
@@ -167,7 +169,12 @@ LabelLines labelLines(const LabelRecord &record, const LabelContent &content,
     lines.code = labelPostalCode(record.zip);
     lines.address = breakAddress(record.add, fits, mode);
     const QString cmp = record.cmp.trimmed();
-    if (!cmp.isEmpty()) {
+    const QString name = record.name.trimmed();
+    if (!name.isEmpty())
+        lines.person = name + QStringLiteral("　様");
+    if (!cmp.isEmpty() && !name.isEmpty()) {
+        lines.addressee = cmp;
+    } else if (!cmp.isEmpty()) {
         switch (content.honorific) {
         case Honorific::Onchu: lines.addressee = cmp + QStringLiteral("　御中"); break;
         case Honorific::Sama: lines.addressee = cmp + QStringLiteral("　様"); break;
@@ -211,7 +218,7 @@ double labelPadding(QSizeF label)
 bool isBlankRecord(const LabelRecord &record)
 {
     return record.zip.trimmed().isEmpty() && record.add.trimmed().isEmpty() && record.cmp.trimmed().isEmpty()
-           && record.tel.trimmed().isEmpty();
+           && record.tel.trimmed().isEmpty() && record.name.trimmed().isEmpty();
 }
 
 QList<LabelRecord> chooseLabelRecords(const QList<LabelRecord> &records, LabelRows which, int blockFrom,

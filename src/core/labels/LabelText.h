@@ -18,6 +18,7 @@ struct LabelRecord
     QString add;
     QString cmp;
     QString tel;
+    QString name{}; // the addressee, from a column kept by 取り込み (氏名); empty: none
 };
 
 enum class Honorific { Onchu, Sama, None }; // 御中, 様, none
@@ -49,12 +50,15 @@ QStringList breakAddress(const QString &address, const std::function<bool(const 
                          AddressBreak mode = AddressBreak::PersonsPlaces);
 
 // The label's lines at a size: the code, the address (one or two lines), the
-// addressee with its honorific, the phone; lines with nothing are left out.
+// 勤務先等 with its honorific, the person's name with 様, the phone; lines
+// with nothing are left out. Above a person's name the 勤務先等 goes without
+// an honorific: the name takes 様.
 struct LabelLines
 {
     QString code;
     QStringList address;
     QString addressee;
+    QString person;
     QString phone;
     QStringList all() const;
 };
@@ -87,7 +91,8 @@ double labelPadding(QSizeF label);
 
 // Which rows become labels.
 enum class LabelRows { All, Block, Kind };
-// True when the row has nothing in 郵便番号, 住所, 勤務先等 and 電話番号.
+// True when the row has nothing in 郵便番号, 住所, 勤務先等, 電話番号 and the
+// addressee's name.
 bool isBlankRecord(const LabelRecord &record);
 // The non-blank records, in order; Block: only rows from..to; Kind: only
 // rows `inKind` accepts. The caller has taken an untouched pre-fill out.

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <array>
+#include <span>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -15,8 +16,12 @@ namespace RecoveryJournal {
 
 namespace {
 
-constexpr char Magic[] = "KOTOVEN-JOURNAL-1\n";
+// 2: rows keep a fifth cell end, kept cells after it; the header the kept
+// columns. A journal of the first form (four ends) is still read.
+constexpr char Magic[] = "KOTOVEN-JOURNAL-2\n";
+constexpr char FirstMagic[] = "KOTOVEN-JOURNAL-1\n";
 constexpr qsizetype MagicSize = sizeof Magic - 1;
+static_assert(sizeof FirstMagic == sizeof Magic);
 enum RecordType : quint8 { HeaderRecord = 1, SnapshotRecord = 2, StepRecord = 3 };
 // Records larger than this are compressed (on the writer's thread).
 constexpr qsizetype CompressFrom = 4096;
@@ -57,7 +62,7 @@ void putRows(QDataStream &out, const AddressTableModel::Rows &rows, qsizetype fr
     }
 }
 
-bool getRows(QDataStream &in, AddressTableModel::Rows &rows)
+bool getRows(QDataStream &in, AddressTableModel::Rows &rows, bool firstForm)
 {
     quint32 count = 0;
     in >> count;
@@ -72,7 +77,9 @@ bool getRows(QDataStream &in, AddressTableModel::Rows &rows)
         row.text = QString::fromUtf8(text);
         if (!row.text.isEmpty()) {
             quint32 last = 0;
-            for (quint32 &end : row.ends) {
+            // The first form ends the last cell at the text's end.
+            row.ends.back() = quint32(row.text.size());
+            for (quint32 &end : std::span<quint32>(row.ends).first(row.ends.size() - (firstForm ? 1 : 0))) {
                 in >> end;
                 // Cell ends run forward inside the text.
                 if (end < last || end > quint32(row.text.size()))
@@ -150,7 +157,8 @@ QByteArray frame(const QByteArray &payload)
 Recovered read(const QByteArray &bytes)
 {
     Recovered result;
-    if (!bytes.startsWith(QByteArrayView(Magic, MagicSize))) {
+    const bool firstForm = bytes.startsWith(QByteArrayView(FirstMagic, MagicSize));
+    if (!firstForm && !bytes.startsWith(QByteArrayView(Magic, MagicSize))) {
         result.damaged = !bytes.isEmpty();
         return result;
     }
@@ -185,12 +193,14 @@ Recovered read(const QByteArray &bytes)
         case HeaderRecord:
             in >> result.source.host >> result.source.pid >> result.source.file >> result.source.size >>
                 result.source.modifiedMs >> result.source.hash;
+            if (!firstForm)
+                in >> result.source.kept;
             good = in.status() == QDataStream::Ok;
             header = good;
             break;
         case SnapshotRecord: {
             AddressTableModel::Rows rows;
-            good = header && getRows(in, rows);
+            good = header && getRows(in, rows, firstForm);
             if (good) {
                 result.rows = std::move(rows);
                 result.valid = true;
@@ -209,7 +219,7 @@ Recovered read(const QByteArray &bytes)
                 qint32 removed = 0;
                 AddressTableModel::Rows added;
                 in >> first >> removed;
-                good = getRows(in, added) && first >= 0 && removed >= 0 && first <= rows.size() &&
+                good = getRows(in, added, firstForm) && first >= 0 && removed >= 0 && first <= rows.size() &&
                        removed <= rows.size() - first;
                 if (good) {
                     rows.remove(first, removed);
@@ -359,7 +369,7 @@ void Writer::write(Job &job)
         QByteArray header;
         QDataStream out(&header, QIODevice::WriteOnly);
         out << job.source.host << job.source.pid << job.source.file << job.source.size << job.source.modifiedMs
-            << job.source.hash;
+            << job.source.hash << job.source.kept;
         QByteArray snapshot;
         QDataStream rows(&snapshot, QIODevice::WriteOnly);
         Step &table = job.steps.front();

@@ -17,8 +17,9 @@
 //
 // A journal file is a row of records, each framed by its length and a CRC-32
 // so that a partly written or damaged end is cut off at the last whole
-// record: a header (the writer's host and process, and the file the table
-// came from with its size, time and hash), a snapshot of the table's rows,
+// record: a header (the writer's host and process, the file the table came
+// from with its size, time and hash, and the columns kept from a list taken
+// in), a snapshot of the table's rows,
 // then steps, each "rows first..first+removed-1 give way to these rows".
 // Large records are compressed.
 namespace RecoveryJournal {
@@ -32,6 +33,7 @@ struct Source
     qint64 size = -1;
     qint64 modifiedMs = 0;
     QByteArray hash;
+    QString kept{}; // the columns of a list taken in that rows keep unseen (KeptColumns::toText)
 };
 
 // A journal read back: the table up to the last whole step.

@@ -96,8 +96,8 @@ bool freeCore()
 // the row's joined text would fold together with the cell before it.
 bool markStartsACell(const AddressTableModel::Row &row)
 {
-    const QStringView text(row.text);
-    return std::any_of(row.ends.begin(), row.ends.end(), [text](quint32 end) {
+    const QStringView text = row.shown();
+    return std::any_of(row.ends.begin(), row.ends.end() - 1, [text](quint32 end) {
         return end < quint32(text.size()) && (text[end] == u'\uFF9E' || text[end] == u'\uFF9F');
     });
 }
@@ -213,7 +213,7 @@ std::optional<CellFinder::Cell> CellFinder::next(const AddressTableModel::Rows &
                 return std::nullopt;
             // Most rows hold no match at all: one look at the whole row.
             const AddressTableModel::Row &row = data[r];
-            if (!row.isEmpty() && (matches(starts, row.text) || markStartsACell(row)))
+            if (!row.isBlank() && (matches(starts, row.shown()) || markStartsACell(row)))
                 if (const auto cell = inRow(r, i))
                     return cell;
             r += step;

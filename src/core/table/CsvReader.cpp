@@ -63,7 +63,7 @@ struct Line
         const quint32 size = ends[size_t(std::min(count, Csv::FieldCount) - 1)];
         if (size > 0)
             row.text = QString(reinterpret_cast<const QChar *>(cells.data()), qsizetype(size));
-        for (int c = 0; c < Csv::FieldCount - 1; ++c)
+        for (int c = 0; c < Csv::FieldCount; ++c)
             row.ends[size_t(c)] = c < count ? ends[size_t(c)] : size;
         return row;
     }

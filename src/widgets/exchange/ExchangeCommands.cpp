@@ -9,6 +9,7 @@
 #include "core/exchange/XlsxReader.h"
 #include "core/exchange/XlsxWriter.h"
 #include "widgets/grid/AddressTable.h"
+#include "widgets/grid/BusyProgress.h"
 #include "widgets/grid/TableHistory.h"
 #include "widgets/grid/vAdd.h"
 
@@ -20,6 +21,8 @@
 #include <QSettings>
 #include <QStatusBar>
 
+#include <algorithm>
+
 namespace {
 
 const QString ReadFailed = QStringLiteral("読み込めませんでした\r");
@@ -30,11 +33,15 @@ const QString Unmappable = QStringLiteral("%1 行目 %2 列目など %3 文字�
 const QString Imported = QStringLiteral("%1 行を取り込みました");
 const QString Repaired = QStringLiteral(" (数値になっていた郵便番号 %1 件、電話番号 %2 件を直しました)");
 const QString Exported = QStringLiteral("書き出しました (%1 行)");
+const QString KeptNotice = QStringLiteral("。ほかの %1 列は表に出さずに保持し、書き出しで元の位置に戻します");
 const QString NothingMapped = QStringLiteral("取り込む列がありません");
 const QString CheckSheetQuestion = QStringLiteral("一括チェックの結果も「チェック結果」シートに書き出しますか");
 const QString CheckSheetName = QStringLiteral("チェック結果");
 const QString EncodingQuestion = QStringLiteral("%1 の文字コードを選んでください");
+const QString Importing = QStringLiteral("取り込んでいます");
 constexpr int NoticeMs = 5000;
+// Rows between two looks at the progress dialog.
+constexpr qint64 ProgressRows = 4096;
 
 QString dialogTitle()
 {
@@ -228,26 +235,44 @@ void ExchangeCommands::importChosen(const QString &path)
         store.setValue(key, mapping.toText());
     }
 
-    RowMapper mapper(mapping);
-    if (sheetIndex >= 0) {
-        source = {};
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const QString error = XlsxReader::readRows(bytes, sheetIndex, [&mapper](const QStringList &cells) {
-            mapper.add(cells);
-            return true;
-        });
-        QApplication::restoreOverrideCursor();
-        if (!error.isEmpty()) {
-            m_desktop.message(ReadFailed + path + u'\r' + error);
-            return;
+    RowMapper mapper(mapping, source.columnCount());
+    {
+        // A long read shows its progress and can be cancelled: the table
+        // stays as it was.
+        BusyProgress busy(m_status.window(), Importing, progressDelayMs);
+        bool cancelled = false;
+        if (sheetIndex >= 0) {
+            source = {};
+            // How many rows the sheet has is known only at its end.
+            qint64 rows = 0;
+            const QString error =
+                XlsxReader::readRows(bytes, sheetIndex, [&mapper, &busy, &rows, &cancelled](const QStringList &cells) {
+                    mapper.add(cells);
+                    if (++rows % ProgressRows == 0 && !busy.step(rows, 0))
+                        cancelled = true;
+                    return !cancelled;
+                });
+            if (!error.isEmpty() && !cancelled) {
+                m_desktop.message(ReadFailed + path + u'\r' + error);
+                return;
+            }
+        } else {
+            const auto total = qint64(source.rows.size());
+            for (qint64 r = 0; r < total && !cancelled; ++r) {
+                if (r % ProgressRows == 0 && !busy.step(r, total))
+                    cancelled = true;
+                else
+                    mapper.add(source.rows[std::size_t(r)]);
+            }
+            source = {};
         }
-    } else {
-        for (const QStringList &row : source.rows)
-            mapper.add(row);
-        source = {};
+        if (cancelled)
+            return;
     }
     MappedRows &mapped = mapper.result();
     const qsizetype count = mapped.rows.size();
+    m_table.state().Kept = std::move(mapped.layout);
+    m_table.state().ExportedAt.reset();
     m_table.quietly([&] {
         m_table.grid().table()->replaceRows(std::move(mapped.rows));
         m_table.state().PrefillRow = 0;
@@ -261,6 +286,8 @@ void ExchangeCommands::importChosen(const QString &path)
     QString notice = Imported.arg(count);
     if (mapped.repairedCodes > 0 || mapped.repairedPhones > 0)
         notice += Repaired.arg(mapped.repairedCodes).arg(mapped.repairedPhones);
+    if (m_table.state().Kept.any())
+        notice += KeptNotice.arg(m_table.state().Kept.kept.size());
     m_status.showMessage(notice, NoticeMs);
 }
 
@@ -288,23 +315,9 @@ bool ExchangeCommands::ExportList()
         return false;
     EnsureFileSystem();
 
-    // The header, then every row up to the last one holding anything.
-    const AddressTableModel::Rows content = m_table.content();
-    qsizetype last = content.size();
-    while (last > 0 && content[last - 1].isEmpty())
-        --last;
-    std::vector<QStringList> rows;
-    rows.reserve(std::size_t(last + 1));
-    QStringList header;
-    for (int c = 0; c < AddressTableModel::ColumnCount; ++c)
-        header.append(AddressTableModel::caption(c));
-    rows.push_back(header);
-    for (qsizetype r = 0; r < last; ++r) {
-        QStringList row;
-        for (int c = 0; c < AddressTableModel::ColumnCount; ++c)
-            row.append(content[r].cell(c).toString());
-        rows.push_back(row);
-    }
+    const quint64 taken = m_table.history().position();
+    std::vector<QStringList> rows = exportRows(m_table.content(), m_table.state().Kept);
+    const qsizetype last = qsizetype(rows.size()) - 1;
 
     QString error;
     if (suffix == u"xlsx") {
@@ -343,6 +356,45 @@ bool ExchangeCommands::ExportList()
         m_desktop.message(WriteFailed + error);
         return false;
     }
+    m_table.state().ExportedAt = taken;
     m_status.showMessage(Exported.arg(last), NoticeMs);
     return true;
+}
+
+std::vector<QStringList> ExchangeCommands::exportRows(const AddressTableModel::Rows &content, const KeptColumns &kept)
+{
+    // Every row up to the last one holding anything, kept cells included.
+    qsizetype last = content.size();
+    while (last > 0 && content[last - 1].isEmpty())
+        --last;
+    // A list taken in with other columns goes back in its own layout while
+    // rows still keep them; otherwise the table's five columns.
+    std::vector<KeptColumns::Output> columns;
+    if (kept.any() && std::any_of(content.begin(), content.begin() + last,
+                                  [](const AddressTableModel::Row &row) { return row.hasKept(); })) {
+        std::array<bool, KeptColumns::TableColumns> filled{};
+        for (qsizetype r = 0; r < last; ++r)
+            for (int c = 0; c < AddressTableModel::ColumnCount; ++c)
+                filled[std::size_t(c)] = filled[std::size_t(c)] || !content[r].cell(c).isEmpty();
+        columns = kept.layout(filled);
+    } else {
+        for (int c = 0; c < AddressTableModel::ColumnCount; ++c)
+            columns.push_back({c, -1, AddressTableModel::caption(c)});
+    }
+    std::vector<QStringList> rows;
+    rows.reserve(std::size_t(last + 1));
+    QStringList header;
+    for (const KeptColumns::Output &column : columns)
+        header.append(column.header);
+    rows.push_back(header);
+    for (qsizetype r = 0; r < last; ++r) {
+        const AddressTableModel::Row &from = content[r];
+        const QStringList keptCells = from.hasKept() ? from.keptCells() : QStringList();
+        QStringList row;
+        row.reserve(qsizetype(columns.size()));
+        for (const KeptColumns::Output &column : columns)
+            row.append(column.table >= 0 ? from.cell(column.table).toString() : keptCells.value(column.kept));
+        rows.push_back(std::move(row));
+    }
+    return rows;
 }

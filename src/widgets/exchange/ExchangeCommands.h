@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/grid/AddressTableModel.h"
+#include "core/grid/KeptColumns.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -23,9 +26,10 @@ struct TableFileHooks
 
 // 取り込み and 書き出し: lists in other programs' shapes. 取り込み reads an Excel
 // workbook (.xlsx) or a CSV/TSV file of any column layout, maps its columns
-// to the table's and replaces the table after the same question as 開く;
-// 書き出し writes the table as an .xlsx workbook or as CSV/TSV in a chosen
-// encoding. Neither changes the file 上書き保存 writes.
+// to the table's and replaces the table after the same question as 開く, the
+// columns not mapped kept unseen in the rows; 書き出し writes the table as an
+// .xlsx workbook or as CSV/TSV in a chosen encoding, a list taken in with
+// other columns in its own layout. Neither changes the file 上書き保存 writes.
 class ExchangeCommands final
 {
 public:
@@ -48,6 +52,11 @@ public:
     static bool isWorkbook(const QString &path);
     // A model's header and rows as text.
     static std::vector<QStringList> modelRows(const QAbstractItemModel &model);
+    // The table's rows as 書き出し writes them, header first: in the layout
+    // of the list taken in while rows keep its other columns, else the five.
+    static std::vector<QStringList> exportRows(const AddressTableModel::Rows &content, const KeptColumns &kept);
+
+    int progressDelayMs = 500; // a 取り込み running longer shows its progress
 
 private:
     void importChosen(const QString &path);

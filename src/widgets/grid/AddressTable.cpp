@@ -4,6 +4,7 @@
 #include "widgets/grid/TableHistory.h"
 #include "widgets/grid/vAdd.h"
 
+#include <algorithm>
 #include <utility>
 
 AddressTable::AddressTable(vAdd &grid, TableState &state)
@@ -72,6 +73,14 @@ AddressTableModel::Rows AddressTable::content() const
     if (at >= 0 && at < rows.size() && rows[at].cell(AddressTableModel::Add) == m_state.PrefillText)
         rows[at].setCell(AddressTableModel::Add, {});
     return rows;
+}
+
+bool AddressTable::keptUnwritten() const
+{
+    if (!m_state.Kept.any() || m_state.ExportedAt == m_history->position())
+        return false;
+    const AddressTableModel::Rows &rows = m_grid.table()->rows();
+    return std::any_of(rows.begin(), rows.end(), [](const AddressTableModel::Row &row) { return row.hasKept(); });
 }
 
 void AddressTable::afterFileCommand(std::function<void()> change)

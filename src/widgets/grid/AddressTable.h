@@ -40,6 +40,11 @@ public:
     // no record and is left out, although the grid still shows it.
     AddressTableModel::Rows content() const;
 
+    // Rows hold kept cells of a list taken in (its columns the table does
+    // not show), changed since 書き出し last wrote them: only 書き出し keeps
+    // them, a CSV file does not.
+    bool keptUnwritten() const;
+
     // While a file command's question or progress is open, a change that
     // comes from outside the person's keys (a copied map link) waits: the
     // last one waiting runs once the command has finished. Otherwise `change`

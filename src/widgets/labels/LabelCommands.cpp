@@ -25,6 +25,19 @@ LabelSource LabelCommands::source() const
             record.add.clear();
         source.records.append(record);
     }
+    // Columns a list taken in keeps in its rows: one can name the addressee.
+    AddressTableModel &model = *grid.table();
+    const AddressTableModel::Rows &all = model.rows();
+    if (state.Kept.any()
+        && std::any_of(all.begin(), all.end(), [](const AddressTableModel::Row &r) { return r.hasKept(); })) {
+        for (const int c : state.Kept.kept) {
+            const QString name = state.Kept.header ? state.Kept.names.value(c).trimmed() : QString();
+            source.keptColumns.append(name.isEmpty() ? QStringLiteral("%1 列目").arg(c + 1) : name);
+        }
+        source.keptCell = [&model](int row, int column) {
+            return row >= 1 && row <= model.rowCount() ? model.row(row - 1).keptCells().value(column) : QString();
+        };
+    }
     if (state.SelRowTo > 0) {
         source.blockFrom = std::min(state.SelRowFrom, state.SelRowTo);
         source.blockTo = std::max(state.SelRowFrom, state.SelRowTo);

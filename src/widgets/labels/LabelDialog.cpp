@@ -147,6 +147,15 @@ LabelDialog::LabelDialog(LabelSource source, Desktop &desktop, QWidget *parent)
     m_honorific = new QComboBox(this);
     m_honorific->addItems({QStringLiteral("御中"), QStringLiteral("様"), QStringLiteral("なし")});
     form->addRow(QStringLiteral("勤務先等の敬称"), m_honorific);
+    m_addressee = new QComboBox(this);
+    m_addressee->setObjectName(QStringLiteral("addressee"));
+    m_addressee->addItem(QStringLiteral("(なし)"));
+    m_addressee->addItems(m_source.keptColumns);
+    // Only a list taken in with other columns has names to choose from.
+    if (!m_source.keptColumns.isEmpty())
+        form->addRow(QStringLiteral("宛名 (様) の列"), m_addressee);
+    else
+        m_addressee->hide();
     m_phone = new QCheckBox(QStringLiteral("電話番号も印刷する"), this);
     form->addRow(QString(), m_phone);
 
@@ -213,6 +222,9 @@ LabelDialog::LabelDialog(LabelSource source, Desktop &desktop, QWidget *parent)
     m_offsetY->setValue(store.value(QStringLiteral("offsetY"), 0.0).toDouble());
     m_honorific->setCurrentIndex(std::clamp(store.value(QStringLiteral("honorific"), 0).toInt(), 0, 2));
     m_phone->setChecked(store.value(QStringLiteral("phone"), false).toBool());
+    // The addressee's column by its name, when the list has one of that name.
+    m_addressee->setCurrentIndex(
+        std::max(0, int(m_source.keptColumns.indexOf(store.value(QStringLiteral("addressee")).toString())) + 1));
     const QString lastSheet = store.value(QStringLiteral("sheet"), QStringLiteral("12面")).toString();
     store.endGroup();
     buildSheets();
@@ -226,7 +238,7 @@ LabelDialog::LabelDialog(LabelSource source, Desktop &desktop, QWidget *parent)
     const auto changed = [this] { relayout(); };
     for (QDoubleSpinBox *box : {m_offsetX, m_offsetY, m_size})
         connect(box, &QDoubleSpinBox::valueChanged, this, changed);
-    for (QComboBox *box : {m_rows, m_kind, m_honorific})
+    for (QComboBox *box : {m_rows, m_kind, m_honorific, m_addressee})
         connect(box, &QComboBox::currentIndexChanged, this, changed);
     connect(m_start, &QSpinBox::valueChanged, this, changed);
     // The preview follows the numbers of a sheet of one's own as they are typed.
@@ -322,8 +334,16 @@ LabelJob LabelDialog::job() const
     job.sheet = currentSheet();
     const auto which = LabelRows(m_rows->currentIndex());
     const int kind = m_kind->currentIndex();
-    job.records = chooseLabelRecords(m_source.records, which, m_source.blockFrom, m_source.blockTo,
-                                     [this, kind](int row) { return m_source.inKind && m_source.inKind(row, kind); });
+    const auto inKind = [this, kind](int row) { return m_source.inKind && m_source.inKind(row, kind); };
+    const int addressee = m_addressee->currentIndex() - 1;
+    if (addressee >= 0 && m_source.keptCell) {
+        QList<LabelRecord> named = m_source.records;
+        for (LabelRecord &record : named)
+            record.name = m_source.keptCell(record.row, addressee);
+        job.records = chooseLabelRecords(named, which, m_source.blockFrom, m_source.blockTo, inKind);
+    } else {
+        job.records = chooseLabelRecords(m_source.records, which, m_source.blockFrom, m_source.blockTo, inKind);
+    }
     job.content.honorific = Honorific(m_honorific->currentIndex());
     job.content.phone = m_phone->isChecked();
     job.family = m_font->currentFont().family();
@@ -406,6 +426,11 @@ void LabelDialog::setPhone(bool phone)
     m_phone->setChecked(phone);
 }
 
+void LabelDialog::setAddressee(int keptColumn)
+{
+    m_addressee->setCurrentIndex(std::clamp(keptColumn + 1, 0, m_addressee->count() - 1));
+}
+
 void LabelDialog::setFont(const QString &family, double points)
 {
     m_font->setCurrentFont(QFont(family));
@@ -444,6 +469,9 @@ void LabelDialog::keepChoices() const
     store.setValue(QStringLiteral("offsetY"), m_offsetY->value());
     store.setValue(QStringLiteral("honorific"), m_honorific->currentIndex());
     store.setValue(QStringLiteral("phone"), m_phone->isChecked());
+    // Kept only when there was a choice: a list without kept columns leaves it.
+    if (!m_source.keptColumns.isEmpty())
+        store.setValue(QStringLiteral("addressee"), m_addressee->currentIndex() > 0 ? m_addressee->currentText() : QString());
     store.endGroup();
 }
 

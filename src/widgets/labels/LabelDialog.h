@@ -31,6 +31,10 @@ struct LabelSource
     int blockTo = 0;
     QStringList kinds;           // 一括チェック's kinds with rows; empty: no check yet
     std::function<bool(int row, int kind)> inKind; // kind: index in `kinds`
+    // The columns of a list taken in that the rows keep unseen (氏名…), one
+    // of which may give the addressee's name; empty: none.
+    QStringList keptColumns;
+    std::function<QString(int row, int column)> keptCell; // column: index in `keptColumns`
 };
 
 // 宛名ラベル印刷: the sheet, the rows, the content and the font, with a live
@@ -58,6 +62,8 @@ public:
     void setStart(int position); // from 1
     void setHonorific(Honorific honorific);
     void setPhone(bool phone);
+    // The kept column printed as the addressee's name with 様; -1: none.
+    void setAddressee(int keptColumn);
     void setFont(const QString &family, double points);
     void setOffset(QPointF mm);
     // ユーザー定義: names and keeps a sheet of the person's numbers; an error
@@ -112,6 +118,7 @@ private:
     QSpinBox *m_start;
     QComboBox *m_honorific;
     QCheckBox *m_phone;
+    QComboBox *m_addressee; // (なし), then the kept columns
     QFontComboBox *m_font;
     QDoubleSpinBox *m_size;
     QLabel *m_missing;

@@ -90,7 +90,8 @@ void TableJournal::check()
     for (RecoveryJournal::Writer::Step &step : m_pending)
         step.prefill = {state.PrefillRow - 1 - step.base, state.PrefillText};
     m_writer->steps(std::exchange(m_pending, {}));
-    if (!state.Dirty) {
+    // Kept columns no 書き出し has written are unsaved even in a saved table.
+    if (!state.Dirty && !m_table.keptUnwritten()) {
         if (m_writer->active())
             m_writer->remove();
         return;
@@ -107,6 +108,8 @@ void TableJournal::check()
         RecoveryJournal::Source source;
         source.host = QSysInfo::machineHostName();
         source.pid = QCoreApplication::applicationPid();
+        if (state.Kept.any())
+            source.kept = state.Kept.toText();
         if (!file.isNull()) {
             source.file = file.path();
             source.size = file.size();
@@ -158,6 +161,8 @@ void TableJournal::restore(const QString &journal, RecoveryJournal::Recovered re
     const RecoveryJournal::Source &source = recovered.source;
     m_table.quietly([&] {
         m_table.grid().table()->replaceRows(std::move(recovered.rows));
+        m_table.state().Kept = KeptColumns::fromText(source.kept).value_or(KeptColumns());
+        m_table.state().ExportedAt.reset();
         m_table.state().PrefillRow = 0;
         if (m_table.grid().RowCount() == 0)
             m_table.grid().SetRowCount(1);

@@ -5,6 +5,7 @@
 #include "core/env/Program.h"
 #include "core/env/TextFile.h"
 #include "widgets/grid/AddressTable.h"
+#include "widgets/grid/BusyProgress.h"
 #include "widgets/grid/TableHistory.h"
 #include "widgets/grid/vAdd.h"
 #include "core/table/CsvReader.h"
@@ -14,10 +15,7 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QPointer>
-#include <QProgressDialog>
 #include <QStatusBar>
 
 namespace {
@@ -25,6 +23,7 @@ namespace {
 const QString OpenQuestion = QStringLiteral("現在のﾃﾞｰﾀｰを更新しますか");
 const QString ReplaceQuestion = QStringLiteral("%1 は既にあります\r置き換えますか");
 const QString CloseQuestion = QStringLiteral("現在のﾃﾞｰﾀｰを保存しますか");
+const QString KeptNotSaved = QStringLiteral("。取り込んだほかの列は書き出しでだけ保存されます");
 const QString BadFormat = QStringLiteral(" の形式が不正です");
 const QString BadLine = QStringLiteral("%1 行目を読み込めません");
 const QString Copied = QStringLiteral("表の内容をｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰしました");
@@ -47,57 +46,6 @@ const QString Loaded = QStringLiteral("%1 行を読み込みました");
 const QString LoadedUtf8 = QStringLiteral("%1 行を読み込みました (UTF-8)");
 const QString Saved = QStringLiteral("保存しました (%1 行)");
 constexpr int NoticeMs = 5000;
-
-// The wait cursor for the whole of a load or save, and a progress dialog with
-// a cancel button once it has run longer than the delay.
-class Busy final
-{
-public:
-    Busy(QWidget *window, const QString &label, int delayMs) : m_window(window), m_label(label), m_delayMs(delayMs)
-    {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_clock.start();
-    }
-    ~Busy()
-    {
-        delete m_dialog;
-        QApplication::restoreOverrideCursor();
-    }
-    Q_DISABLE_COPY_MOVE(Busy)
-
-    // Share of the whole in thousandths; false once the person cancelled.
-    bool step(qint64 done, qint64 total)
-    {
-        if (!m_dialog) {
-            if (m_clock.elapsed() < m_delayMs)
-                return true;
-            m_dialog = new QProgressDialog(m_label, QString(), 0, 1000, m_window);
-            m_dialog->setCancelButtonText(QProgressDialog::tr("Cancel"));
-            m_dialog->setWindowTitle(Program().title());
-            m_dialog->setWindowModality(Qt::WindowModal);
-            m_dialog->setMinimumDuration(0);
-            m_dialog->setAutoClose(false);
-            m_dialog->setAutoReset(false);
-            m_dialog->show();
-        }
-        // Lets the dialog paint and take its cancel click.
-        m_dialog->setValue(int(total > 0 ? done * 1000 / total : 0));
-        QCoreApplication::processEvents();
-        return !m_dialog->wasCanceled();
-    }
-
-    Csv::Progress progress(double from, double to)
-    {
-        return Csv::stage([this](qint64 done, qint64 total) { return step(done, total); }, from, to);
-    }
-
-private:
-    QWidget *m_window;
-    QString m_label;
-    int m_delayMs;
-    QElapsedTimer m_clock;
-    QPointer<QProgressDialog> m_dialog; // owned here although parented to the window
-};
 
 // The one file dialog of Open and Save As; it offers the name chosen last.
 QString chooseCsvFile(Desktop &desktop, Desktop::FileMode mode, QString &lastName)
@@ -153,14 +101,23 @@ void FileCommands::OpenFile(const QString &path)
 bool FileCommands::mayReplaceTable()
 {
     m_table.grid().CommitEdit();
-    if (!m_table.state().Dirty)
+    const bool dirty = m_table.state().Dirty;
+    if (!dirty && !m_table.keptUnwritten())
         return true;
     // The buttons say what they do; a cancelled or failed save opens nothing.
     switch (m_desktop.choose(OpenQuestion, {SaveAndOpen, OpenWithoutSaving, CancelButton})) {
-    case 0: return SaveCsv(false);
+    case 0: return saveAll(dirty);
     case 1: return true;
     default: return false;
     }
+}
+
+bool FileCommands::saveAll(bool dirty)
+{
+    if (dirty && !SaveCsv(false))
+        return false;
+    // Kept columns of a list taken in are saved by 書き出し alone.
+    return !m_table.keptUnwritten() || (exportKept && exportKept());
 }
 
 void FileCommands::forgetFile()
@@ -203,13 +160,14 @@ FileCommands::LoadResult FileCommands::LoadCsv(const QString &path)
     CsvReader::Result result;
     bool faithful = false;
     {
-        Busy busy(&m_window, Loading, progressDelayMs);
+        BusyProgress busy(&m_window, Loading, progressDelayMs);
         result = CsvReader::read(path, busy.progress(0.0, 1.0));
         faithful = ReadVerdict::writableBack(result);
         if (result.status == CsvReader::Result::Status::Loaded
             || result.status == CsvReader::Result::Status::BadFormat)
             m_table.quietly([&] {
                 m_table.grid().table()->replaceRows(std::move(result.rows));
+                m_table.state().Kept = {}; // a CSV file keeps no other columns
                 m_table.state().PrefillRow = 0;
                 m_table.state().ReadAsUtf8 = result.encoding == CsvReader::Result::Encoding::Utf8;
                 // An empty file still leaves a row to type into.
@@ -278,7 +236,7 @@ bool FileCommands::SaveCsv(bool askName)
     }
     EnsureFileSystem();
 
-    Busy busy(&m_window, Saving, progressDelayMs);
+    BusyProgress busy(&m_window, Saving, progressDelayMs);
     const quint64 taken = m_table.history().position();
     const AddressTableModel::Rows content = m_table.content();
     std::optional<CsvWriter::Encoded> encoded = CsvWriter::encode(content, busy.progress(0.0, 0.5));
@@ -307,7 +265,8 @@ bool FileCommands::SaveCsv(bool askName)
     m_identity = FileIdentity::of(name, FileIdentity::hash(encoded->bytes));
     m_declinedSize = -1;
     m_table.history().markSaved(taken);
-    m_status.showMessage(Saved.arg(ReadVerdict::records(content)), NoticeMs);
+    m_status.showMessage(Saved.arg(ReadVerdict::records(content)) + (m_table.keptUnwritten() ? KeptNotSaved : QString()),
+                         NoticeMs);
     return true;
 }
 
@@ -365,11 +324,14 @@ bool FileCommands::ConfirmClose()
     m_table.grid().CommitEdit();
     // A link copied while the question or the save was open is taken once
     // they are over, and asked about again.
-    while (m_table.state().Dirty) {
+    // Columns kept from a list taken in are asked about too, even after a
+    // save: only 書き出し keeps them.
+    while (m_table.state().Dirty || m_table.keptUnwritten()) {
         AddressTable::FileCommandScope hold(m_table);
         switch (m_desktop.ask(CloseQuestion, Desktop::Buttons::YesNoCancel)) {
         case Desktop::Answer::Yes:
-            if (!SaveCsv(false)) // a cancelled or failed save keeps the window open
+            // A cancelled or failed save keeps the window open.
+            if (!saveAll(m_table.state().Dirty))
                 return false;
             break;
         case Desktop::Answer::No:

@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+
 class AddressTable;
 class Desktop;
 class QStatusBar;
@@ -63,10 +65,17 @@ public:
         m_declinedSize = -1;
     }
 
+    // 書き出し, for the kept columns of a list taken in when closing: true
+    // when written.
+    std::function<bool()> exportKept;
+
     int progressDelayMs = 500; // a load or save running longer shows its progress
 
 private:
     void openChosen(const QString &chosen);
+    // 上書き保存 when `dirty`, then 書き出し while kept columns are unwritten;
+    // false when either was cancelled or failed.
+    bool saveAll(bool dirty);
     // Before a plain save over `name`: true to write there, false to cancel;
     // `askName` set when a new name is to be chosen instead.
     bool mayOverwrite(const QString &name, bool &askName);

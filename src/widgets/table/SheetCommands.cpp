@@ -166,10 +166,11 @@ void SheetCommands::SortRows()
     const int count = model.rowCount();
     QStringList keys;
     std::vector<int> filled;
-    int blanks = 0;
+    std::vector<int> blanks; // rows whose kept cells alone hold something go with them
     for (int r = 0; r < count; ++r) {
-        if (model.row(r).isEmpty()) {
-            ++blanks;
+        if (model.row(r).isBlank()) {
+            if (!model.row(r).isEmpty())
+                blanks.push_back(r);
             continue;
         }
         filled.push_back(r);
@@ -182,7 +183,9 @@ void SheetCommands::SortRows()
     sorted.reserve(count);
     for (const qsizetype i : order)
         sorted.append(model.row(filled[size_t(i)]));
-    sorted.resize(sorted.size() + blanks);
+    for (const int r : blanks)
+        sorted.append(model.row(r));
+    sorted.resize(count);
     const TablePlace before = m_table.history().place();
     TableChange change(0, {}, 0);
     grid.KeepingPlace([&] { change = TableChange::splice(model, 0, count, std::move(sorted)); });
