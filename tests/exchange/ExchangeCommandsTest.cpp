@@ -10,6 +10,7 @@
 #include "harness/MainWindow.h"
 #include "harness/WidgetTestMain.h"
 #include "support/ScriptedDesktop.h"
+#include "support/TestData.h"
 #include "widgets/exchange/ColumnMappingDialog.h"
 #include "widgets/exchange/ExchangeCommands.h"
 #include "widgets/grid/AddressTable.h"
@@ -318,6 +319,7 @@ private Q_SLOTS:
         // Begun again from the file as saved, not ended.
         QTRY_COMPARE(RecoveryJournal::read(own).source.file, path(u"list.csv"_qs));
         QVERIFY(QFile::copy(own, journals.filePath(u"99999.journal"_qs))); // as a crash leaves it
+        QVERIFY(QFile::copy(own, journals.filePath(u"99998.journal"_qs))); // and another one
 
         window->menus().mnEdt[0]->trigger(); // 初期化
         QVERIFY(!window->table().keptUnwritten());
@@ -333,8 +335,15 @@ private Q_SLOTS:
         desktop.files.push_back(path(u"list.csv"_qs));
         window->menus().mnFile[0]->trigger();
         QVERIFY(!model().row(0).hasKept() && !window->table().state().Kept.any());
-        desktop.answers = {Desktop::Answer::Yes};
+        desktop.answers = {Desktop::Answer::No, Desktop::Answer::Ok, Desktop::Answer::Yes};
         window->offerRecovery();
+        // The one not restored is kept in the list's own layout, kept columns too.
+        const QStringList keptFiles = QDir(path(u"recovery"_qs)).entryList({u"*.csv"_qs});
+        QCOMPARE(keptFiles.size(), 1);
+        const QByteArray keptBytes = readBytes(path(u"recovery/"_qs + keptFiles[0]));
+        const QString keptText = QString::fromUtf8(keptBytes.mid(3));
+        QVERIFY(keptBytes.startsWith("\xEF\xBB\xBF"));
+        QVERIFY2(keptText.startsWith(u"氏名,"_qs) && keptText.contains(u"山田太郎"_qs), qPrintable(keptText.left(200)));
         QCOMPARE(model().row(0).keptCells().value(0), u"山田太郎"_qs);
         QCOMPARE(window->table().state().Kept.kept, (std::vector<int>{0, 6, 7}));
 

@@ -5,6 +5,7 @@
 #include "core/env/TextFile.h"
 #include "core/exchange/ColumnMapping.h"
 #include "core/exchange/DelimitedText.h"
+#include "core/exchange/ExportRows.h"
 #include "core/exchange/XlsReader.h"
 #include "core/exchange/XlsxReader.h"
 #include "core/exchange/XlsxWriter.h"
@@ -361,40 +362,3 @@ bool ExchangeCommands::ExportList()
     return true;
 }
 
-std::vector<QStringList> ExchangeCommands::exportRows(const AddressTableModel::Rows &content, const KeptColumns &kept)
-{
-    // Every row up to the last one holding anything, kept cells included.
-    qsizetype last = content.size();
-    while (last > 0 && content[last - 1].isEmpty())
-        --last;
-    // A list taken in with other columns goes back in its own layout while
-    // rows still keep them; otherwise the table's five columns.
-    std::vector<KeptColumns::Output> columns;
-    if (kept.any() && std::any_of(content.begin(), content.begin() + last,
-                                  [](const AddressTableModel::Row &row) { return row.hasKept(); })) {
-        std::array<bool, KeptColumns::TableColumns> filled{};
-        for (qsizetype r = 0; r < last; ++r)
-            for (int c = 0; c < AddressTableModel::ColumnCount; ++c)
-                filled[std::size_t(c)] = filled[std::size_t(c)] || !content[r].cell(c).isEmpty();
-        columns = kept.layout(filled);
-    } else {
-        for (int c = 0; c < AddressTableModel::ColumnCount; ++c)
-            columns.push_back({c, -1, AddressTableModel::caption(c)});
-    }
-    std::vector<QStringList> rows;
-    rows.reserve(std::size_t(last + 1));
-    QStringList header;
-    for (const KeptColumns::Output &column : columns)
-        header.append(column.header);
-    rows.push_back(header);
-    for (qsizetype r = 0; r < last; ++r) {
-        const AddressTableModel::Row &from = content[r];
-        const QStringList keptCells = from.hasKept() ? from.keptCells() : QStringList();
-        QStringList row;
-        row.reserve(qsizetype(columns.size()));
-        for (const KeptColumns::Output &column : columns)
-            row.append(column.table >= 0 ? from.cell(column.table).toString() : keptCells.value(column.kept));
-        rows.push_back(std::move(row));
-    }
-    return rows;
-}

@@ -52,9 +52,6 @@ public:
     static bool isWorkbook(const QString &path);
     // A model's header and rows as text.
     static std::vector<QStringList> modelRows(const QAbstractItemModel &model);
-    // The table's rows as 書き出し writes them, header first: in the layout
-    // of the list taken in while rows keep its other columns, else the five.
-    static std::vector<QStringList> exportRows(const AddressTableModel::Rows &content, const KeptColumns &kept);
 
     int progressDelayMs = 500; // a 取り込み running longer shows its progress
 

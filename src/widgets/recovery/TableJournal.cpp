@@ -2,6 +2,9 @@
 
 #include "core/env/Desktop.h"
 #include "core/env/Program.h"
+#include "core/exchange/DelimitedText.h"
+#include "core/exchange/ExportRows.h"
+#include "core/grid/KeptColumns.h"
 #include "core/table/CsvWriter.h"
 #include "widgets/grid/AddressTable.h"
 #include "widgets/grid/TableHistory.h"
@@ -191,13 +194,25 @@ void TableJournal::restore(const QString &journal, RecoveryJournal::Recovered re
 void TableJournal::keep(const QString &journal, const RecoveryJournal::Recovered &recovered)
 {
     const QString folder = keptFolder();
-    const QString name = QDir(folder).filePath(
-        u"kotoven-"_qs + QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss-zzz"_qs) + u".csv"_qs);
-    const std::optional<QString> text = CsvWriter::text(recovered.rows);
+    // Several journals declined at once each keep a file of their own.
+    const QString stem = QDir(folder).filePath(
+        u"kotoven-"_qs + QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss-zzz"_qs));
+    QString name = stem + u".csv"_qs;
+    for (int n = 2; QFileInfo::exists(name); ++n)
+        name = stem + u'-' + QString::number(n) + u".csv"_qs;
+    // UTF-8 with a byte-order mark: nothing is lost to code page 932. A list
+    // taken in whose rows keep other columns goes out as 書き出し writes it
+    // (its own header and layout, for 取り込み); otherwise as 開く reads it.
+    std::optional<QByteArray> bytes;
+    const KeptColumns columns = KeptColumns::fromText(recovered.source.kept).value_or(KeptColumns());
+    if (columns.any()) {
+        bytes = DelimitedText::write(exportRows(recovered.rows, columns), u',', DelimitedText::Encoding::Utf8Bom).bytes;
+    } else if (const std::optional<QString> text = CsvWriter::text(recovered.rows)) {
+        bytes = "\xEF\xBB\xBF" + text->toUtf8();
+    }
     QSaveFile file(name);
-    // UTF-8 with a byte-order mark: nothing is lost to code page 932.
-    const bool kept = QDir().mkpath(folder) && text && file.open(QIODevice::WriteOnly) &&
-                      file.write("\xEF\xBB\xBF") == 3 && file.write(text->toUtf8()) >= 0 && file.commit();
+    const bool kept = QDir().mkpath(folder) && bytes && file.open(QIODevice::WriteOnly)
+                      && file.write(*bytes) == bytes->size() && file.commit();
     if (!kept) {
         m_desktop.message(KeepFailed.arg(name, file.errorString()));
         return; // the journal stays for the next start
