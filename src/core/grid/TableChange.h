@@ -2,6 +2,7 @@
 
 #include "core/grid/AddressTableModel.h"
 
+#include <algorithm>
 #include <utility>
 
 // One change to the table kept so that it can be taken back and made again:
@@ -40,6 +41,15 @@ public:
     bool changesNothing(const AddressTableModel &model) const;
 
     int first() const { return m_first; }
+    // The rows from first() in the table now, and the rows swap() puts in
+    // their place.
+    int count() const { return m_count; }
+    qsizetype otherCount() const { return m_other.size(); }
+    // Whether the rows swap() puts back are all blank.
+    bool othersBlank() const
+    {
+        return std::all_of(m_other.begin(), m_other.end(), [](const AddressTableModel::Row &row) { return row.isEmpty(); });
+    }
 
 private:
     int m_first;

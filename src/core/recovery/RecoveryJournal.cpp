@@ -17,7 +17,9 @@ namespace {
 
 constexpr char Magic[] = "KOTOVEN-JOURNAL-1\n";
 constexpr qsizetype MagicSize = sizeof Magic - 1;
-enum RecordType : quint8 { HeaderRecord = 1, SnapshotRecord = 2, StepRecord = 3 };
+// A StepRecord's steps are all rows; a GroupRecord's each begin with their
+// kind (0: rows, else an operation's).
+enum RecordType : quint8 { HeaderRecord = 1, SnapshotRecord = 2, StepRecord = 3, GroupRecord = 4 };
 // Records larger than this are compressed (on the writer's thread).
 constexpr qsizetype CompressFrom = 4096;
 constexpr quint8 Compressed = 0x80;
@@ -83,6 +85,45 @@ bool getRows(QDataStream &in, AddressTableModel::Rows &rows)
         rows.append(std::move(row));
     }
     return in.status() == QDataStream::Ok;
+}
+
+void putOperation(QDataStream &out, const TableOperation &op)
+{
+    out << quint8(op.kind);
+    switch (op.kind) {
+    case TableOperation::Kind::BlankRows: out << qint32(op.first) << qint32(op.removed) << qint32(op.added); break;
+    case TableOperation::Kind::ClearCells:
+        out << qint32(op.first) << qint32(op.removed) << qint32(op.left) << qint32(op.right);
+        break;
+    case TableOperation::Kind::Sort: out << qint32(op.column) << quint8(op.descending ? 1 : 0); break;
+    }
+}
+
+// An operation of kind `kind`, read and checked against the table's rows.
+bool getOperation(QDataStream &in, quint8 kind, qsizetype rows, TableOperation &op)
+{
+    qint32 a = 0;
+    qint32 b = 0;
+    qint32 c = 0;
+    qint32 d = 0;
+    quint8 descending = 0;
+    switch (TableOperation::Kind(kind)) {
+    case TableOperation::Kind::BlankRows:
+        in >> a >> b >> c;
+        op = TableOperation::blankRows(a, b, c);
+        break;
+    case TableOperation::Kind::ClearCells:
+        in >> a >> b >> c >> d;
+        op = TableOperation::clearCells(a, a + b - 1, c, d);
+        break;
+    case TableOperation::Kind::Sort:
+        in >> a >> descending;
+        op = TableOperation::sort(a, descending != 0);
+        break;
+    default:
+        return false;
+    }
+    return in.status() == QDataStream::Ok && op.fits(rows);
 }
 
 // The table's size as a CSV file in code page 932, near enough.
@@ -198,13 +239,24 @@ Recovered read(const QByteArray &bytes)
             }
             break;
         }
-        case StepRecord: {
+        case StepRecord:
+        case GroupRecord: {
             // A group applies whole or not at all.
             AddressTableModel::Rows rows = result.rows;
             quint32 count = 0;
             in >> count;
             good = result.valid && in.status() == QDataStream::Ok && count <= RecordLimit;
             for (quint32 i = 0; good && i < count; ++i) {
+                quint8 stepKind = 0;
+                if ((kind & ~Compressed) == GroupRecord)
+                    in >> stepKind;
+                if (stepKind != 0) {
+                    TableOperation op;
+                    good = getOperation(in, stepKind, rows.size(), op);
+                    if (good)
+                        op.apply(rows);
+                    continue;
+                }
                 qint32 first = 0;
                 qint32 removed = 0;
                 AddressTableModel::Rows added;
@@ -272,10 +324,13 @@ void Writer::begin(const Source &source, const AddressTableModel::Rows &rows, co
     {
         const std::lock_guard lock(m_mutex);
         Job job{Job::Begin, source, {}};
-        job.steps.push_back({0, 0, rows, 0, int(rows.size()), prefill, 0});
+        // The table's rows, shared: the writer makes its own copy at once
+        // and lets go of them, so that the next change on the window's
+        // thread finds its list its own again.
+        job.steps.push_back({0, 0, rows, 0, int(rows.size()), prefill, 0, {}});
         m_jobs.push_back(std::move(job));
         ++m_queued;
-        m_hurry = true; // the table's rows stay shared until written
+        m_hurry = true;
     }
     m_wake.notify_all();
 }
@@ -283,9 +338,14 @@ void Writer::begin(const Source &source, const AddressTableModel::Rows &rows, co
 Writer::Step Writer::step(int first, int removed, const AddressTableModel::Rows &rows, int from, int count,
                           const Prefill &prefill)
 {
-    if (count <= 64)
-        return {first, removed, rows.mid(from, count), 0, count, {prefill.row - from, prefill.text}, from};
-    return {first, removed, rows, from, count, prefill, 0};
+    return {first, removed, rows.mid(from, count), 0, count, {prefill.row - from, prefill.text}, from, {}};
+}
+
+Writer::Step Writer::step(const TableOperation &operation)
+{
+    Step made;
+    made.operation = operation;
+    return made;
 }
 
 void Writer::steps(std::vector<Step> group)
@@ -328,6 +388,10 @@ void Writer::run()
         jobs.swap(m_jobs);
         const bool stop = m_stop;
         lock.unlock();
+        for (Job &job : jobs)
+            if (job.kind == Job::Begin)
+                for (Step &table : job.steps)
+                    table.rows = AddressTableModel::Rows(table.rows.cbegin(), table.rows.cend());
         bool wrote = false;
         for (Job &job : jobs) {
             write(job);
@@ -388,11 +452,15 @@ void Writer::write(Job &job)
         QDataStream out(&body, QIODevice::WriteOnly);
         out << quint32(job.steps.size());
         for (const Step &step : job.steps) {
-            out << qint32(step.first) << qint32(step.removed);
+            if (step.operation) {
+                putOperation(out, *step.operation);
+                continue;
+            }
+            out << quint8(0) << qint32(step.first) << qint32(step.removed);
             putRows(out, step.rows, step.from, step.count, step.prefill);
         }
         job.steps.clear();
-        const QByteArray bytes = record(StepRecord, body);
+        const QByteArray bytes = record(GroupRecord, body);
         if (writeAll(m_fd, bytes))
             m_fileBytes += bytes.size();
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/grid/AddressTableModel.h"
+#include "core/table/TableOperation.h"
 
 #include <QByteArray>
 #include <QString>
@@ -9,6 +10,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -19,7 +21,9 @@
 // so that a partly written or damaged end is cut off at the last whole
 // record: a header (the writer's host and process, and the file the table
 // came from with its size, time and hash), a snapshot of the table's rows,
-// then steps, each "rows first..first+removed-1 give way to these rows".
+// then steps in groups, each either an operation made again from the table
+// before it (a sort, 初期化, a row command, clearing cells) or "rows
+// first..first+removed-1 give way to these rows" (typing, a paste).
 // Large records are compressed.
 namespace RecoveryJournal {
 
@@ -75,7 +79,8 @@ public:
     // Starts the journal over from `rows` (the table now) and `source`.
     void begin(const Source &source, const AddressTableModel::Rows &rows, const Prefill &prefill);
     // One change: rows first..first+removed-1 (from 0) gave way to
-    // rows.mid(from, count) of `rows` (the table as it stood after it).
+    // rows.mid(from, count) of `rows` (the table as it stood after it), or
+    // an operation.
     struct Step
     {
         int first = 0;
@@ -85,11 +90,14 @@ public:
         int count = 0;
         Prefill prefill; // its row counted in `rows`
         int base = 0;    // the table's row of rows[0]
+        std::optional<TableOperation> operation; // set: the step is this operation
     };
-    // Makes `rows` the step's own: a few rows are copied (their texts stay
-    // shared), many keep the whole table shared until the writer has them.
+    // Copies the step's rows (their texts stay shared): the table's own list
+    // is never shared with the writer, so that the next change to the table
+    // never copies the whole list on the window's thread.
     static Step step(int first, int removed, const AddressTableModel::Rows &rows, int from, int count,
                      const Prefill &prefill);
+    static Step step(const TableOperation &operation);
     // Changes that together lead from one state of the table to the next:
     // written as one record, so that the journal never ends between them.
     void steps(std::vector<Step> group);

@@ -84,4 +84,25 @@ std::vector<qsizetype> order(const QStringList &cells, Direction direction, bool
     return positions;
 }
 
+AddressTableModel::Rows sortedRows(const AddressTableModel::Rows &rows, int column, Direction direction)
+{
+    QStringList keys;
+    std::vector<qsizetype> filled;
+    qsizetype blanks = 0;
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        if (rows[r].isEmpty()) {
+            ++blanks;
+            continue;
+        }
+        filled.push_back(r);
+        keys.append(rows[r].cell(column).toString());
+    }
+    AddressTableModel::Rows sorted;
+    sorted.reserve(rows.size());
+    for (const qsizetype i : order(keys, direction, column == AddressTableModel::Zip))
+        sorted.append(rows[filled[size_t(i)]]);
+    sorted.resize(sorted.size() + blanks);
+    return sorted;
+}
+
 } // namespace SortRules

@@ -218,11 +218,41 @@ void TableHistory::restore(const TablePlace &place)
     m_table.setBlock(place.blockFrom, place.blockTo);
 }
 
+void TableHistory::announce(const TableOperation &operation, const std::function<void()> &change)
+{
+    if (!operation.fits(m_table.grid().table()->rowCount())) {
+        change();
+        return;
+    }
+    Q_EMIT operationBegins();
+    change();
+    Q_EMIT operated(operation);
+}
+
+TableChange TableHistory::operate(const TableOperation &operation)
+{
+    TableChange made(0, {}, 0);
+    announce(operation, [&] { made = operation.apply(*m_table.grid().table()); });
+    return made;
+}
+
 void TableHistory::replay(TableChange &change, const TablePlace &place)
 {
     ++m_moves;
     ++m_recording;
-    m_table.quietly([&] { m_table.grid().KeepingPlace([&] { change.swap(*m_table.grid().table()); }); });
+    AddressTableModel &model = *m_table.grid().table();
+    // Blank rows put back (undoing an insert, making a delete or a clear
+    // again) are an operation; other rows are rows.
+    const int first = std::clamp(change.first(), 0, model.rowCount());
+    const auto blank = TableOperation::blankRows(first, std::clamp(change.count(), 0, model.rowCount() - first),
+                                                 int(change.otherCount()));
+    const auto swap = [&] {
+        if (change.othersBlank())
+            announce(blank, [&] { change.swap(model); });
+        else
+            change.swap(model);
+    };
+    m_table.quietly([&] { m_table.grid().KeepingPlace(swap); });
     --m_recording;
     restore(place);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/grid/TableChange.h"
+#include "core/table/TableOperation.h"
 
 #include <QObject>
 #include <QUndoStack>
@@ -43,6 +44,13 @@ public:
     // A change already made, as one step.
     void push(const QString &text, TableChange change, const TablePlace &before);
 
+    // Runs `change`, which makes `operation` through the model: whoever
+    // keeps the table's changes takes the operation instead of its rows. One
+    // that does not fit the table is run as a plain change.
+    void announce(const TableOperation &operation, const std::function<void()> &change);
+    // Makes `operation` so; the rows it replaced, for the history.
+    TableChange operate(const TableOperation &operation);
+
     // Undo and redo finish the typing in progress and take back an untouched
     // pre-fill first.
     void undo();
@@ -70,6 +78,11 @@ public:
 
     // While the steps are moved to a new stack nothing may be replayed.
     bool rebuilding() const { return m_rebuilding; }
+
+Q_SIGNALS:
+    // The model's changes from here until operated() are `operation`.
+    void operationBegins();
+    void operated(const TableOperation &operation);
 
 private:
     void cellAboutToBeEdited(int row, int column, const QString &text);

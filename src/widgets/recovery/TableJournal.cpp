@@ -41,6 +41,14 @@ TableJournal::TableJournal(AddressTable &table, Desktop &desktop, QStatusBar &st
             [this](const QModelIndex &, int first, int last) { changed(first, 0, first, last - first + 1); });
     connect(model, &QAbstractItemModel::rowsRemoved, this,
             [this](const QModelIndex &, int first, int last) { changed(first, last - first + 1, first, 0); });
+    // An operation's changes to the model are the operation: its rows give
+    // way to it.
+    connect(&m_table.history(), &TableHistory::operationBegins, this, [this] { m_operating = true; });
+    connect(&m_table.history(), &TableHistory::operated, this, [this](const TableOperation &operation) {
+        m_operating = false;
+        if (m_writer && m_writer->active())
+            m_pending.push_back(RecoveryJournal::Writer::step(operation));
+    });
     // A whole new table (a file read): the journal starts over, if it is kept.
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
         m_pending.clear();
@@ -69,7 +77,7 @@ void TableJournal::changed(int first, int removed, int from, int count)
     if (!m_writer)
         return;
     const TableState &state = m_table.state();
-    if (m_writer->active())
+    if (m_writer->active() && !m_operating)
         m_pending.push_back(RecoveryJournal::Writer::step(first, removed, m_table.grid().table()->rows(), from,
                                                           count, {state.PrefillRow - 1, state.PrefillText}));
     // Whether the table is unsaved is known once the command has ended.
