@@ -135,9 +135,10 @@ int main(int argc, char *argv[])
     table.setBlock(0, 0);
 
     // The recovery journal at a million rows. A sort is an operation the
-    // journal keeps as such; a whole-table step of rows (the rows in
-    // reverse, as undoing a sort puts them back) is copied for the writer.
-    // Each without and with the journal, and a cell typed right after.
+    // journal keeps as such, and undoing it a step by the sort's number; a
+    // whole-table step of rows (the rows in reverse, as a paste of the whole
+    // table could leave them) is copied for the writer. Each without and
+    // with the journal, and a cell typed right after.
     ScriptedDesktop desktop;
     QStatusBar status;
     QTemporaryDir journalFolder;
@@ -158,6 +159,10 @@ int main(int argc, char *argv[])
         ++sorts;
         return millis([&] { sheet.SortRows(); });
     };
+    const auto undoSort = [&] {
+        sortStep();
+        return millis([&] { table.history().undo(); });
+    };
     const auto typeCell = [&](int row) {
         return millis([&] { grid.table()->setData(grid.table()->index(row, 1), QStringLiteral("x%1").arg(row)); });
     };
@@ -165,6 +170,8 @@ int main(int argc, char *argv[])
     const double wholeWithout = wholeTableStep();
     const double sortWithout = std::max(sortStep(), sortStep());
     const double typedWithout = typeCell(3);
+    const double undoWithout = undoSort();
+    const double typedAfterUndoWithout = typeCell(12);
     journal.enable(journalFolder.path());
     // Beginning: the first change begins the journal, whose snapshot the
     // writer takes from the table's shared rows; then a cell right after.
@@ -182,6 +189,8 @@ int main(int argc, char *argv[])
     }
     const double sortWith = std::max(sortStep(), sortStep());
     const double typedAfterSort = typeCell(10);
+    const double undoWith = undoSort();
+    const double typedAfterUndo = typeCell(11);
     journal.writer()->flush();
     const qint64 csvLarge = CsvWriter::encode(table.content())->bytes.size();
     const qint64 journalLarge = journal.writer()->fileBytes();
@@ -232,6 +241,9 @@ int main(int argc, char *argv[])
                 stepWith, stepWithout, smallGroups);
     std::printf("journal_sort_%d_rows: %.1f ms (%.1f ms without the journal; limit 50 ms more)\n", Rows, sortWith,
                 sortWithout);
+    std::printf("journal_undoing_a_sort_%d_rows: %.1f ms (%.1f ms without the journal; limit 50 ms more), a cell "
+                "typed right after %.2f ms (%.2f ms without the journal)\n",
+                Rows, undoWith, undoWithout, typedAfterUndo, typedAfterUndoWithout);
     std::printf("journal_whole_table_step_of_rows_%d_rows: %.1f ms (%.1f ms without the journal; limit 50 ms more)\n",
                 Rows, wholeWith, wholeWithout);
     std::printf("journal_cell_typed_right_after_a_whole_table_step_%d_rows: %.2f ms after rows, %.2f ms after a sort "
@@ -242,7 +254,7 @@ int main(int argc, char *argv[])
                 Rows, beginning, typedAfterBeginning, typedWithout);
     std::printf("journal_size_10000_rows_after_2000_steps: %.2f MB for a %.2f MB CSV file (%.2f x; limit 2 x)\n",
                 double(journalSmall) / 1e6, double(csvSmall) / 1e6, double(journalSmall) / double(csvSmall));
-    std::printf("journal_size_%d_rows_after_3_whole_table_steps_and_2_sorts: %.1f MB for a %.1f MB CSV file (%.2f x; limit 2 x)\n",
+    std::printf("journal_size_%d_rows_after_3_whole_table_steps_and_3_sorts: %.1f MB for a %.1f MB CSV file (%.2f x; limit 2 x)\n",
                 Rows, double(journalLarge) / 1e6, double(csvLarge) / 1e6, double(journalLarge) / double(csvLarge));
     return 0;
 }

@@ -162,7 +162,25 @@ TEST(RecoveryJournal, OperationsReplayAsTheCommandsMadeThem)
         model.replaceRows(start);
         Writer writer(path);
         writer.begin({}, model.rows(), {});
+        RecoveryJournal::KeptOperations book; // the writer's side
+        std::vector<std::pair<quint64, TableChange>> older; // operations' changes kept
         int operations = 0;
+        const auto swapBack = [&](quint64 number, TableChange &change, std::vector<Writer::Step> &group) {
+            const int at = change.first();
+            const int gone = change.count();
+            const int back = int(change.otherCount());
+            const TableOperation blank = TableOperation::blankRows(at, gone, back);
+            const bool asOperation = change.othersBlank() && blank.fits(model.rowCount());
+            change.swap(model);
+            if (book.has(number)) {
+                group.push_back(Writer::swapOf(number));
+            } else if (asOperation) {
+                group.push_back(Writer::step(blank));
+                book.add(RecoveryJournal::KeptOperations::weight(blank, model.rowCount()));
+            } else {
+                group.push_back(Writer::step(at, gone, model.rows(), at, back, {}));
+            }
+        };
         for (int i = 0; i < 400; ++i) {
             std::vector<Writer::Step> group;
             for (int k = int(random.bounded(1, 4)); k > 0; --k) {
@@ -215,21 +233,29 @@ TEST(RecoveryJournal, OperationsReplayAsTheCommandsMadeThem)
                                            }()
                                          : op->apply(model);
                 group.push_back(Writer::step(*op));
-                // Undone, and made again, as the history does it.
-                for (int swaps = int(random.bounded(3)); swaps > 0; --swaps) {
-                    const int at = change.first();
-                    const int gone = change.count();
-                    const int back = int(change.otherCount());
-                    const TableOperation blank = TableOperation::blankRows(at, gone, back);
-                    const bool asOperation = change.othersBlank() && blank.fits(model.rowCount());
-                    change.swap(model);
-                    group.push_back(asOperation ? Writer::step(blank)
-                                                : Writer::step(at, gone, model.rows(), at, back, {}));
+                const quint64 number = book.add(RecoveryJournal::KeptOperations::weight(*op, rows));
+                // Undone, and made again, as the history does it: by the
+                // operation's number while the reader keeps its rows.
+                for (int swaps = int(random.bounded(3)); swaps > 0; --swaps)
+                    swapBack(number, change, group);
+                if (random.bounded(4) == 0)
+                    older.emplace_back(number, std::move(change));
+            }
+            // An older operation's change taken back and made again at once
+            // (long after it, its number may be forgotten).
+            if (!older.empty() && random.bounded(3) == 0) {
+                auto &[number, change] = older[random.bounded(quint32(older.size()))];
+                if (change.first() + change.count() <= model.rowCount()) {
+                    swapBack(number, change, group);
+                    swapBack(number, change, group);
                 }
             }
             writer.steps(std::move(group));
-            if (i == 200)
+            if (i == 200) {
                 writer.begin({}, model.rows(), {});
+                book.clear();
+                older.clear();
+            }
             if (i % 10 == 9) {
                 writer.flush();
                 const RecoveryJournal::Recovered back = RecoveryJournal::read(path);

@@ -165,6 +165,10 @@ private Q_SLOTS:
         QTest::newRow("内容を消去") << QList<int>{12};
         QTest::newRow("行挿入, 元に戻す") << QList<int>{3, 6};
         QTest::newRow("行挿入, 元に戻す, やり直し") << QList<int>{3, 6, 7};
+        QTest::newRow("並べ替え, 元に戻す") << QList<int>{15, 6};
+        QTest::newRow("初期化, 元に戻す, やり直し, 元に戻す") << QList<int>{0, 6, 7, 6};
+        QTest::newRow("行削除, 元に戻す, やり直し") << QList<int>{4, 6, 7};
+        QTest::newRow("内容を消去, 行挿入, 元に戻す, 元に戻す") << QList<int>{12, 3, 6, 6};
     }
 
     // A command made again from the table before it costs the journal a

@@ -176,6 +176,29 @@ bool getOperation(QDataStream &in, quint8 kind, qsizetype rows, TableOperation &
     return in.status() == QDataStream::Ok && op.fits(rows);
 }
 
+// A group's step that swaps an operation's rows back (after the operations'
+// kinds).
+constexpr quint8 SwapStep = 16;
+
+// What the reader keeps of an operation: the rows it replaced at `first`,
+// and how many rows stand there instead, as the history's change does.
+struct KeptRows
+{
+    int first = 0;
+    AddressTableModel::Rows other;
+    int count = 0;
+};
+
+KeptRows keptFor(const TableOperation &op, const AddressTableModel::Rows &rows)
+{
+    switch (op.kind) {
+    case TableOperation::Kind::BlankRows: return {op.first, copyRows(rows, op.first, op.removed), op.added};
+    case TableOperation::Kind::ClearCells: return {op.first, copyRows(rows, op.first, op.removed), op.removed};
+    case TableOperation::Kind::Sort: return {0, rows, int(rows.size())};
+    }
+    return {};
+}
+
 // The table's size as a CSV file in code page 932, near enough.
 qint64 csvSize(const AddressTableModel::Rows &rows)
 {
@@ -247,6 +270,8 @@ Recovered read(const QByteArray &bytes)
     }
     qsizetype at = MagicSize;
     bool header = false;
+    KeptOperations book;
+    std::deque<KeptRows> keptRows; // the book's operations'
     while (at < bytes.size()) {
         if (bytes.size() - at < 8) {
             result.damaged = true;
@@ -286,6 +311,8 @@ Recovered read(const QByteArray &bytes)
                 result.rows = std::move(rows);
                 result.valid = true;
                 result.steps = 0;
+                book.clear();
+                keptRows.clear();
             }
             break;
         }
@@ -300,11 +327,35 @@ Recovered read(const QByteArray &bytes)
                 quint8 stepKind = 0;
                 if ((kind & ~Compressed) == GroupRecord)
                     in >> stepKind;
+                if (stepKind == SwapStep) {
+                    quint32 number = 0;
+                    in >> number;
+                    good = in.status() == QDataStream::Ok && book.has(number);
+                    if (!good)
+                        continue;
+                    KeptRows &kept = keptRows[size_t(number - book.first())];
+                    good = kept.first + qsizetype(kept.count) <= rows.size();
+                    if (good) {
+                        AddressTableModel::Rows other = copyRows(rows, kept.first, kept.count);
+                        kept.count = int(kept.other.size());
+                        rows.remove(kept.first, other.size());
+                        rows.insert(kept.first, kept.other.size(), AddressTableModel::Row());
+                        std::move(kept.other.begin(), kept.other.end(), rows.begin() + kept.first);
+                        kept.other = std::move(other);
+                    }
+                    continue;
+                }
                 if (stepKind != 0) {
                     TableOperation op;
                     good = getOperation(in, stepKind, rows.size(), op);
-                    if (good)
+                    if (good) {
+                        const qint64 weight = KeptOperations::weight(op, rows.size());
+                        keptRows.push_back(keptFor(op, rows));
                         op.apply(rows);
+                        book.add(weight);
+                        while (keptRows.size() > book.size())
+                            keptRows.pop_front();
+                    }
                     continue;
                 }
                 qint32 first = 0;
@@ -389,6 +440,36 @@ Writer::Step Writer::step(int first, int removed, const AddressTableModel::Rows 
                           const Prefill &prefill)
 {
     return {first, removed, copyRows(rows, from, count), 0, count, {prefill.row - from, prefill.text}, from, {}};
+}
+
+qint64 KeptOperations::weight(const TableOperation &op, qsizetype rows)
+{
+    switch (op.kind) {
+    case TableOperation::Kind::BlankRows: return std::max(op.removed, op.added);
+    case TableOperation::Kind::ClearCells: return op.removed;
+    case TableOperation::Kind::Sort: return rows;
+    }
+    return 0;
+}
+
+quint64 KeptOperations::add(qint64 weight)
+{
+    m_weights.push_back(weight);
+    m_total += weight;
+    const quint64 number = m_first + m_weights.size() - 1;
+    while (!m_weights.empty() && (m_weights.size() > KeptCount || m_total > KeptRows)) {
+        m_total -= m_weights.front();
+        m_weights.pop_front();
+        ++m_first;
+    }
+    return number;
+}
+
+Writer::Step Writer::swapOf(quint64 number)
+{
+    Step made;
+    made.swap = number;
+    return made;
 }
 
 Writer::Step Writer::step(const TableOperation &operation)
@@ -505,6 +586,10 @@ void Writer::write(Job &job)
         for (Step &step : job.steps) {
             if (step.operation) {
                 putOperation(out, *step.operation);
+                continue;
+            }
+            if (step.swap != 0) {
+                out << SwapStep << quint32(step.swap);
                 continue;
             }
             out << quint8(0) << qint32(step.first) << qint32(step.removed);

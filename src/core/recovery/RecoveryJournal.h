@@ -24,7 +24,9 @@
 // then steps in groups, each either an operation made again from the table
 // before it (a sort, 初期化, a row command, clearing cells) or "rows
 // first..first+removed-1 give way to these rows" (typing, a paste).
-// Large records are compressed.
+// Taking back or making again one of the latest operations is a step of
+// its own, "swap the rows of operation n" (the reader keeps the rows each
+// replaced, as the history does). Large records are compressed.
 namespace RecoveryJournal {
 
 // The file the table came from, as it stood when the journal began.
@@ -36,6 +38,32 @@ struct Source
     qint64 size = -1;
     qint64 modifiedMs = 0;
     QByteArray hash;
+};
+
+// The latest operations since the journal began whose rows the reader
+// keeps, so that undoing or redoing one is a step by its number: at most
+// KeptCount of them, weighing KeptRows rows in all. The writer keeps the
+// same count, so it knows which numbers the reader has.
+class KeptOperations
+{
+public:
+    static constexpr size_t KeptCount = 100;
+    static constexpr qint64 KeptRows = qint64(4) << 20;
+
+    // The rows the reader keeps for `op` made on a table of `rows` rows.
+    static qint64 weight(const TableOperation &op, qsizetype rows);
+    // Numbers an operation (1, 2, … from the journal's beginning) and
+    // forgets the oldest beyond the bounds.
+    quint64 add(qint64 weight);
+    bool has(quint64 number) const { return number >= m_first && number - m_first < m_weights.size(); }
+    quint64 first() const { return m_first; }
+    size_t size() const { return m_weights.size(); }
+    void clear() { *this = {}; }
+
+private:
+    std::deque<qint64> m_weights;
+    quint64 m_first = 1;
+    qint64 m_total = 0;
 };
 
 // A journal read back: the table up to the last whole step.
@@ -91,6 +119,7 @@ public:
         Prefill prefill; // its row counted in `rows`
         int base = 0;    // the table's row of rows[0]
         std::optional<TableOperation> operation; // set: the step is this operation
+        quint64 swap = 0; // not 0: the step swaps the rows of operation `swap` back
     };
     // Copies the step's rows (their texts stay shared): the table's own list
     // is never shared with the writer, so that the next change to the table
@@ -98,6 +127,7 @@ public:
     static Step step(int first, int removed, const AddressTableModel::Rows &rows, int from, int count,
                      const Prefill &prefill);
     static Step step(const TableOperation &operation);
+    static Step swapOf(quint64 number);
     // Changes that together lead from one state of the table to the next:
     // written as one record, so that the journal never ends between them.
     void steps(std::vector<Step> group);

@@ -79,8 +79,12 @@ void TableHistory::record(const QString &text, int first, int count, const std::
     if (prefill >= 0 && prefill < rows.size() && rows[prefill].cell(AddressTableModel::Add) == state.PrefillText)
         rows[prefill].setCell(AddressTableModel::Add, {});
     const int rowsBefore = model.rowCount();
+    m_announced = 0;
     change();
     TableChange made(first - 1, std::move(rows), count + model.rowCount() - rowsBefore);
+    // The step of one operation keeps its tag.
+    if (std::exchange(m_announced, 0) == 1)
+        made.setTag(m_lastTag);
     --m_recording;
     if (!made.changesNothing(model))
         push(text, std::move(made), before);
@@ -218,21 +222,26 @@ void TableHistory::restore(const TablePlace &place)
     m_table.setBlock(place.blockFrom, place.blockTo);
 }
 
-void TableHistory::announce(const TableOperation &operation, const std::function<void()> &change)
+quint64 TableHistory::announce(const TableOperation &operation, const std::function<void()> &change)
 {
     if (!operation.fits(m_table.grid().table()->rowCount())) {
         change();
-        return;
+        return 0;
     }
     Q_EMIT operationBegins();
     change();
-    Q_EMIT operated(operation);
+    quint64 tag = 0;
+    Q_EMIT operated(operation, tag);
+    ++m_announced;
+    m_lastTag = tag;
+    return tag;
 }
 
 TableChange TableHistory::operate(const TableOperation &operation)
 {
     TableChange made(0, {}, 0);
-    announce(operation, [&] { made = operation.apply(*m_table.grid().table()); });
+    const quint64 tag = announce(operation, [&] { made = operation.apply(*m_table.grid().table()); });
+    made.setTag(tag);
     return made;
 }
 
@@ -246,11 +255,18 @@ void TableHistory::replay(TableChange &change, const TablePlace &place)
     const int first = std::clamp(change.first(), 0, model.rowCount());
     const auto blank = TableOperation::blankRows(first, std::clamp(change.count(), 0, model.rowCount() - first),
                                                  int(change.otherCount()));
+    bool taken = false;
+    if (change.tag() != 0)
+        Q_EMIT replaying(change.tag(), taken);
     const auto swap = [&] {
-        if (change.othersBlank())
-            announce(blank, [&] { change.swap(model); });
-        else
+        if (taken) {
             change.swap(model);
+            Q_EMIT replayed(change.tag());
+        } else if (change.othersBlank()) {
+            announce(blank, [&] { change.swap(model); });
+        } else {
+            change.swap(model);
+        }
     };
     m_table.quietly([&] { m_table.grid().KeepingPlace(swap); });
     --m_recording;

@@ -61,6 +61,8 @@ private:
     QTimer *m_timer = nullptr;
     std::vector<RecoveryJournal::Writer::Step> m_pending; // this command's changes
     bool m_operating = false; // the model's changes are an operation's
+    RecoveryJournal::KeptOperations m_kept; // the operations the reader keeps
+    quint64 m_generation = 1; // counts the journal's beginnings: operations' tags hold it
     bool m_checkQueued = false;
     int m_prefillRow = 0; // the pre-fill the journal left out last
     QString m_sourcePath; // the file the journal began from
