@@ -6,6 +6,7 @@
 #include "widgets/grid/vAdd.h"
 #include "widgets/recovery/TableJournal.h"
 #include "widgets/table/RowCommands.h"
+#include "widgets/table/SheetCommands.h"
 #include "core/table/CsvWriter.h"
 #include "support/ScriptedDesktop.h"
 
@@ -133,12 +134,16 @@ int main(int argc, char *argv[])
     const int historySteps = table.history().stack().count();
     table.setBlock(0, 0);
 
-    // The recovery journal: a whole-table step (the rows in reverse, as a
-    // sort makes them) at a million rows without and with the journal.
+    // The recovery journal at a million rows. A sort is an operation the
+    // journal keeps as such, and undoing it a step by the sort's number; a
+    // whole-table step of rows (the rows in reverse, as a paste of the whole
+    // table could leave them) is copied for the writer. Each without and
+    // with the journal, and a cell typed right after.
     ScriptedDesktop desktop;
     QStatusBar status;
     QTemporaryDir journalFolder;
     TableJournal journal(table, desktop, status);
+    SheetCommands sheet(table, desktop, status);
     const auto wholeTableStep = [&] {
         AddressTableModel::Rows reversed = grid.table()->rows();
         std::reverse(reversed.begin(), reversed.end());
@@ -148,19 +153,44 @@ int main(int argc, char *argv[])
                          [&] { grid.table()->spliceRows(0, count, std::move(reversed)); });
         });
     };
+    int sorts = 0;
+    const auto sortStep = [&] {
+        desktop.sorts.push_back(Desktop::SortChoice{AddressTableModel::Zip, sorts % 2 == 1});
+        ++sorts;
+        return millis([&] { sheet.SortRows(); });
+    };
+    const auto undoSort = [&] {
+        sortStep();
+        return millis([&] { table.history().undo(); });
+    };
+    const auto typeCell = [&](int row) {
+        return millis([&] { grid.table()->setData(grid.table()->index(row, 1), QStringLiteral("x%1").arg(row)); });
+    };
     state.Dirty = true;
     const double wholeWithout = wholeTableStep();
+    const double sortWithout = std::max(sortStep(), sortStep());
+    const double typedWithout = typeCell(3);
+    const double undoWithout = undoSort();
+    const double typedAfterUndoWithout = typeCell(12);
     journal.enable(journalFolder.path());
-    QCoreApplication::processEvents(); // the journal begins
+    // Beginning: the first change begins the journal, whose snapshot the
+    // writer takes from the table's shared rows; then a cell right after.
+    const double beginning = typeCell(4);
+    const double typedAfterBeginning = typeCell(5);
+    journal.writer()->flush();
     double wholeWith = 0;
+    double typedRightAfter = 0;
     for (int i = 0; i < 3; ++i) {
-        wholeWith = std::max(wholeWith, wholeTableStep());
+        const double ms = wholeTableStep();
+        std::printf("journal_whole_table_step_of_rows_%d: %.1f ms\n", i + 1, ms);
+        wholeWith = std::max(wholeWith, ms);
+        typedRightAfter = std::max(typedRightAfter, typeCell(6 + i));
         journal.writer()->flush();
     }
-    // A cell typed while the writer still holds the rows of such a step: the
-    // table's list of rows is copied once.
-    wholeTableStep();
-    const double typedRightAfter = millis([&] { grid.table()->setData(grid.table()->index(5, 1), QStringLiteral("x")); });
+    const double sortWith = std::max(sortStep(), sortStep());
+    const double typedAfterSort = typeCell(10);
+    const double undoWith = undoSort();
+    const double typedAfterUndo = typeCell(11);
     journal.writer()->flush();
     const qint64 csvLarge = CsvWriter::encode(table.content())->bytes.size();
     const qint64 journalLarge = journal.writer()->fileBytes();
@@ -209,12 +239,22 @@ int main(int argc, char *argv[])
     std::printf("journal_step_10000_rows: %.3f ms per typed cell (%.3f ms without the journal; limit 1 ms more; "
                 "%d groups journaled)\n",
                 stepWith, stepWithout, smallGroups);
-    std::printf("journal_whole_table_step_%d_rows: %.1f ms (%.1f ms without the journal; limit 50 ms more)\n", Rows,
-                wholeWith, wholeWithout);
-    std::printf("journal_cell_typed_during_a_whole_table_write_%d_rows: %.1f ms\n", Rows, typedRightAfter);
+    std::printf("journal_sort_%d_rows: %.1f ms (%.1f ms without the journal; limit 50 ms more)\n", Rows, sortWith,
+                sortWithout);
+    std::printf("journal_undoing_a_sort_%d_rows: %.1f ms (%.1f ms without the journal; limit 50 ms more), a cell "
+                "typed right after %.2f ms (%.2f ms without the journal)\n",
+                Rows, undoWith, undoWithout, typedAfterUndo, typedAfterUndoWithout);
+    std::printf("journal_whole_table_step_of_rows_%d_rows: %.1f ms (%.1f ms without the journal; limit 50 ms more)\n",
+                Rows, wholeWith, wholeWithout);
+    std::printf("journal_cell_typed_right_after_a_whole_table_step_%d_rows: %.2f ms after rows, %.2f ms after a sort "
+                "(%.2f ms without the journal)\n",
+                Rows, typedRightAfter, typedAfterSort, typedWithout);
+    std::printf("journal_beginning_%d_rows: %.2f ms for the cell that begins it, %.2f ms for a cell right after "
+                "(%.2f ms without the journal)\n",
+                Rows, beginning, typedAfterBeginning, typedWithout);
     std::printf("journal_size_10000_rows_after_2000_steps: %.2f MB for a %.2f MB CSV file (%.2f x; limit 2 x)\n",
                 double(journalSmall) / 1e6, double(csvSmall) / 1e6, double(journalSmall) / double(csvSmall));
-    std::printf("journal_size_%d_rows_after_3_whole_table_steps: %.1f MB for a %.1f MB CSV file (%.2f x; limit 2 x)\n",
+    std::printf("journal_size_%d_rows_after_3_whole_table_steps_and_3_sorts: %.1f MB for a %.1f MB CSV file (%.2f x; limit 2 x)\n",
                 Rows, double(journalLarge) / 1e6, double(csvLarge) / 1e6, double(journalLarge) / double(csvLarge));
     return 0;
 }

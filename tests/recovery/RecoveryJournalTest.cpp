@@ -1,6 +1,8 @@
 // The recovery journal written on its thread and read back: random changes
-// against a plain list of rows, every cut of a damaged end, the pre-fill.
+// against a plain list of rows, operations against the table's model, every
+// cut of a damaged end, the pre-fill.
 #include "core/recovery/RecoveryJournal.h"
+#include "core/table/TableOperation.h"
 
 #include <QDataStream>
 #include <QFile>
@@ -118,6 +120,153 @@ TEST(RecoveryJournal, DamagedEndRestoresUpToTheLastWholeGroup)
         EXPECT_TRUE(back.valid && back.damaged && back.steps < 3) << at;
     }
     EXPECT_FALSE(RecoveryJournal::read(QByteArray("not a journal")).valid);
+}
+
+namespace {
+
+// Cells that sort alike in several ways: codes written differently, text
+// equal once folded, blanks.
+QString randomCell(QRandomGenerator &random)
+{
+    static const QStringList cells{u"100-0005"_qs, u"1000005"_qs, u"〒１００－０００５"_qs, u"060-0001"_qs,
+                                   u"abc"_qs,      u"ＡＢＣ"_qs,  u"ABC"_qs,           u"東京都"_qs,
+                                   u"ﾄｳｷｮｳ"_qs,    u"トウキョウ"_qs, u" "_qs,          QString()};
+    return cells[int(random.bounded(cells.size()))];
+}
+
+AddressTableModel::Row randomRow(QRandomGenerator &random)
+{
+    if (random.bounded(5) == 0)
+        return {};
+    return AddressTableModel::Row::fromCells(randomCell(random), randomCell(random), QString::number(random.bounded(4)),
+                                             randomCell(random), {});
+}
+
+} // namespace
+
+// Random operations and row steps, made on the table's model as the
+// commands make them (an operation's undo and redo as the history makes
+// them) and written through the writer: what is read back is the model's
+// table, whatever the seed.
+TEST(RecoveryJournal, OperationsReplayAsTheCommandsMadeThem)
+{
+    const quint32 seeds[] = {1, 2, 3, 17, 2026, 20261208, 4'000'000'007U, 99};
+    for (const quint32 seed : seeds) {
+        SCOPED_TRACE(seed);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("m.journal"));
+        QRandomGenerator random(seed);
+        AddressTableModel model;
+        Rows start;
+        for (int n = int(random.bounded(20, 60)); n > 0; --n)
+            start.append(randomRow(random));
+        model.replaceRows(start);
+        Writer writer(path);
+        writer.begin({}, model.rows(), {});
+        RecoveryJournal::KeptOperations book; // the writer's side
+        std::vector<std::pair<quint64, TableChange>> older; // operations' changes kept
+        int operations = 0;
+        const auto swapBack = [&](quint64 number, TableChange &change, std::vector<Writer::Step> &group) {
+            const int at = change.first();
+            const int gone = change.count();
+            const int back = int(change.otherCount());
+            const TableOperation blank = TableOperation::blankRows(at, gone, back);
+            const bool asOperation = change.othersBlank() && blank.fits(model.rowCount());
+            change.swap(model);
+            if (book.has(number)) {
+                group.push_back(Writer::swapOf(number));
+            } else if (asOperation) {
+                group.push_back(Writer::step(blank));
+                book.add(RecoveryJournal::KeptOperations::weight(blank, model.rowCount()));
+            } else {
+                group.push_back(Writer::step(at, gone, model.rows(), at, back, {}));
+            }
+        };
+        for (int i = 0; i < 400; ++i) {
+            std::vector<Writer::Step> group;
+            for (int k = int(random.bounded(1, 4)); k > 0; --k) {
+                const int rows = model.rowCount();
+                const int first = int(random.bounded(rows + 1));
+                const int count = int(random.bounded(rows - first + 1));
+                std::optional<TableOperation> op;
+                switch (random.bounded(7)) {
+                case 0: // typing
+                    if (rows > 0) {
+                        const int row = int(random.bounded(rows));
+                        model.setCell(row, int(random.bounded(5)), randomCell(random));
+                        group.push_back(Writer::step(row, 1, model.rows(), row, 1, {}));
+                    }
+                    break;
+                case 1: { // a paste
+                    Rows added;
+                    for (int n = int(random.bounded(8)); n > 0; --n)
+                        added.append(randomRow(random));
+                    const int size = int(added.size());
+                    model.spliceRows(first, count, std::move(added));
+                    group.push_back(Writer::step(first, count, model.rows(), first, size, {}));
+                    break;
+                }
+                case 2: // inserting, deleting (one blank row left), 初期化
+                    op = random.bounded(20) == 0 ? TableOperation::blankRows(0, rows, rows)
+                                                : TableOperation::blankRows(first, count, int(random.bounded(std::min(3, rows + 2))));
+                    break;
+                case 3:
+                    if (count > 0) {
+                        const int left = int(random.bounded(5));
+                        op = TableOperation::clearCells(first, first + count - 1, left, int(random.bounded(left, 5)));
+                    }
+                    break;
+                default:
+                    op = TableOperation::sort(int(random.bounded(5)), random.bounded(2) == 1);
+                    break;
+                }
+                if (!op)
+                    continue;
+                ASSERT_TRUE(op->fits(rows));
+                ++operations;
+                TableChange change = op->kind == TableOperation::Kind::ClearCells
+                                         ? [&] {
+                                               TableChange made(op->first, model.rows().mid(op->first, op->removed),
+                                                                op->removed);
+                                               model.clearCells(op->first, op->left, op->first + op->removed - 1,
+                                                                op->right);
+                                               return made;
+                                           }()
+                                         : op->apply(model);
+                group.push_back(Writer::step(*op));
+                const quint64 number = book.add(RecoveryJournal::KeptOperations::weight(*op, rows));
+                // Undone, and made again, as the history does it: by the
+                // operation's number while the reader keeps its rows.
+                for (int swaps = int(random.bounded(3)); swaps > 0; --swaps)
+                    swapBack(number, change, group);
+                if (random.bounded(4) == 0)
+                    older.emplace_back(number, std::move(change));
+            }
+            // An older operation's change taken back and made again at once
+            // (long after it, its number may be forgotten).
+            if (!older.empty() && random.bounded(3) == 0) {
+                auto &[number, change] = older[random.bounded(quint32(older.size()))];
+                if (change.first() + change.count() <= model.rowCount()) {
+                    swapBack(number, change, group);
+                    swapBack(number, change, group);
+                }
+            }
+            writer.steps(std::move(group));
+            if (i == 200) {
+                writer.begin({}, model.rows(), {});
+                book.clear();
+                older.clear();
+            }
+            if (i % 10 == 9) {
+                writer.flush();
+                const RecoveryJournal::Recovered back = RecoveryJournal::read(path);
+                ASSERT_TRUE(back.valid);
+                EXPECT_FALSE(back.damaged);
+                ASSERT_TRUE(same(back.rows, model.rows())) << "after group " << i;
+            }
+        }
+        EXPECT_GT(operations, 100);
+    }
 }
 
 // An untouched pre-fill is no content: the journal keeps the empty cell.

@@ -1,5 +1,6 @@
 // The real window driven at random, for the kill test: it types, pastes,
-// sorts, deletes and inserts rows, undoes and redoes, with a recovery journal
+// sorts, deletes, inserts and clears rows, clears cells, undoes and redoes,
+// seldom clears the table (初期化), with a recovery journal
 // kept in FOLDER. After every change it logs the time and the table's hash
 // to FOLDER/states.log (plain writes, which a SIGKILL leaves on disk).
 //   journal_kill_child drive FOLDER SEED  — runs until it is killed
@@ -20,6 +21,7 @@
 #include <QRandomGenerator>
 #include <QTimer>
 
+#include <array>
 #include <cstdio>
 
 namespace {
@@ -105,7 +107,7 @@ int main(int argc, char *argv[])
         const int rows = model->rowCount();
         const int row = int(random.bounded(rows));
         const int column = int(random.bounded(AddressTableModel::ColumnCount));
-        switch (random.bounded(8)) {
+        switch (random.bounded(9)) {
         case 0: // typing into a cell, as the person does
         case 1:
         case 2:
@@ -120,15 +122,19 @@ int main(int argc, char *argv[])
             desktop.sorts.push_back(Desktop::SortChoice{column, random.bounded(2) == 1});
             window.menus().mnEdt[15]->trigger();
             break;
-        case 5: // rows deleted or inserted
+        case 5: // rows deleted, inserted or cleared
             grid->GoToCell(1, row + 1);
-            window.menus().mnEdt[random.bounded(2) == 0 ? 4 : 3]->trigger();
+            window.menus().mnEdt[std::array{4, 3, 2}[random.bounded(3)]]->trigger();
             break;
         case 6: // undo or redo
             window.menus().mnEdt[random.bounded(3) == 0 ? 7 : 6]->trigger();
             break;
+        case 7: // a cell's contents cleared
+            grid->GoToCell(column + 1, row + 1);
+            window.menus().mnEdt[12]->trigger();
+            break;
         default: // 初期化, seldom: an empty table would match too easily
-            if (random.bounded(200) == 0)
+            if (random.bounded(40) == 0)
                 window.menus().mnEdt[0]->trigger();
             break;
         }

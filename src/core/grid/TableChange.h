@@ -2,6 +2,7 @@
 
 #include "core/grid/AddressTableModel.h"
 
+#include <algorithm>
 #include <utility>
 
 // One change to the table kept so that it can be taken back and made again:
@@ -40,9 +41,23 @@ public:
     bool changesNothing(const AddressTableModel &model) const;
 
     int first() const { return m_first; }
+    // Who keeps the table's changes may tag the change with its own number
+    // for the operation that made it (0: none).
+    quint64 tag() const { return m_tag; }
+    void setTag(quint64 tag) { m_tag = tag; }
+    // The rows from first() in the table now, and the rows swap() puts in
+    // their place.
+    int count() const { return m_count; }
+    qsizetype otherCount() const { return m_other.size(); }
+    // Whether the rows swap() puts back are all blank.
+    bool othersBlank() const
+    {
+        return std::all_of(m_other.begin(), m_other.end(), [](const AddressTableModel::Row &row) { return row.isEmpty(); });
+    }
 
 private:
     int m_first;
     AddressTableModel::Rows m_other; // the rows not in the table now
     int m_count;                     // the rows from m_first in the table now
+    quint64 m_tag = 0;
 };

@@ -22,7 +22,9 @@ constexpr char Magic[] = "KOTOVEN-JOURNAL-2\n";
 constexpr char FirstMagic[] = "KOTOVEN-JOURNAL-1\n";
 constexpr qsizetype MagicSize = sizeof Magic - 1;
 static_assert(sizeof FirstMagic == sizeof Magic);
-enum RecordType : quint8 { HeaderRecord = 1, SnapshotRecord = 2, StepRecord = 3 };
+// A StepRecord's steps are all rows; a GroupRecord's each begin with their
+// kind (0: rows, else an operation's).
+enum RecordType : quint8 { HeaderRecord = 1, SnapshotRecord = 2, StepRecord = 3, GroupRecord = 4 };
 // Records larger than this are compressed (on the writer's thread).
 constexpr qsizetype CompressFrom = 4096;
 constexpr quint8 Compressed = 0x80;
@@ -90,6 +92,118 @@ bool getRows(QDataStream &in, AddressTableModel::Rows &rows, bool firstForm)
         rows.append(std::move(row));
     }
     return in.status() == QDataStream::Ok;
+}
+
+// Rows from..from+count-1 in a list of their own (mid() shares the whole
+// list). Each row's text is shared, which writes to its count: the counts
+// of rows further on are fetched ahead, so that a copy of a million rows
+// does not wait for memory one row at a time.
+// A list of many rows the writer is done with, kept with its memory for
+// the next copy: a fresh list of a million rows costs more in first
+// touches of its pages than in copying.
+constexpr qsizetype SpareFrom = 64 * 1024;
+struct Spare
+{
+    std::mutex mutex;
+    AddressTableModel::Rows rows;
+};
+Spare &spare()
+{
+    static Spare kept;
+    return kept;
+}
+
+void keepSpare(AddressTableModel::Rows &rows)
+{
+    if (rows.size() < SpareFrom || !rows.isDetached())
+        return;
+    rows.clear(); // keeps its memory
+    Spare &kept = spare();
+    const std::lock_guard lock(kept.mutex);
+    if (rows.capacity() > kept.rows.capacity())
+        kept.rows.swap(rows);
+}
+
+AddressTableModel::Rows copyRows(const AddressTableModel::Rows &rows, qsizetype from, qsizetype count)
+{
+    constexpr qsizetype Ahead = 24;
+    AddressTableModel::Rows own;
+    if (count >= SpareFrom) {
+        Spare &kept = spare();
+        const std::lock_guard lock(kept.mutex);
+        if (kept.rows.capacity() >= count)
+            own.swap(kept.rows);
+    }
+    own.reserve(count);
+    const AddressTableModel::Row *row = rows.constData() + from;
+    for (qsizetype i = 0; i < count; ++i) {
+        if (i + Ahead < count) // the count sits just before the characters
+            __builtin_prefetch(reinterpret_cast<const char *>(row[i + Ahead].text.constData()) - 16, 1);
+        own.append(row[i]);
+    }
+    return own;
+}
+
+void putOperation(QDataStream &out, const TableOperation &op)
+{
+    out << quint8(op.kind);
+    switch (op.kind) {
+    case TableOperation::Kind::BlankRows: out << qint32(op.first) << qint32(op.removed) << qint32(op.added); break;
+    case TableOperation::Kind::ClearCells:
+        out << qint32(op.first) << qint32(op.removed) << qint32(op.left) << qint32(op.right);
+        break;
+    case TableOperation::Kind::Sort: out << qint32(op.column) << quint8(op.descending ? 1 : 0); break;
+    }
+}
+
+// An operation of kind `kind`, read and checked against the table's rows.
+bool getOperation(QDataStream &in, quint8 kind, qsizetype rows, TableOperation &op)
+{
+    qint32 a = 0;
+    qint32 b = 0;
+    qint32 c = 0;
+    qint32 d = 0;
+    quint8 descending = 0;
+    switch (TableOperation::Kind(kind)) {
+    case TableOperation::Kind::BlankRows:
+        in >> a >> b >> c;
+        op = TableOperation::blankRows(a, b, c);
+        break;
+    case TableOperation::Kind::ClearCells:
+        in >> a >> b >> c >> d;
+        op = TableOperation::clearCells(a, a + b - 1, c, d);
+        break;
+    case TableOperation::Kind::Sort:
+        in >> a >> descending;
+        op = TableOperation::sort(a, descending != 0);
+        break;
+    default:
+        return false;
+    }
+    return in.status() == QDataStream::Ok && op.fits(rows);
+}
+
+// A group's step that swaps an operation's rows back (after the operations'
+// kinds).
+constexpr quint8 SwapStep = 16;
+
+// What the reader keeps of an operation: the rows it replaced at `first`,
+// and how many rows stand there instead, as the history's change does.
+struct KeptRows
+{
+    int first = 0;
+    AddressTableModel::Rows other;
+    int count = 0;
+};
+
+KeptRows keptFor(const TableOperation &op, const AddressTableModel::Rows &rows)
+{
+    switch (op.kind) {
+    case TableOperation::Kind::BlankRows: return {op.first, copyRows(rows, op.first, op.removed), op.added};
+    case TableOperation::Kind::ClearCells: return {op.first, copyRows(rows, op.first, op.removed), op.removed};
+    case TableOperation::Kind::Sort: return {0, rows, int(rows.size())};
+    }
+    return {};
 }
 
 // The table's size as a CSV file in code page 932, near enough.
@@ -164,6 +278,8 @@ Recovered read(const QByteArray &bytes)
     }
     qsizetype at = MagicSize;
     bool header = false;
+    KeptOperations book;
+    std::deque<KeptRows> keptRows; // the book's operations'
     while (at < bytes.size()) {
         if (bytes.size() - at < 8) {
             result.damaged = true;
@@ -205,16 +321,53 @@ Recovered read(const QByteArray &bytes)
                 result.rows = std::move(rows);
                 result.valid = true;
                 result.steps = 0;
+                book.clear();
+                keptRows.clear();
             }
             break;
         }
-        case StepRecord: {
+        case StepRecord:
+        case GroupRecord: {
             // A group applies whole or not at all.
             AddressTableModel::Rows rows = result.rows;
             quint32 count = 0;
             in >> count;
             good = result.valid && in.status() == QDataStream::Ok && count <= RecordLimit;
             for (quint32 i = 0; good && i < count; ++i) {
+                quint8 stepKind = 0;
+                if ((kind & ~Compressed) == GroupRecord)
+                    in >> stepKind;
+                if (stepKind == SwapStep) {
+                    quint32 number = 0;
+                    in >> number;
+                    good = in.status() == QDataStream::Ok && book.has(number);
+                    if (!good)
+                        continue;
+                    KeptRows &kept = keptRows[size_t(number - book.first())];
+                    good = kept.first + qsizetype(kept.count) <= rows.size();
+                    if (good) {
+                        AddressTableModel::Rows other = copyRows(rows, kept.first, kept.count);
+                        kept.count = int(kept.other.size());
+                        rows.remove(kept.first, other.size());
+                        rows.insert(kept.first, kept.other.size(), AddressTableModel::Row());
+                        std::move(kept.other.begin(), kept.other.end(), rows.begin() + kept.first);
+                        kept.other = std::move(other);
+                    }
+                    continue;
+                }
+                if (stepKind != 0) {
+                    TableOperation op;
+                    good = getOperation(in, stepKind, rows.size(), op);
+                    if (good) {
+                        const qint64 weight = KeptOperations::weight(op, rows.size());
+                        keptRows.push_back(keptFor(op, rows));
+                        op.apply(rows);
+                        book.add(weight);
+                        while (keptRows.size() > book.size())
+                            keptRows.pop_front();
+                    }
+                    continue;
+                }
                 qint32 first = 0;
                 qint32 removed = 0;
                 AddressTableModel::Rows added;
@@ -282,10 +435,13 @@ void Writer::begin(const Source &source, const AddressTableModel::Rows &rows, co
     {
         const std::lock_guard lock(m_mutex);
         Job job{Job::Begin, source, {}};
-        job.steps.push_back({0, 0, rows, 0, int(rows.size()), prefill, 0});
+        // The table's rows, shared: the writer makes its own copy at once
+        // and lets go of them, so that the next change on the window's
+        // thread finds its list its own again.
+        job.steps.push_back({0, 0, rows, 0, int(rows.size()), prefill, 0, {}});
         m_jobs.push_back(std::move(job));
         ++m_queued;
-        m_hurry = true; // the table's rows stay shared until written
+        m_hurry = true;
     }
     m_wake.notify_all();
 }
@@ -293,9 +449,44 @@ void Writer::begin(const Source &source, const AddressTableModel::Rows &rows, co
 Writer::Step Writer::step(int first, int removed, const AddressTableModel::Rows &rows, int from, int count,
                           const Prefill &prefill)
 {
-    if (count <= 64)
-        return {first, removed, rows.mid(from, count), 0, count, {prefill.row - from, prefill.text}, from};
-    return {first, removed, rows, from, count, prefill, 0};
+    return {first, removed, copyRows(rows, from, count), 0, count, {prefill.row - from, prefill.text}, from, {}};
+}
+
+qint64 KeptOperations::weight(const TableOperation &op, qsizetype rows)
+{
+    switch (op.kind) {
+    case TableOperation::Kind::BlankRows: return std::max(op.removed, op.added);
+    case TableOperation::Kind::ClearCells: return op.removed;
+    case TableOperation::Kind::Sort: return rows;
+    }
+    return 0;
+}
+
+quint64 KeptOperations::add(qint64 weight)
+{
+    m_weights.push_back(weight);
+    m_total += weight;
+    const quint64 number = m_first + m_weights.size() - 1;
+    while (!m_weights.empty() && (m_weights.size() > KeptCount || m_total > KeptRows)) {
+        m_total -= m_weights.front();
+        m_weights.pop_front();
+        ++m_first;
+    }
+    return number;
+}
+
+Writer::Step Writer::swapOf(quint64 number)
+{
+    Step made;
+    made.swap = number;
+    return made;
+}
+
+Writer::Step Writer::step(const TableOperation &operation)
+{
+    Step made;
+    made.operation = operation;
+    return made;
 }
 
 void Writer::steps(std::vector<Step> group)
@@ -338,6 +529,10 @@ void Writer::run()
         jobs.swap(m_jobs);
         const bool stop = m_stop;
         lock.unlock();
+        for (Job &job : jobs)
+            if (job.kind == Job::Begin)
+                for (Step &table : job.steps)
+                    table.rows = copyRows(table.rows, 0, table.rows.size());
         bool wrote = false;
         for (Job &job : jobs) {
             write(job);
@@ -375,6 +570,7 @@ void Writer::write(Job &job)
         Step &table = job.steps.front();
         putRows(rows, table.rows, 0, table.rows.size(), table.prefill);
         m_csvBytes = csvSize(table.rows);
+        keepSpare(table.rows);
         job.steps.clear();
         const QByteArray bytes =
             QByteArray(Magic, MagicSize) + record(HeaderRecord, header) + record(SnapshotRecord, snapshot);
@@ -397,12 +593,21 @@ void Writer::write(Job &job)
         QByteArray body;
         QDataStream out(&body, QIODevice::WriteOnly);
         out << quint32(job.steps.size());
-        for (const Step &step : job.steps) {
-            out << qint32(step.first) << qint32(step.removed);
+        for (Step &step : job.steps) {
+            if (step.operation) {
+                putOperation(out, *step.operation);
+                continue;
+            }
+            if (step.swap != 0) {
+                out << SwapStep << quint32(step.swap);
+                continue;
+            }
+            out << quint8(0) << qint32(step.first) << qint32(step.removed);
             putRows(out, step.rows, step.from, step.count, step.prefill);
+            keepSpare(step.rows);
         }
         job.steps.clear();
-        const QByteArray bytes = record(StepRecord, body);
+        const QByteArray bytes = record(GroupRecord, body);
         if (writeAll(m_fd, bytes))
             m_fileBytes += bytes.size();
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/grid/AddressTableModel.h"
+#include "core/table/TableOperation.h"
 
 #include <QByteArray>
 #include <QString>
@@ -9,6 +10,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -20,8 +22,12 @@
 // record: a header (the writer's host and process, the file the table came
 // from with its size, time and hash, and the columns kept from a list taken
 // in), a snapshot of the table's rows,
-// then steps, each "rows first..first+removed-1 give way to these rows".
-// Large records are compressed.
+// then steps in groups, each either an operation made again from the table
+// before it (a sort, 初期化, a row command, clearing cells) or "rows
+// first..first+removed-1 give way to these rows" (typing, a paste).
+// Taking back or making again one of the latest operations is a step of
+// its own, "swap the rows of operation n" (the reader keeps the rows each
+// replaced, as the history does). Large records are compressed.
 namespace RecoveryJournal {
 
 // The file the table came from, as it stood when the journal began.
@@ -34,6 +40,32 @@ struct Source
     qint64 modifiedMs = 0;
     QByteArray hash;
     QString kept{}; // the columns of a list taken in that rows keep unseen (KeptColumns::toText)
+};
+
+// The latest operations since the journal began whose rows the reader
+// keeps, so that undoing or redoing one is a step by its number: at most
+// KeptCount of them, weighing KeptRows rows in all. The writer keeps the
+// same count, so it knows which numbers the reader has.
+class KeptOperations
+{
+public:
+    static constexpr size_t KeptCount = 100;
+    static constexpr qint64 KeptRows = qint64(4) << 20;
+
+    // The rows the reader keeps for `op` made on a table of `rows` rows.
+    static qint64 weight(const TableOperation &op, qsizetype rows);
+    // Numbers an operation (1, 2, … from the journal's beginning) and
+    // forgets the oldest beyond the bounds.
+    quint64 add(qint64 weight);
+    bool has(quint64 number) const { return number >= m_first && number - m_first < m_weights.size(); }
+    quint64 first() const { return m_first; }
+    size_t size() const { return m_weights.size(); }
+    void clear() { *this = {}; }
+
+private:
+    std::deque<qint64> m_weights;
+    quint64 m_first = 1;
+    qint64 m_total = 0;
 };
 
 // A journal read back: the table up to the last whole step.
@@ -77,7 +109,8 @@ public:
     // Starts the journal over from `rows` (the table now) and `source`.
     void begin(const Source &source, const AddressTableModel::Rows &rows, const Prefill &prefill);
     // One change: rows first..first+removed-1 (from 0) gave way to
-    // rows.mid(from, count) of `rows` (the table as it stood after it).
+    // rows.mid(from, count) of `rows` (the table as it stood after it), or
+    // an operation.
     struct Step
     {
         int first = 0;
@@ -87,11 +120,16 @@ public:
         int count = 0;
         Prefill prefill; // its row counted in `rows`
         int base = 0;    // the table's row of rows[0]
+        std::optional<TableOperation> operation; // set: the step is this operation
+        quint64 swap = 0; // not 0: the step swaps the rows of operation `swap` back
     };
-    // Makes `rows` the step's own: a few rows are copied (their texts stay
-    // shared), many keep the whole table shared until the writer has them.
+    // Copies the step's rows (their texts stay shared): the table's own list
+    // is never shared with the writer, so that the next change to the table
+    // never copies the whole list on the window's thread.
     static Step step(int first, int removed, const AddressTableModel::Rows &rows, int from, int count,
                      const Prefill &prefill);
+    static Step step(const TableOperation &operation);
+    static Step swapOf(quint64 number);
     // Changes that together lead from one state of the table to the next:
     // written as one record, so that the journal never ends between them.
     void steps(std::vector<Step> group);

@@ -84,4 +84,28 @@ std::vector<qsizetype> order(const QStringList &cells, Direction direction, bool
     return positions;
 }
 
+AddressTableModel::Rows sortedRows(const AddressTableModel::Rows &rows, int column, Direction direction)
+{
+    QStringList keys;
+    std::vector<qsizetype> filled;
+    std::vector<qsizetype> keptOnly; // rows whose kept cells alone hold something go with them
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        if (rows[r].isBlank()) {
+            if (!rows[r].isEmpty())
+                keptOnly.push_back(r);
+            continue;
+        }
+        filled.push_back(r);
+        keys.append(rows[r].cell(column).toString());
+    }
+    AddressTableModel::Rows sorted;
+    sorted.reserve(rows.size());
+    for (const qsizetype i : order(keys, direction, column == AddressTableModel::Zip))
+        sorted.append(rows[filled[size_t(i)]]);
+    for (const qsizetype r : keptOnly)
+        sorted.append(rows[r]);
+    sorted.resize(rows.size());
+    return sorted;
+}
+
 } // namespace SortRules

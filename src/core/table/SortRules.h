@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/grid/AddressTableModel.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -20,5 +22,11 @@ int codeValue(QStringView text);
 // value and before other text; text sorts by its folded form (width and case
 // alike), then by code point.
 std::vector<qsizetype> order(const QStringList &cells, Direction direction, bool postalCodes);
+
+// The table's rows sorted by `column` (from 0) as 並べ替え leaves them: the
+// non-blank rows in order() of their cells (postal codes in the 郵便番号
+// column), then the rows whose five cells are blank but that keep cells of
+// a list taken in, then the blank rows.
+AddressTableModel::Rows sortedRows(const AddressTableModel::Rows &rows, int column, Direction direction);
 
 } // namespace SortRules

@@ -79,8 +79,12 @@ void TableHistory::record(const QString &text, int first, int count, const std::
     if (prefill >= 0 && prefill < rows.size() && rows[prefill].cell(AddressTableModel::Add) == state.PrefillText)
         rows[prefill].setCell(AddressTableModel::Add, {});
     const int rowsBefore = model.rowCount();
+    m_announced = 0;
     change();
     TableChange made(first - 1, std::move(rows), count + model.rowCount() - rowsBefore);
+    // The step of one operation keeps its tag.
+    if (std::exchange(m_announced, 0) == 1)
+        made.setTag(m_lastTag);
     --m_recording;
     if (!made.changesNothing(model))
         push(text, std::move(made), before);
@@ -218,11 +222,53 @@ void TableHistory::restore(const TablePlace &place)
     m_table.setBlock(place.blockFrom, place.blockTo);
 }
 
+quint64 TableHistory::announce(const TableOperation &operation, const std::function<void()> &change)
+{
+    if (!operation.fits(m_table.grid().table()->rowCount())) {
+        change();
+        return 0;
+    }
+    Q_EMIT operationBegins();
+    change();
+    quint64 tag = 0;
+    Q_EMIT operated(operation, tag);
+    ++m_announced;
+    m_lastTag = tag;
+    return tag;
+}
+
+TableChange TableHistory::operate(const TableOperation &operation)
+{
+    TableChange made(0, {}, 0);
+    const quint64 tag = announce(operation, [&] { made = operation.apply(*m_table.grid().table()); });
+    made.setTag(tag);
+    return made;
+}
+
 void TableHistory::replay(TableChange &change, const TablePlace &place)
 {
     ++m_moves;
     ++m_recording;
-    m_table.quietly([&] { m_table.grid().KeepingPlace([&] { change.swap(*m_table.grid().table()); }); });
+    AddressTableModel &model = *m_table.grid().table();
+    // Blank rows put back (undoing an insert, making a delete or a clear
+    // again) are an operation; other rows are rows.
+    const int first = std::clamp(change.first(), 0, model.rowCount());
+    const auto blank = TableOperation::blankRows(first, std::clamp(change.count(), 0, model.rowCount() - first),
+                                                 int(change.otherCount()));
+    bool taken = false;
+    if (change.tag() != 0)
+        Q_EMIT replaying(change.tag(), taken);
+    const auto swap = [&] {
+        if (taken) {
+            change.swap(model);
+            Q_EMIT replayed(change.tag());
+        } else if (change.othersBlank()) {
+            announce(blank, [&] { change.swap(model); });
+        } else {
+            change.swap(model);
+        }
+    };
+    m_table.quietly([&] { m_table.grid().KeepingPlace(swap); });
     --m_recording;
     restore(place);
 }

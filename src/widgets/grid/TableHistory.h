@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/grid/TableChange.h"
+#include "core/table/TableOperation.h"
 
 #include <QObject>
 #include <QUndoStack>
@@ -43,6 +44,14 @@ public:
     // A change already made, as one step.
     void push(const QString &text, TableChange change, const TablePlace &before);
 
+    // Runs `change`, which makes `operation` through the model: whoever
+    // keeps the table's changes takes the operation instead of its rows, and
+    // may give back a tag for it (0: none), which the step keeps. One that
+    // does not fit the table is run as a plain change.
+    quint64 announce(const TableOperation &operation, const std::function<void()> &change);
+    // Makes `operation` so; the rows it replaced, for the history.
+    TableChange operate(const TableOperation &operation);
+
     // Undo and redo finish the typing in progress and take back an untouched
     // pre-fill first.
     void undo();
@@ -71,6 +80,15 @@ public:
     // While the steps are moved to a new stack nothing may be replayed.
     bool rebuilding() const { return m_rebuilding; }
 
+Q_SIGNALS:
+    // The model's changes from here until operated() are `operation`.
+    void operationBegins();
+    void operated(const TableOperation &operation, quint64 &tag);
+    // A step tagged so is undone or made again: whoever tagged it takes it
+    // as such (`taken`) instead of its rows, until replayed().
+    void replaying(quint64 tag, bool &taken);
+    void replayed(quint64 tag);
+
 private:
     void cellAboutToBeEdited(int row, int column, const QString &text);
     void pushStep(QUndoCommand *step);
@@ -79,6 +97,8 @@ private:
     AddressTable &m_table;
     QUndoStack m_stack;
     int m_recording = 0;
+    int m_announced = 0;   // operations announced in the step being recorded
+    quint64 m_lastTag = 0; // the last one's tag
     quint64 m_moves = 0;
     bool m_rebuilding = false;
 };

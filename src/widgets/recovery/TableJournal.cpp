@@ -44,6 +44,27 @@ TableJournal::TableJournal(AddressTable &table, Desktop &desktop, QStatusBar &st
             [this](const QModelIndex &, int first, int last) { changed(first, 0, first, last - first + 1); });
     connect(model, &QAbstractItemModel::rowsRemoved, this,
             [this](const QModelIndex &, int first, int last) { changed(first, last - first + 1, first, 0); });
+    // An operation's changes to the model are the operation: its rows give
+    // way to it.
+    connect(&m_table.history(), &TableHistory::operationBegins, this, [this] { m_operating = true; });
+    connect(&m_table.history(), &TableHistory::operated, this, [this](const TableOperation &operation, quint64 &tag) {
+        m_operating = false;
+        if (!m_writer || !m_writer->active())
+            return;
+        m_pending.push_back(RecoveryJournal::Writer::step(operation));
+        const qint64 weight = RecoveryJournal::KeptOperations::weight(operation, m_table.grid().table()->rowCount());
+        tag = (m_generation << 32) | m_kept.add(weight);
+    });
+    // Undoing or redoing an operation the reader still keeps is a step by
+    // its number.
+    connect(&m_table.history(), &TableHistory::replaying, this, [this](quint64 tag, bool &taken) {
+        taken = m_writer && m_writer->active() && tag >> 32 == m_generation && m_kept.has(tag & 0xFFFFFFFFU);
+        m_operating = taken;
+    });
+    connect(&m_table.history(), &TableHistory::replayed, this, [this](quint64 tag) {
+        m_operating = false;
+        m_pending.push_back(RecoveryJournal::Writer::swapOf(tag & 0xFFFFFFFFU));
+    });
     // A whole new table (a file read): the journal starts over, if it is kept.
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
         m_pending.clear();
@@ -72,7 +93,7 @@ void TableJournal::changed(int first, int removed, int from, int count)
     if (!m_writer)
         return;
     const TableState &state = m_table.state();
-    if (m_writer->active())
+    if (m_writer->active() && !m_operating)
         m_pending.push_back(RecoveryJournal::Writer::step(first, removed, m_table.grid().table()->rows(), from,
                                                           count, {state.PrefillRow - 1, state.PrefillText}));
     // Whether the table is unsaved is known once the command has ended.
@@ -120,6 +141,8 @@ void TableJournal::check()
             source.hash = file.bytesHash();
         }
         m_writer->begin(source, rows, prefill);
+        m_kept.clear();
+        ++m_generation;
     } else if (m_prefillRow != state.PrefillRow && m_prefillRow > 0 && m_prefillRow <= rows.size()) {
         // A pre-fill left out of the journal became the row's content.
         m_writer->steps({RecoveryJournal::Writer::step(m_prefillRow - 1, 1, rows, m_prefillRow - 1, 1, prefill)});

@@ -16,8 +16,9 @@ class QTimer;
 
 // Keeps the table's unsaved changes in a recovery journal, and offers them
 // back at the next start after a crash. The journal begins with the first
-// change that leaves the table unsaved, takes every later change of the
-// grid's model as a step at once, and goes when the table is saved clean or
+// change that leaves the table unsaved, takes every later change at once as
+// a step (an operation the history announces, else the grid's model's
+// changed rows), and goes when the table is saved clean or
 // the window closes normally. Its writer is a thread of its own; a timer of
 // the window's thread notices saves and clean states.
 class TableJournal final : public QObject
@@ -59,6 +60,9 @@ private:
     std::unique_ptr<RecoveryJournal::Writer> m_writer;
     QTimer *m_timer = nullptr;
     std::vector<RecoveryJournal::Writer::Step> m_pending; // this command's changes
+    bool m_operating = false; // the model's changes are an operation's
+    RecoveryJournal::KeptOperations m_kept; // the operations the reader keeps
+    quint64 m_generation = 1; // counts the journal's beginnings: operations' tags hold it
     bool m_checkQueued = false;
     int m_prefillRow = 0; // the pre-fill the journal left out last
     QString m_sourcePath; // the file the journal began from

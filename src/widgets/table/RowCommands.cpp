@@ -2,6 +2,7 @@
 
 #include "core/grid/TableChange.h"
 #include "core/table/RowRules.h"
+#include "core/table/TableOperation.h"
 #include "widgets/grid/AddressTable.h"
 #include "widgets/grid/TableHistory.h"
 #include "widgets/grid/vAdd.h"
@@ -28,15 +29,19 @@ void RowCommands::mnEdt_Click(int index)
         const TablePlace before = m_table.history().place();
         AddressTableModel &model = *grid.table();
         const int count = model.rowCount();
-        TableChange change = TableChange::splice(model, 0, count, AddressTableModel::Rows(count));
+        TableChange change = m_table.history().operate(TableOperation::blankRows(0, count, count));
         if (!change.changesNothing(model))
             m_table.history().push(QStringLiteral("初期化"), std::move(change), before);
         break;
     }
     case EditCommand::ClearRows:
         if (rows.count > 0)
-            m_table.record(QStringLiteral("行消去"), rows.first, rows.count,
-                           [&] { grid.ClearCells(1, rows.first, grid.ColCount(), rows.first + rows.count - 1); });
+            m_table.record(QStringLiteral("行消去"), rows.first, rows.count, [&] {
+                const int last = rows.first + rows.count - 1;
+                m_table.history().announce(
+                    TableOperation::clearCells(rows.first - 1, last - 1, 0, AddressTableModel::ColumnCount - 1),
+                    [&] { grid.ClearCells(1, rows.first, grid.ColCount(), last); });
+            });
         break;
     case EditCommand::InsertRows:
     case EditCommand::DeleteRows: {
@@ -52,7 +57,7 @@ void RowCommands::mnEdt_Click(int index)
         // Deleting every row still leaves one to type into.
         const int added = insert ? rows.count : (removed == model.rowCount() ? 1 : 0);
         TableChange change(0, {}, 0);
-        grid.KeepingPlace([&] { change = TableChange::splice(model, first, removed, AddressTableModel::Rows(added)); });
+        grid.KeepingPlace([&] { change = m_table.history().operate(TableOperation::blankRows(first, removed, added)); });
         if (!change.changesNothing(model))
             m_table.history().push(insert ? QStringLiteral("行挿入") : QStringLiteral("行削除"), std::move(change), before);
         break;

@@ -6,6 +6,7 @@
 #include "core/table/PasteRules.h"
 #include "core/table/RowRules.h"
 #include "core/table/SortRules.h"
+#include "core/table/TableOperation.h"
 #include "widgets/grid/AddressTable.h"
 #include "widgets/grid/TableHistory.h"
 #include "widgets/grid/vAdd.h"
@@ -46,8 +47,11 @@ QRect SheetCommands::settledArea()
 void SheetCommands::clearArea(const QRect &area, const QString &text)
 {
     vAdd &grid = m_table.grid();
-    m_table.record(text, area.top(), area.height(),
-                   [&] { grid.ClearCells(area.left(), area.top(), area.right(), area.bottom()); });
+    m_table.record(text, area.top(), area.height(), [&] {
+        m_table.history().announce(
+            TableOperation::clearCells(area.top() - 1, area.bottom() - 1, area.left() - 1, area.right() - 1),
+            [&] { grid.ClearCells(area.left(), area.top(), area.right(), area.bottom()); });
+    });
 }
 
 void SheetCommands::CopyCells(bool cut)
@@ -163,32 +167,10 @@ void SheetCommands::SortRows()
 
     // Non-blank rows in order, blank rows after them.
     AddressTableModel &model = *grid.table();
-    const int count = model.rowCount();
-    QStringList keys;
-    std::vector<int> filled;
-    std::vector<int> blanks; // rows whose kept cells alone hold something go with them
-    for (int r = 0; r < count; ++r) {
-        if (model.row(r).isBlank()) {
-            if (!model.row(r).isEmpty())
-                blanks.push_back(r);
-            continue;
-        }
-        filled.push_back(r);
-        keys.append(model.cell(r, choice->column).toString());
-    }
-    const std::vector<qsizetype> order = SortRules::order(
-        keys, choice->descending ? SortRules::Direction::Descending : SortRules::Direction::Ascending,
-        choice->column == AddressTableModel::Zip);
-    AddressTableModel::Rows sorted;
-    sorted.reserve(count);
-    for (const qsizetype i : order)
-        sorted.append(model.row(filled[size_t(i)]));
-    for (const int r : blanks)
-        sorted.append(model.row(r));
-    sorted.resize(count);
     const TablePlace before = m_table.history().place();
     TableChange change(0, {}, 0);
-    grid.KeepingPlace([&] { change = TableChange::splice(model, 0, count, std::move(sorted)); });
+    const TableOperation sort = TableOperation::sort(choice->column, choice->descending);
+    grid.KeepingPlace([&] { change = m_table.history().operate(sort); });
     if (!change.changesNothing(model))
         m_table.history().push(u"並べ替え"_s, std::move(change), before);
 }
