@@ -83,7 +83,9 @@ QString describe(const Action &s)
     case Kind::Redo: return u"やり直し"_s;
     case Kind::Cut: return u"切り取り"_s;
     case Kind::Clear: return u"内容を消去"_s;
-    case Kind::Paste: return u"貼り付け \"%1\""_s.arg(QString(s.text).replace(u'\t', u"\\t"_s).replace(u'\n', u"\\n"_s));
+    case Kind::Paste:
+        return u"貼り付け \"%1\""_s.arg(
+            QString(s.text).replace(u'\t', u"\\t"_s).replace(u'\r', u"\\r"_s).replace(u'\n', u"\\n"_s));
     case Kind::Sort: return u"並べ替え column %1 %2"_s.arg(s.a).arg(s.b ? u"descending"_s : u"ascending"_s);
     case Kind::Save: return u"上書き保存, answer %1, link copied %2"_s.arg(s.a).arg(captureWhen(s.b));
     case Kind::Open: return u"開く, answer %1, link copied %2"_s.arg(s.a).arg(captureWhen(s.b));
@@ -324,8 +326,12 @@ struct Model
             row = 1;
             col = std::max(col, 1);
         }
-        if (row > count())
+        // The active cell moved up from a deleted last row: the highlight
+        // is the active cell's again.
+        if (row > count()) {
             row = count();
+            area = QRect();
+        }
         if (row == 0)
             col = 0;
     }
@@ -1047,7 +1053,15 @@ private Q_SLOTS:
                              {Kind::Save, 0, 1}};
         QTest::addRow("Enter after a paste that ended a Tab run")
             << QList<Action>{{Kind::SaveReopen}, {Kind::Click, 1, 5}, {Kind::Type, 1, 0, u"3x"_s},
-                             {Kind::Paste, 0, 0, u"\ta\t\uD55C\r\n"_s}, {Kind::Key, Qt::Key_Return}};
+                             {Kind::Paste, 0, 0, u"\ta\t\r\n"_s}, {Kind::Key, Qt::Key_Return}};
+        QTest::addRow("cut after 行削除 and 行挿入")
+            << QList<Action>{{Kind::Type, 0, 0, u"ax"_s}, {Kind::Click, 46, 1},
+                             {Kind::Paste, 0, 0, u"\"x\ny\"\ta\r\n9\tz1\r\n\"x\ny\"\t\uD55C\r\n"_s},
+                             {Kind::Lookup, 2, 1}, {Kind::Click, 37, 3}, {Kind::Type, 0, 0, u"xx0"_s},
+                             {Kind::SaveReopen}, {Kind::Click, 6, 1}, {Kind::Type, 1, 0, u"9"_s},
+                             {Kind::Type, 0, 0, u"x1"_s}, {Kind::Paste, 0, 0, u"\r\n"_s},
+                             {Kind::Paste, 0, 0, u"a\r\n"_s}, {Kind::Key, Qt::Key_Return}, {Kind::Edit, 4},
+                             {Kind::Edit, 3}, {Kind::Cut}};
     }
 
     void foundSequences()
