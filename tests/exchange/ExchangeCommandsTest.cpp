@@ -283,7 +283,11 @@ private Q_SLOTS:
         for (const QString &name : {u"back.xlsx"_qs, u"back.tsv"_qs}) {
             desktop.choices.push_back(2); // UTF-8, for the TSV file
             desktop.files.push_back(path(name));
+            desktop.fileRequests.clear();
             window->menus().mnFile[8]->trigger();
+            // Offered first: a workbook beside the list, named after it; then the name chosen last.
+            QCOMPARE(desktop.fileRequests.value(0).startName,
+                     name == u"back.xlsx"_qs ? data(u"list.xlsx"_qs) : path(u"back.xlsx"_qs));
             QFile written(path(name));
             QVERIFY(written.open(QIODevice::ReadOnly));
             const QByteArray bytes = written.readAll();

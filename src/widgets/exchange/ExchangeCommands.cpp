@@ -17,6 +17,7 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -301,6 +302,14 @@ bool ExchangeCommands::ExportList()
     request.title = dialogTitle();
     request.folder = Program().UserDataFolder;
     request.startName = m_lastExport;
+    if (request.startName.isEmpty()) {
+        // At first, a workbook beside the list the table came from, named after it.
+        const QString from = !m_table.state().CurrentFile.isEmpty() ? m_table.state().CurrentFile : m_lastImport;
+        if (!from.isEmpty()) {
+            const QFileInfo info(from);
+            request.startName = info.dir().filePath(info.completeBaseName() + QStringLiteral(".xlsx"));
+        }
+    }
     request.filter = QStringLiteral("Excel ブック (*.xlsx);;CSV ﾌｧｲﾙ (*.csv);;TSV ﾌｧｲﾙ (*.tsv)");
     QString path = m_desktop.chooseFile(request);
     if (path.isEmpty())
