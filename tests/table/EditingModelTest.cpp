@@ -326,12 +326,11 @@ struct Model
             row = 1;
             col = std::max(col, 1);
         }
-        // The active cell moved up from a deleted last row: the highlight
-        // is the active cell's again.
-        if (row > count()) {
+        // The highlight keeps only the cells the shorter table still has
+        // (none left: the active cell's again).
+        area = area.intersected(QRect(1, 1, 5, count()));
+        if (row > count())
             row = count();
-            area = QRect();
-        }
         if (row == 0)
             col = 0;
     }
@@ -1061,6 +1060,19 @@ private Q_SLOTS:
                              {Kind::SaveReopen}, {Kind::Click, 6, 1}, {Kind::Type, 1, 0, u"9"_s},
                              {Kind::Type, 0, 0, u"x1"_s}, {Kind::Paste, 0, 0, u"\r\n"_s},
                              {Kind::Paste, 0, 0, u"a\r\n"_s}, {Kind::Key, Qt::Key_Return}, {Kind::Edit, 4},
+                             {Kind::Edit, 3}, {Kind::Cut}};
+        QTest::addRow("block selected again after 行削除")
+            << QList<Action>{{Kind::Type, 1, 0, u"1x"_s}, {Kind::SaveReopen}, {Kind::Key, Qt::Key_Return},
+                             {Kind::Type, 1, 0, u"xb"_s}, {Kind::Type, 0, 0, u"b9"_s}, {Kind::Type, 1, 0, u"3"_s},
+                             {Kind::Block, 1, 3}, {Kind::Edit, 4}, {Kind::Block, 1, 1}};
+        QTest::addRow("cut after a block's rows were deleted and inserted")
+            << QList<Action>{{Kind::Type, 0, 0, u"ax"_s}, {Kind::Click, 46, 1},
+                             {Kind::Paste, 0, 0, u"\"x\ny\"\ta\r\n9\tz1\r\n\"x\ny\"\t\uD55C\r\n"_s},
+                             {Kind::Lookup, 2, 1}, {Kind::Click, 37, 3}, {Kind::Type, 0, 0, u"xx0"_s},
+                             {Kind::SaveReopen}, {Kind::Click, 6, 1}, {Kind::Type, 1, 0, u"9"_s},
+                             {Kind::Type, 0, 0, u"x1"_s}, {Kind::Paste, 0, 0, u"\r\n"_s},
+                             {Kind::Paste, 0, 0, u"a\r\n"_s}, {Kind::Block, 5, 8}, {Kind::Edit, 3},
+                             {Kind::Type, 0, 0, u"xb9"_s}, {Kind::Key, Qt::Key_Return}, {Kind::Edit, 4},
                              {Kind::Edit, 3}, {Kind::Cut}};
     }
 
