@@ -5,7 +5,7 @@
 #include <QLocale>
 #include <QXmlStreamReader>
 
-#include <zip.h>
+#include "core/env/ZipArchive.h"
 
 #include <cmath>
 #include <memory>
@@ -14,32 +14,17 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct ArchiveCloser
-{
-    void operator()(zip_t *za) const { zip_discard(za); }
-};
-struct FileCloser
-{
-    void operator()(zip_file_t *f) const { zip_fclose(f); }
-};
-using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
-using Entry = std::unique_ptr<zip_file_t, FileCloser>;
+using ZipArchive::Archive;
+using ZipArchive::Entry;
 
 const QString Damaged = QStringLiteral("ブックが壊れています (%1)");
 
 Archive openArchive(const QByteArray &bytes, QString *error)
 {
-    zip_error_t ze;
-    zip_error_init(&ze);
-    zip_source_t *source = zip_source_buffer_create(bytes.constData(), zip_uint64_t(bytes.size()), 0, &ze);
-    zip_t *za = source ? zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &ze) : nullptr;
-    if (!za) {
-        if (source)
-            zip_source_free(source);
-        *error = Damaged.arg(QString::fromUtf8(zip_error_strerror(&ze)));
-    }
-    zip_error_fini(&ze);
-    return Archive(za);
+    ZipArchive::Opened opened = ZipArchive::open(bytes);
+    if (!opened.archive)
+        *error = Damaged.arg(opened.errorText);
+    return std::move(opened.archive);
 }
 
 // An XML entry of the archive read a piece at a time.

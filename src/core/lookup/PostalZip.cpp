@@ -1,20 +1,12 @@
 #include "PostalZip.h"
 
-#include <zip.h>
+#include "core/env/ZipArchive.h"
 
 #include <memory>
 
 namespace {
 
-struct ArchiveCloser
-{
-    void operator()(zip_t *za) const { zip_discard(za); }
-};
-struct FileCloser
-{
-    void operator()(zip_file_t *f) const { zip_fclose(f); }
-};
-using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
+using ZipArchive::Archive;
 
 QString archiveError(int code)
 {
@@ -29,17 +21,10 @@ QString archiveError(int code)
 // The archive over `bytes` (which must outlive it), or null with `error` set.
 Archive open(QByteArrayView bytes, QString *error)
 {
-    zip_error_t ze;
-    zip_error_init(&ze);
-    zip_source_t *source = zip_source_buffer_create(bytes.data(), zip_uint64_t(bytes.size()), 0, &ze);
-    zip_t *za = source ? zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &ze) : nullptr;
-    if (!za) {
-        if (source)
-            zip_source_free(source);
-        *error = archiveError(zip_error_code_zip(&ze));
-    }
-    zip_error_fini(&ze);
-    return Archive(za);
+    ZipArchive::Opened opened = ZipArchive::open(bytes);
+    if (!opened.archive)
+        *error = archiveError(opened.errorCode);
+    return std::move(opened.archive);
 }
 
 QString baseName(const char *stored)
@@ -110,7 +95,7 @@ Member read(QByteArrayView zip, const QStringList &names, bool withContent, qint
         m.error = QStringLiteral("%1 が大きすぎます").arg(m.name);
         return m;
     }
-    const std::unique_ptr<zip_file_t, FileCloser> file(zip_fopen_index(za.get(), zip_uint64_t(found), 0));
+    const ZipArchive::Entry file(zip_fopen_index(za.get(), zip_uint64_t(found), 0));
     if (!file) {
         m.error = QStringLiteral("%1 を取り出せません（%2）").arg(m.name, QString::fromUtf8(zip_strerror(za.get())));
         return m;
